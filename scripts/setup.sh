@@ -1,0 +1,28 @@
+#!/bin/sh
+# Installs every build and test dependency from Debian packages. Idempotent
+# and quiet: packages already present are not touched.
+set -eu
+
+packages="cmake g++ make pkg-config
+qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev
+libgtest-dev libgmock-dev libcli11-dev nlohmann-json3-dev libblkid-dev
+ffmpeg clang libclang-rt-dev util-linux coreutils"
+
+missing=""
+for p in $packages; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing="$missing $p"
+    fi
+done
+[ -z "$missing" ] && exit 0
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+    command -v sudo >/dev/null 2>&1 || { echo "setup: need root or sudo to install:$missing" >&2; exit 1; }
+    sudo="sudo"
+fi
+echo "setup: installing$missing" >&2
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq >/dev/null
+# shellcheck disable=SC2086
+$sudo apt-get install -y -qq --no-install-recommends $missing >/dev/null

@@ -1,0 +1,44 @@
+#pragma once
+// Conventions every command follows: results on stdout, progress and errors
+// on stderr; exit 0 on success, 1 when the operation failed or was refused,
+// 2 for a bad command line; numbers always with '.' as decimal separator.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/codepage.h"
+#include "platform/status.h"
+
+namespace CLI {
+class App;
+}
+
+namespace tscard::cli {
+
+enum ExitCode : int { kExitOk = 0, kExitFailed = 1, kExitUsage = 2 };
+
+// Options shared by every command, set before the command runs.
+struct GlobalOptions {
+    CodePage codepage = SystemCodePage();
+};
+
+// Prints "tscard-cli: <message>" on stderr.
+void PrintError(std::string_view message);
+// Prints the status' message when it failed and returns the exit code.
+int Report(const Status& status);
+
+// Fixed-point text with '.' whatever the locale.
+std::string FormatFixed(double value, int decimals);
+// "0x" followed by four upper-case hexadecimal digits.
+std::string Hex4(std::uint32_t value);
+
+// Reads 0x... or $... as hexadecimal, anything else as decimal (never
+// octal); nullopt for anything that is not a whole number.
+std::optional<std::uint64_t> ParseNumber(std::string_view text);
+
+// 8-bit name bytes as UTF-8 for the terminal and JSON.
+std::string DisplayText(std::string_view bytes, const GlobalOptions& options);
+
+}  // namespace tscard::cli

@@ -1,0 +1,15 @@
+#pragma once
+// Each command group registers its subcommands on the application. A
+// subcommand's callback throws CLI::RuntimeError(code) to end with a code.
+
+#include "cli/cli_common.h"
+
+namespace CLI {
+class App;
+}
+
+namespace tscard::cli {
+
+void RegisterAllCommands(CLI::App& app, GlobalOptions& options);
+
+}  // namespace tscard::cli

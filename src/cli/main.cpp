@@ -1,0 +1,49 @@
+// tscard-cli: the command line front end, for scripting and tests.
+
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+
+#include "cli/cli_common.h"
+#include "cli/commands.h"
+
+int main(int argc, char** argv) {
+    using namespace tscard::cli;
+    CLI::App app{
+        "Analyse, prepare, split and splice MPEG-2 transport streams, and format, write and read "
+        "the raw SD cards of the stream player.",
+        "tscard-cli"};
+    app.set_version_flag("--version", std::string("tscard-cli ") + TSCARD_VERSION);
+    app.require_subcommand(0, 1);
+
+    GlobalOptions options;
+    std::string codepage;
+    app.add_option("--codepage", codepage,
+                   "8-bit code page of service and card file names: cp1251 or cp1252 "
+                   "(default: cp1251 under a Russian locale, cp1252 otherwise)")
+        ->check(CLI::IsMember({"cp1251", "cp1252"}));
+    app.parse_complete_callback([&] {
+        if (!codepage.empty()) options.codepage = *tscard::ParseCodePage(codepage);
+    });
+    RegisterAllCommands(app, options);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForVersion& e) {
+        return app.exit(e);
+    } catch (const CLI::RuntimeError& e) {
+        return e.get_exit_code();
+    } catch (const CLI::ParseError& e) {
+        app.exit(e);
+        return kExitUsage;
+    }
+    if (argc == 1) {
+        std::cout << app.help();
+        return kExitOk;
+    }
+    return kExitOk;
+}

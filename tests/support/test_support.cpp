@@ -1,0 +1,138 @@
+#include "support/test_support.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+#include "psi/crc32.h"
+
+namespace tscard::test {
+
+std::filesystem::path Fixture(const std::string& name) { return std::filesystem::path(TSCARD_FIXTURE_DIR) / name; }
+
+bool HasFixture(const std::string& name) { return std::filesystem::exists(Fixture(name)); }
+
+TempDir::TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "tscard-test-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+}
+
+std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteFileBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<Packet> SplitPackets(const std::vector<std::uint8_t>& bytes) {
+    std::vector<Packet> packets(bytes.size() / kPacketSize);
+    for (std::size_t i = 0; i < packets.size(); ++i)
+        std::memcpy(packets[i].data(), bytes.data() + i * kPacketSize, kPacketSize);
+    return packets;
+}
+
+std::vector<std::uint8_t> JoinPackets(const std::vector<Packet>& packets) {
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(packets.size() * kPacketSize);
+    for (const Packet& p : packets) bytes.insert(bytes.end(), p.begin(), p.end());
+    return bytes;
+}
+
+std::vector<std::uint8_t> WithCrc(std::vector<std::uint8_t> section) {
+    const std::uint32_t crc = Crc32Mpeg2(section.data(), section.size());
+    for (int shift = 24; shift >= 0; shift -= 8) section.push_back(static_cast<std::uint8_t>(crc >> shift));
+    return section;
+}
+
+std::vector<Packet> SectionPackets(std::uint16_t pid, std::vector<std::uint8_t> section, std::uint8_t counter) {
+    std::vector<Packet> packets;
+    std::size_t at = 0;
+    bool first = true;
+    while (first || at < section.size()) {
+        Packet p;
+        p.fill(0xFF);
+        p[0] = kSyncByte;
+        p[1] = static_cast<std::uint8_t>((first ? 0x40 : 0x00) | (pid >> 8));
+        p[2] = static_cast<std::uint8_t>(pid & 0xFF);
+        p[3] = static_cast<std::uint8_t>(0x10 | (counter++ & 0x0F));
+        std::size_t pos = 4;
+        if (first) p[pos++] = 0x00;
+        const std::size_t take = std::min(section.size() - at, kPacketSize - pos);
+        std::memcpy(p.data() + pos, section.data() + at, take);
+        at += take;
+        first = false;
+        packets.push_back(p);
+    }
+    return packets;
+}
+
+namespace {
+
+std::string ReadAll(int fd) {
+    std::string data;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0) {
+            data.append(buffer, static_cast<std::size_t>(n));
+        } else if (n == 0 || errno != EINTR) {
+            break;
+        }
+    }
+    return data;
+}
+
+}  // namespace
+
+CommandResult RunProgram(const std::string& program, const std::vector<std::string>& args) {
+    CommandResult result;
+    char out_template[] = "/tmp/tscard-out-XXXXXX";
+    char err_template[] = "/tmp/tscard-err-XXXXXX";
+    const int out_fd = ::mkstemp(out_template);
+    const int err_fd = ::mkstemp(err_template);
+    ::unlink(out_template);
+    ::unlink(err_template);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(out_fd, 1);
+        ::dup2(err_fd, 2);
+        const int null_fd = ::open("/dev/null", O_RDONLY);
+        ::dup2(null_fd, 0);
+        std::vector<char*> argv;
+        argv.push_back(const_cast<char*>(program.c_str()));
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        ::execvp(program.c_str(), argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    ::lseek(out_fd, 0, SEEK_SET);
+    ::lseek(err_fd, 0, SEEK_SET);
+    result.out = ReadAll(out_fd);
+    result.err = ReadAll(err_fd);
+    ::close(out_fd);
+    ::close(err_fd);
+    return result;
+}
+
+CommandResult RunCli(const std::vector<std::string>& args) { return RunProgram(TSCARD_CLI_PATH, args); }
+
+}  // namespace tscard::test

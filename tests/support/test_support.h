@@ -1,0 +1,56 @@
+#pragma once
+// Shared helpers of the tests: fixture paths, scratch folders, building
+// packets by hand, running the command line front end.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "ts/packet.h"
+
+namespace tscard::test {
+
+// Path of a generated fixture (tests/fixtures/make_fixtures.sh).
+std::filesystem::path Fixture(const std::string& name);
+bool HasFixture(const std::string& name);
+
+// A fresh folder removed with its content when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+private:
+    std::filesystem::path path_;
+};
+
+std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path& path);
+void WriteFileBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
+
+// Splits a byte image into 188-byte packets (a trailing part is dropped).
+std::vector<Packet> SplitPackets(const std::vector<std::uint8_t>& bytes);
+std::vector<std::uint8_t> JoinPackets(const std::vector<Packet>& packets);
+
+// Packs a section (table_id to CRC, CRC computed here over all but its
+// last four bytes) into packets of the PID, first with PUSI and pointer 0.
+std::vector<Packet> SectionPackets(std::uint16_t pid, std::vector<std::uint8_t> section,
+                                   std::uint8_t first_counter = 0);
+// A section from table_id to the byte before CRC_32, with the CRC appended.
+std::vector<std::uint8_t> WithCrc(std::vector<std::uint8_t> section);
+
+struct CommandResult {
+    int exit_code = -1;
+    std::string out;
+    std::string err;
+};
+// Runs tscard-cli with the arguments (no shell involved).
+CommandResult RunCli(const std::vector<std::string>& args);
+// Runs any program with arguments.
+CommandResult RunProgram(const std::string& program, const std::vector<std::string>& args);
+
+}  // namespace tscard::test
