@@ -1,0 +1,29 @@
+#pragma once
+// Everything the last analysis leaves for the runs that follow it (prepare,
+// demultiplex, card write). One instance is owned by the window, or by a
+// command line command, and passed explicitly; a new analysis replaces its
+// content wholesale.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "ts/model.h"
+
+namespace tscard {
+
+struct StreamState {
+    std::unique_ptr<StreamAnalysis> Analysis;  // PSI state, with the stored PMT packets
+    ResultLists Lists;
+    ProgramRemap CurrentRemap;  // the program the prepare panel edits
+    std::uint8_t IsH264Stream = 0;
+    std::uint8_t Packet192Mode = 0;
+    std::uint8_t AnalysisScanning = 0;
+    StreamLayout Layout;
+    // Offset of the first packet the sync search confirmed, before null
+    // packets are skipped (for 192-byte units, the offset of its prefix).
+    std::int64_t SyncOffset = 0;
+    std::string Path;  // the analysed file
+};
+
+}  // namespace tscard
