@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/file_io.h"
 #include "ts/model.h"
 
 namespace tscard {
@@ -24,6 +25,13 @@ struct StreamState {
     // packets are skipped (for 192-byte units, the offset of its prefix).
     std::int64_t SyncOffset = 0;
     std::string Path;  // the analysed file
+
+    // Hand-over of a completed analysis, by mode. Card writing: the whole
+    // file mapped read-only. Preparing: the progress maximum of the run.
+    // Parsing: the stream file, open for the demultiplexer, which closes it.
+    ReadOnlyMapping Mapping;
+    std::uint64_t PrepareGaugeMax = 0;
+    File DemuxInput;
 };
 
 }  // namespace tscard

@@ -1,0 +1,116 @@
+#pragma once
+// The event hub: the eleven auto-reset events and the one thread that waits
+// on them and has the front end run the matching handler.
+//
+// Workers see only the EventSink side (Signal). The front end sets a
+// handler per event and a dispatcher, then starts the waiting thread:
+//
+//     EventHub hub;
+//     hub.SetHandler(EventId::ChangeProgressPosG1, [&] { bar.Step(); });
+//     hub.Start([](const std::function<void()>& run) { run(); });  // in place
+//
+// A window front end gives a dispatcher that runs the handler on its own
+// thread and returns only when it has run; the waiting thread waits for
+// each handler before it looks at the events again, so handlers never run
+// concurrently.
+//
+// Pending events are taken lowest index first (the index is the priority).
+// An event signalled again before the thread took it counts once, as with
+// auto-reset events. Shutdown ends the thread with a handshake that keeps
+// the caller's own queue moving (see Shutdown).
+
+#include <array>
+#include <atomic>
+#include <bitset>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "events/event_sink.h"
+
+namespace tscard {
+
+struct StreamState;
+
+// Progress group of the most recent progress event: G1 (analysis, card
+// write), G3 (prepare), G4 (demultiplex). The completion handler
+// (evRefreshGauge) chooses its branch by it.
+enum class GaugeGroup : std::uint8_t { None, G1, G3, G4 };
+
+// Data that workers hand to the front end's handlers. A worker writes a
+// field before it signals the event whose handler reads it; the handler
+// reads it after the hub took the event, so no lock is needed.
+struct EventHandOver {
+    // Set by the hub as it takes a progress event, before the handler runs;
+    // cleared by ResetGaugeGroup when a run starts, so that a completion
+    // never takes the branch of an earlier run.
+    std::atomic<GaugeGroup> LastGaugeGroup{GaugeGroup::None};
+    // Card write abort (before evBreakWrite).
+    std::int32_t BreakDirIndex = 0;
+    std::uint8_t BreakLastSlot = 0;
+    std::string BreakFileName;
+    // Written by the prepare worker at its start; read by the completion
+    // handler of a prepare run.
+    StreamState* PreparedAnalysis = nullptr;
+    // Splice: the next file to open, and the blocks copied so far.
+    std::int32_t StickNext = 0;
+    std::int32_t StickBlocks = 0;
+
+    void ResetGaugeGroup() { LastGaugeGroup.store(GaugeGroup::None, std::memory_order_release); }
+};
+
+// The group a progress event belongs to, or None for the other events.
+GaugeGroup GroupOfProgressEvent(EventId id);
+
+class EventHub final : public EventSink {
+public:
+    using Handler = std::function<void()>;
+    // Runs the handler it is given on the front end's thread and returns
+    // once it has run.
+    using Dispatcher = std::function<void(const Handler&)>;
+
+    EventHub() = default;
+    ~EventHub() override;  // Shutdown() without a pump
+    EventHub(const EventHub&) = delete;
+    EventHub& operator=(const EventHub&) = delete;
+
+    // Handlers are set before Start; an event without one is taken and
+    // dropped.
+    void SetHandler(EventId id, Handler handler);
+    // Starts the waiting thread (once).
+    void Start(Dispatcher dispatcher);
+
+    // Any thread: marks the event signalled.
+    void Signal(EventId id) override;
+
+    // Ends the waiting thread: raises the terminate request, then, until
+    // the thread has left its loop, sleeps 1 ms at a time and calls pump,
+    // which lets a handler that the thread is waiting for run on the
+    // caller's thread. Events still pending are dropped. Safe to call more
+    // than once.
+    void Shutdown(const std::function<void()>& pump = {});
+
+    bool Running() const { return thread_.joinable(); }
+    // 1 from the terminate request until the thread has left its loop.
+    bool TerminatePending() const { return terminate_pending_.load(std::memory_order_acquire) != 0; }
+
+    EventHandOver& HandOver() { return hand_over_; }
+
+private:
+    void Execute();
+
+    std::array<Handler, kEventCount> handlers_;
+    Dispatcher dispatcher_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::bitset<kEventCount> pending_;
+    bool terminated_ = false;
+    std::atomic<std::uint8_t> terminate_pending_{0};
+    std::thread thread_;
+    EventHandOver hand_over_;
+};
+
+}  // namespace tscard
