@@ -5,8 +5,8 @@
 namespace tscard::cli {
 
 void RegisterAllCommands(CLI::App& app, GlobalOptions& options) {
-    (void)app;
-    (void)options;
+    RegisterAnalyzeCommand(app, options);
+    RegisterBitrateCommand(app, options);
 }
 
 }  // namespace tscard::cli

@@ -12,4 +12,8 @@ namespace tscard::cli {
 
 void RegisterAllCommands(CLI::App& app, GlobalOptions& options);
 
+// analyze, bitrate
+void RegisterAnalyzeCommand(CLI::App& app, GlobalOptions& options);
+void RegisterBitrateCommand(CLI::App& app, GlobalOptions& options);
+
 }  // namespace tscard::cli

@@ -50,18 +50,35 @@ void EventHub::Execute() {
             for (index = 0; !pending_.test(index); ++index) {
             }
             pending_.reset(index);
+            handling_ = true;
         }
         const auto id = static_cast<EventId>(index);
         const GaugeGroup group = GroupOfProgressEvent(id);
         if (group != GaugeGroup::None) hand_over_.LastGaugeGroup.store(group, std::memory_order_release);
         const Handler& handler = handlers_[index];
-        if (!handler) continue;
-        if (dispatcher_)
-            dispatcher_(handler);
-        else
-            handler();
+        if (handler) {
+            if (dispatcher_)
+                dispatcher_(handler);
+            else
+                handler();
+        }
+        {
+            std::lock_guard lock(mutex_);
+            handling_ = false;
+        }
+        idle_.notify_all();
     }
+    {
+        std::lock_guard lock(mutex_);
+        handling_ = false;
+    }
+    idle_.notify_all();
     terminate_pending_.store(0, std::memory_order_release);
+}
+
+void EventHub::Drain() {
+    std::unique_lock lock(mutex_);
+    idle_.wait(lock, [this] { return terminated_ || !thread_.joinable() || (pending_.none() && !handling_); });
 }
 
 void EventHub::Shutdown(const std::function<void()>& pump) {

@@ -86,6 +86,11 @@ public:
     // Any thread: marks the event signalled.
     void Signal(EventId id) override;
 
+    // Waits until no event is pending and no handler is running. Only for
+    // dispatchers that do not need the caller's thread (they run handlers
+    // in place, as the command line does).
+    void Drain();
+
     // Ends the waiting thread: raises the terminate request, then, until
     // the thread has left its loop, sleeps 1 ms at a time and calls pump,
     // which lets a handler that the thread is waiting for run on the
@@ -107,6 +112,8 @@ private:
     std::mutex mutex_;
     std::condition_variable wake_;
     std::bitset<kEventCount> pending_;
+    std::condition_variable idle_;
+    bool handling_ = false;
     bool terminated_ = false;
     std::atomic<std::uint8_t> terminate_pending_{0};
     std::thread thread_;

@@ -229,6 +229,20 @@ Status ReadOnlyMapping::Map(const File& file) {
     return Status::Ok();
 }
 
+void ReadOnlyMapping::AdviseSequential() const {
+    if (data_ != nullptr) ::madvise(const_cast<unsigned char*>(data_), size_, MADV_SEQUENTIAL);
+}
+
+void ReadOnlyMapping::ReleasePages(std::uint64_t offset, std::uint64_t length) const {
+    if (data_ == nullptr || offset >= size_) return;
+    const std::uint64_t page = static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
+    const std::uint64_t end = std::min(size_, offset + length);
+    const std::uint64_t first = (offset + page - 1) / page * page;  // whole pages inside the range
+    const std::uint64_t last = end / page * page;
+    if (last <= first) return;
+    ::madvise(const_cast<unsigned char*>(data_) + first, last - first, MADV_DONTNEED);
+}
+
 void ReadOnlyMapping::Unmap() {
     if (data_ != nullptr) ::munmap(const_cast<unsigned char*>(data_), size_);
     data_ = nullptr;

@@ -119,6 +119,12 @@ public:
     const unsigned char* Data() const { return data_; }
     std::uint64_t Size() const { return size_; }
 
+    // Hints for a front-to-back scan: read ahead generously, and let go of
+    // the pages of a range already scanned (the file's cached data stays;
+    // only this process's share of memory shrinks). Both are advice only.
+    void AdviseSequential() const;
+    void ReleasePages(std::uint64_t offset, std::uint64_t length) const;
+
 private:
     const unsigned char* data_ = nullptr;
     std::uint64_t size_ = 0;

@@ -1,8 +1,278 @@
 #include "ts/analyzer.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+
+#include "platform/file_io.h"
+#include "psi/psi_builder.h"
+#include "psi/psi_reader.h"
+#include "ts/packet_probe.h"
+
 namespace tscard {
+namespace {
+
+std::string HexDigits(unsigned value, int digits) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%0*X", digits, value);
+    return buffer;
+}
+
+// Decides when the scan may end. The description is complete on the packet
+// that reads the last PMT; the scan then goes on for the SDT (a common muxer
+// order is SDT, PAT, PMT, so it usually came first) until it is read, or a
+// PCR 2 s after the first one seen on its PID since completion, or 1 MiB
+// more has been scanned.
+class DescriptionWatch {
+public:
+    // Called after each packet handed to ProcessPacket; true when done.
+    bool AfterPacket(const StreamAnalysis& analysis, const ResultLists& lists, const std::uint8_t* packet,
+                     std::size_t unit) {
+        if (!complete_) {
+            if (!DescriptionComplete(analysis, lists)) return false;
+            complete_ = true;
+            return analysis.SdtDone == 1;
+        }
+        bytes_after_ += unit;
+        if (analysis.SdtDone == 1) return true;
+        if (HasPcr(packet)) {
+            const std::uint16_t pid = FoldPid(packet);
+            const std::uint64_t pcr = PcrTicks(packet);
+            if (!have_pcr_) {
+                have_pcr_ = true;
+                pcr_pid_ = pid;
+                first_pcr_ = pcr;
+            } else if (pid == pcr_pid_) {
+                if (pcr < first_pcr_)
+                    first_pcr_ = pcr;  // went backwards: count again from here
+                else if (pcr - first_pcr_ >= kSdtWaitTicks)
+                    return true;
+            }
+        }
+        return bytes_after_ >= kSdtWaitBytes;
+    }
+    bool Complete() const { return complete_; }
+
+private:
+    bool complete_ = false;
+    std::uint64_t bytes_after_ = 0;
+    bool have_pcr_ = false;
+    std::uint16_t pcr_pid_ = 0;
+    std::uint64_t first_pcr_ = 0;
+};
+
+enum ScanCode : int { kScanComplete = 0, kScanStopped = 106, kScanExhausted = 125 };
+
+// Hands every whole unit of [pos, end) to ProcessPacket and advances pos
+// past them. A unit that runs past end is left for the next window, which
+// then reads it whole: windows are consecutive in the mapping.
+int ScanWindow(const std::uint8_t* base, std::uint64_t& pos, std::uint64_t end, std::size_t unit,
+               StreamAnalysis& analysis, ResultLists& lists, StopFlag& stop, DescriptionWatch& watch) {
+    const std::size_t prefix = unit - kPacketSize;
+    while (pos + unit <= end) {
+        const std::uint8_t* packet = base + pos + prefix;
+        pos += unit;
+        if (ProcessPacket(analysis, lists, packet, &stop, true) == kPsiStopped) return kScanStopped;
+        if (watch.AfterPacket(analysis, lists, packet, unit)) return kScanComplete;
+    }
+    return kScanExhausted;
+}
+
+std::string MissingDescriptionText(const StreamAnalysis& analysis, const ResultLists& lists) {
+    if (analysis.PatDone == 0) return "no PAT before the end of the file";
+    if (lists.ProgramNumbers.empty()) return "the PAT announces no program";
+    std::string missing;
+    for (const ProgramEntry& entry : analysis.PatPrograms) {
+        if (entry.PmtRead != 0) continue;
+        if (!missing.empty()) missing += ", ";
+        missing += "0x" + HexDigits(entry.ProgramNumber, 4);
+    }
+    return "no PMT before the end of the file for program " + missing;
+}
+
+// The service names of program_number, or the defaults when the SDT does
+// not list it. The name lists need not run parallel to ServiceIds (a
+// service may carry no or several service descriptors): they are read only
+// within their bounds.
+struct ServiceNames {
+    bool found = false;
+    std::string provider;
+    std::string name;
+};
+ServiceNames LookUpNames(const StreamAnalysis& analysis, std::uint16_t program_number) {
+    ServiceNames names;
+    const auto it = std::find(analysis.ServiceIds.begin(), analysis.ServiceIds.end(), program_number);
+    if (it == analysis.ServiceIds.end()) return names;
+    const std::size_t j = static_cast<std::size_t>(it - analysis.ServiceIds.begin());
+    names.found = true;
+    names.provider = j < analysis.Providers.size() ? analysis.Providers[j] : std::string();
+    names.name = j < analysis.ServiceNames.size() ? analysis.ServiceNames[j] : std::string();
+    if (names.provider.empty()) names.provider = "DemoStream";
+    if (names.name.empty()) names.name = "DemoChannel";
+    return names;
+}
+
+void SetNames(ProgramRemap& current, ProgramRemap& program, const ServiceNames& names) {
+    if (names.found) {
+        for (ProgramRemap* r : {&current, &program}) {
+            r->SourceProvider = names.provider;
+            r->SourceName = names.name;
+            r->TargetProvider = names.provider;
+            r->TargetName = names.name;
+        }
+        return;
+    }
+    // A program missing from the SDT gets the defaults as source and target.
+    current.SourceProvider = current.TargetProvider = "Demo stream";
+    program.SourceProvider = program.TargetProvider = "DemoStream";
+    current.SourceName = current.TargetName = "DemoChannel";
+    program.SourceName = program.TargetName = "DemoChannel";
+}
+
+// The description of a completed scan: content tree, ProgramList,
+// CurrentRemap, PcrPids, KnownPids, IsH264Stream.
+ContentNode BuildDescription(StreamState& state, AnalysisMode mode) {
+    StreamAnalysis& analysis = *state.Analysis;
+    ResultLists& lists = state.Lists;
+    ProgramRemap& current = state.CurrentRemap;
+    const bool names_and_pids = mode == AnalysisMode::ModePrepare || mode == AnalysisMode::ModeParse;
+
+    lists.KnownPids.clear();
+    lists.KnownPids.push_back(analysis.PatDone == 1 ? kPatPid : kNullPid);
+    lists.KnownPids.push_back(analysis.SdtDone == 1 ? kSdtPid : kNullPid);
+    lists.PcrPids.clear();
+
+    ContentNode root;
+    root.Text = state.Layout.StreamFileName;
+
+    current.SourceAudioPids.clear();
+    current.SourcePesPids.clear();
+    current.AllEsPids.clear();
+    current.TargetAudioPids.clear();
+    current.TargetPesPids.clear();
+    lists.ProgramList.clear();
+
+    for (std::size_t n = 0; n < lists.ParsedPrograms.size(); ++n) {
+        const ProgramEntry& entry = lists.ParsedPrograms[n];
+        ProgramRemap program;
+        ContentNode node;
+        node.Text = ProgramNodeText(entry.ProgramNumber);
+        node.Data = static_cast<std::uint8_t>(n);
+
+        lists.PcrPids.push_back(entry.PcrPid);
+        lists.KnownPids.push_back(entry.PcrPid);
+        lists.KnownPids.push_back(entry.PmtPid);
+        node.Children.push_back(ContentNode{PcrNodeText(entry.PcrPid), std::nullopt, {}});
+
+        current.VideoStreamType = 0xFF;
+        program.VideoStreamType = 0xFF;
+        bool first = true;
+        for (const EsEntry& stream : entry.Streams) {
+            const std::uint8_t type = stream.StreamType;
+            program.AllEsPids.push_back(stream.Pid);
+            lists.KnownPids.push_back(stream.Pid);
+            node.Children.push_back(ContentNode{StreamNodeText(stream), std::nullopt, {}});
+            if (type == 0x01 || type == 0x02) current.VideoStreamType = program.VideoStreamType = 0x0F;
+            if (type == 0x1B) state.IsH264Stream = 1;
+            if (!names_and_pids) continue;
+            if (first) SetNames(current, program, LookUpNames(analysis, entry.ProgramNumber));
+            first = false;
+            for (ProgramRemap* r : {&current, &program}) {
+                r->SourcePmtPid = r->TargetPmtPid = entry.PmtPid;
+                r->SourceProgramNumber = r->TargetProgramNumber = entry.ProgramNumber;
+                r->SourcePcrPid = r->TargetPcrPid = entry.PcrPid;
+            }
+            switch (type) {
+                case 0x01:
+                case 0x02:
+                case 0x05:
+                case 0x1B:
+                    for (ProgramRemap* r : {&current, &program}) {
+                        r->SourceVideoPid = r->TargetVideoPid = stream.Pid;
+                        r->VideoStreamType = type;
+                    }
+                    current.PcrInVideo = current.SourceVideoPid == current.SourcePcrPid ? 1 : 0;
+                    break;
+                case 0x03:
+                case 0x04:
+                case 0x0F:
+                    if (current.VideoStreamType == 0xFF) current.VideoStreamType = program.VideoStreamType = type;
+                    for (ProgramRemap* r : {&current, &program}) {
+                        r->SourceAudioPids.push_back(stream.Pid);
+                        r->TargetAudioPids.push_back(stream.Pid);
+                    }
+                    break;
+                case 0x06:
+                    for (ProgramRemap* r : {&current, &program}) {
+                        r->SourcePesPids.push_back(stream.Pid);
+                        r->TargetPesPids.push_back(stream.Pid);
+                    }
+                    break;
+                default: break;
+            }
+        }
+        root.Children.push_back(std::move(node));
+        lists.ProgramList.push_back(std::move(program));
+    }
+    return root;
+}
+
+// An SDT packet for the program; names that do not fit in one packet are
+// shortened, the provider first.
+Packet StoredSdtFor(const ProgramRemap& program) {
+    std::string provider = program.TargetProvider;
+    std::string name = program.TargetName;
+    if (name.size() > kMaxSdtNameBytes) name.resize(kMaxSdtNameBytes);
+    if (provider.size() + name.size() > kMaxSdtNameBytes) provider.resize(kMaxSdtNameBytes - name.size());
+    Packet sdt{};
+    BuildSdt(program, provider, name, sdt);
+    return sdt;
+}
+
+// Parse mode: every program whose PMT was read is selected for the
+// demultiplexer, with a PAT, an SDT and its first PMT packet of its own.
+std::vector<std::string> SelectParsedPrograms(StreamState& state) {
+    std::vector<std::string> lines;
+    const StreamAnalysis& analysis = *state.Analysis;
+    for (std::size_t slot = 0; slot < analysis.PatPrograms.size() && slot < kMaxPrograms; ++slot) {
+        const ProgramEntry& entry = analysis.PatPrograms[slot];
+        if (entry.PmtRead != 1 || entry.ProgramNumber == 0) continue;
+        Packet pmt;
+        std::copy_n(analysis.PmtSlots[slot].Data.begin(), kPacketSize, pmt.begin());
+        for (ProgramRemap& program : state.Lists.ProgramList) {
+            if (program.SourceProgramNumber != entry.ProgramNumber) continue;
+            program.StoredPmt = pmt;
+            program.StoredPat = BuildPat(program);
+            program.StoredSdt = StoredSdtFor(program);
+            program.Selected = 1;
+            lines.push_back(program.SourceName + "[0x" + HexDigits(program.SourceProgramNumber, 4) + "]");
+        }
+    }
+    return lines;
+}
+
+void ForgetDescription(StreamState& state) {
+    state.Analysis.reset();
+    state.Lists.Clear();
+    state.CurrentRemap = ProgramRemap{};
+    state.IsH264Stream = 0;
+}
+
+}  // namespace
+
+std::string ProgramNodeText(std::uint16_t program_number) {
+    return "Programm number -0x" + HexDigits(program_number, 4) + ",content:";
+}
+
+std::string PcrNodeText(std::uint16_t pcr_pid) { return "Pid pcr -0x" + HexDigits(pcr_pid, 4); }
+
+std::string StreamNodeText(const EsEntry& stream) {
+    return "Pid stream -0x" + HexDigits(stream.Pid, 4) + ",type 0x" + HexDigits(stream.StreamType, 2) + "(" +
+           std::string(StreamClassText(stream.StreamType));
+}
 
 Analyzer::~Analyzer() {
+    std::lock_guard lock(worker_mutex_);
     if (worker_.joinable()) worker_.join();
 }
 
@@ -12,14 +282,19 @@ bool Analyzer::Claim() {
 }
 
 AnalysisResult Analyzer::Run(const AnalysisRequest& request, StreamState& state, EventSink& events, StopFlag& stop) {
-    if (!Claim()) return AnalysisResult{AnalysisEnding::Refused, "an analysis is already running", {}, {}, false};
+    if (!Claim()) {
+        AnalysisResult refused;
+        refused.Ending = AnalysisEnding::Refused;
+        refused.Message = request.Path + ": refused, another analysis is in progress";
+        return refused;
+    }
     AnalysisResult result = RunClaimed(request, state, events, stop);
     busy_.store(false, std::memory_order_release);
     return result;
 }
 
 Status Analyzer::Start(const AnalysisRequest& request, StreamState& state, EventSink& events, StopFlag& stop) {
-    if (!Claim()) return Status::Fail("an analysis is already running");
+    if (!Claim()) return Status::Fail(request.Path + ": refused, another analysis is in progress");
     std::lock_guard lock(worker_mutex_);
     worker_ = std::thread([this, request, &state, &events, &stop] {
         worker_result_ = RunClaimed(request, state, events, stop);
@@ -29,16 +304,155 @@ Status Analyzer::Start(const AnalysisRequest& request, StreamState& state, Event
 
 AnalysisResult Analyzer::Finish() {
     std::lock_guard lock(worker_mutex_);
-    if (!worker_.joinable()) return AnalysisResult{AnalysisEnding::Refused, "no analysis was started", {}, {}, false};
+    if (!worker_.joinable()) {
+        AnalysisResult none;
+        none.Ending = AnalysisEnding::Refused;
+        none.Message = "no analysis was started";
+        return none;
+    }
     worker_.join();
     AnalysisResult result = std::move(worker_result_);
+    worker_result_ = AnalysisResult{};
     busy_.store(false, std::memory_order_release);
     return result;
 }
 
-AnalysisResult Analyzer::RunClaimed(const AnalysisRequest& request, StreamState&, EventSink& events, StopFlag&) {
-    events.Signal(EventId::evRefreshGauge);
-    return AnalysisResult{AnalysisEnding::Failed, request.Path + ": analysis not available yet", {}, {}, false};
+AnalysisResult Analyzer::RunClaimed(const AnalysisRequest& request, StreamState& state, EventSink& events,
+                                    StopFlag& stop) {
+    const std::string& path = request.Path;
+    AnalysisResult result;
+    File file;
+
+    // Every ending passes here: what this run opened is closed unless a
+    // completed run hands it on, and the front end hears of it once.
+    auto end_run = [&](AnalysisEnding ending, std::string message) {
+        result.Ending = ending;
+        result.Message = std::move(message);
+        if (ending != AnalysisEnding::Complete) {
+            ForgetDescription(state);
+            state.Mapping.Unmap();
+            state.DemuxInput.Close();
+        }
+        file.Close();
+        state.AnalysisScanning = 0;
+        scanning_.store(false, std::memory_order_release);
+        events.Signal(EventId::evRefreshGauge);
+        return std::move(result);
+    };
+
+    // A new analysis replaces the previous description wholesale.
+    progress_maximum_.store(0, std::memory_order_release);
+    state.Mapping.Unmap();
+    state.DemuxInput.Close();
+    ForgetDescription(state);
+    state.Analysis = std::make_unique<StreamAnalysis>();
+    state.Packet192Mode = 0;
+    state.SyncOffset = 0;
+    state.PrepareGaugeMax = 0;
+    state.Layout = StreamLayout{};
+    state.Layout.StreamFileName = std::filesystem::path(path).filename().string();
+    state.Path = path;
+
+    if (Status st = File::OpenRead(path, file); !st) return end_run(AnalysisEnding::Failed, st.message());
+    std::uint64_t size = 0;
+    if (Status st = file.Size(size); !st) return end_run(AnalysisEnding::Failed, st.message());
+
+    // Sync search.
+    const PacketProbe probe = ProbePacketSize(file, &stop);
+    switch (probe.Outcome) {
+        case ProbeOutcome::Found: break;
+        case ProbeOutcome::Stopped: return end_run(AnalysisEnding::Stopped, path + ": analysis stopped");
+        case ProbeOutcome::UnknownFormat:
+            return end_run(AnalysisEnding::SyncFailed,
+                           path + ": " + kUnknownStreamFormat + " (" + probe.Message + ")");
+        case ProbeOutcome::Failed: return end_run(AnalysisEnding::Failed, probe.Message);
+    }
+    const std::size_t unit = probe.PacketSize;
+    const std::size_t prefix = unit - kPacketSize;
+    state.Packet192Mode = unit == kUnit192Size ? 1 : 0;
+    state.SyncOffset = probe.SyncOffset;
+
+    ReadOnlyMapping mapping;
+    if (Status st = mapping.Map(file); !st) return end_run(AnalysisEnding::Failed, st.message());
+    // The file may have changed size since it was measured; the mapping's
+    // size is the one that counts.
+    size = mapping.Size();
+    const std::uint8_t* data = mapping.Data();
+    mapping.AdviseSequential();
+
+    // Skip leading null packets. A file of nothing else ends the skip at
+    // its last whole unit.
+    std::uint64_t start = static_cast<std::uint64_t>(probe.SyncOffset);
+    for (std::uint64_t n = 0; start + unit <= size; ++n) {
+        if (FoldPid(data + start + prefix) != kNullPid) break;
+        start += unit;
+        if ((n & 0xFFFF) == 0xFFFF) {
+            if (stop.TakeIfSet()) return end_run(AnalysisEnding::Stopped, path + ": analysis stopped");
+            mapping.ReleasePages(0, start);
+        }
+    }
+
+    // Layout.
+    StreamLayout& layout = state.Layout;
+    layout.StartOffset = static_cast<std::int64_t>(start);
+    layout.RemainingBytes = size - start;
+    ComputeBlockFigures(layout.RemainingBytes, state.Packet192Mode == 1, layout);
+    ComputeWindowFigures(layout.RemainingBytes, layout);
+    layout.WindowOffset = 0;
+    progress_maximum_.store(layout.WindowCount, std::memory_order_release);
+    if (request.Mode == AnalysisMode::ModePrepare) state.PrepareGaugeMax = layout.WindowCount;
+
+    state.AnalysisScanning = 1;
+    scanning_.store(true, std::memory_order_release);
+
+    // Window loop: WindowCount whole windows, then the tail.
+    StreamAnalysis& analysis = *state.Analysis;
+    const std::uint8_t* base = data + start;
+    DescriptionWatch watch;
+    std::uint64_t pos = 0;
+    std::uint64_t released = 0;
+    int code = kScanExhausted;
+    const std::uint64_t windows = layout.WindowCount + (layout.TailBytes > 0 ? 1 : 0);
+    for (std::uint64_t i = 0; i < windows; ++i) {
+        if (stop.TakeIfSet()) return end_run(AnalysisEnding::Stopped, path + ": analysis stopped");
+        const std::uint64_t window_end = std::min((i + 1) * kWindowSize, layout.RemainingBytes);
+        code = ScanWindow(base, pos, window_end, unit, analysis, state.Lists, stop, watch);
+        if (code == kScanStopped) return end_run(AnalysisEnding::Stopped, path + ": analysis stopped");
+        if (code == kScanComplete) break;
+        layout.WindowOffset += kWindowSize;
+        if (i < layout.WindowCount) events.Signal(EventId::ChangeProgressPosG1);
+        if ((i & 15) == 15) {
+            mapping.ReleasePages(released, start + pos);
+            released = start + pos;
+        }
+    }
+    // The file ending after the description was complete (while the scan
+    // looked for the SDT) still completes it.
+    if (code != kScanComplete && !watch.Complete()) {
+        result.OnlyOneProgram =
+            request.Mode == AnalysisMode::ModeParse && state.Lists.ProgramNumbers.size() == 1;
+        layout.WindowOffset = static_cast<std::uint64_t>(layout.StartOffset);
+        return end_run(AnalysisEnding::NoDescription,
+                       path + ": " + MissingDescriptionText(analysis, state.Lists));
+    }
+    scanning_.store(false, std::memory_order_release);
+    state.AnalysisScanning = 0;
+
+    result.Tree = BuildDescription(state, request.Mode);
+    if (request.Mode == AnalysisMode::ModeParse) {
+        result.ParseLines = SelectParsedPrograms(state);
+        result.OnlyOneProgram = state.Lists.ProgramNumbers.size() == 1;
+    }
+    layout.WindowOffset = static_cast<std::uint64_t>(layout.StartOffset);
+
+    // Hand-over by mode.
+    mapping.ReleasePages(0, size);
+    switch (request.Mode) {
+        case AnalysisMode::ModeCardWrite: state.Mapping = std::move(mapping); break;
+        case AnalysisMode::ModePrepare: break;
+        case AnalysisMode::ModeParse: state.DemuxInput = std::move(file); break;
+    }
+    return end_run(AnalysisEnding::Complete, std::string());
 }
 
 }  // namespace tscard

@@ -83,7 +83,7 @@ struct ContentNode {
 struct AnalysisResult {
     AnalysisEnding Ending = AnalysisEnding::Failed;
     // For every ending but Complete: what happened, naming the file. For
-    // SyncFailed it begins with "Unknow stream format".
+    // SyncFailed: "<path>: Unknow stream format (<what the file held>)".
     std::string Message;
     // Complete only: root (the file name) > programs > PCR and stream lines.
     ContentNode Tree;

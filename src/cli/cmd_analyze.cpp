@@ -1,0 +1,280 @@
+// tscard-cli analyze FILE [--mode card|prepare|parse] [--json]
+
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "cli/cli_common.h"
+#include "cli/cli_events.h"
+#include "cli/commands.h"
+#include "cli/signals.h"
+#include "ts/analyzer.h"
+
+namespace tscard::cli {
+namespace {
+
+struct AnalyzeArgs {
+    std::string file;
+    std::string mode = "prepare";
+    bool json = false;
+};
+
+AnalysisMode ModeOf(const std::string& name) {
+    if (name == "card") return AnalysisMode::ModeCardWrite;
+    if (name == "parse") return AnalysisMode::ModeParse;
+    return AnalysisMode::ModePrepare;
+}
+
+const char* EndingName(AnalysisEnding ending) {
+    switch (ending) {
+        case AnalysisEnding::Complete: return "Complete";
+        case AnalysisEnding::NoDescription: return "NoDescription";
+        case AnalysisEnding::SyncFailed: return "SyncFailed";
+        case AnalysisEnding::Stopped: return "Stopped";
+        case AnalysisEnding::Failed: return "Failed";
+        case AnalysisEnding::Refused: return "Refused";
+    }
+    return "?";
+}
+
+std::string HexList(const std::vector<std::uint16_t>& values) {
+    std::string text;
+    for (std::uint16_t v : values) {
+        if (!text.empty()) text += ", ";
+        text += Hex4(v);
+    }
+    return text;
+}
+
+std::string PacketHex(const Packet& packet) {
+    static const char* kDigits = "0123456789ABCDEF";
+    std::string text;
+    text.reserve(2 * packet.size());
+    for (std::uint8_t b : packet) {
+        text += kDigits[b >> 4];
+        text += kDigits[b & 15];
+    }
+    return text;
+}
+
+std::string Hex2(std::uint32_t value) {
+    char buffer[8];
+    std::snprintf(buffer, sizeof buffer, "0x%02X", value);
+    return buffer;
+}
+
+// The fields of a ProgramRemap as (name, text) pairs; stored packets only
+// when parse mode built them.
+std::vector<std::pair<std::string, std::string>> RemapFields(const ProgramRemap& r, bool with_packets,
+                                                             const GlobalOptions& options) {
+    std::vector<std::pair<std::string, std::string>> f = {
+        {"SourcePmtPid", Hex4(r.SourcePmtPid)},
+        {"SourceProgramNumber", Hex4(r.SourceProgramNumber)},
+        {"SourcePcrPid", Hex4(r.SourcePcrPid)},
+        {"SourceVideoPid", Hex4(r.SourceVideoPid)},
+        {"SourceAudioPids", HexList(r.SourceAudioPids)},
+        {"SourcePesPids", HexList(r.SourcePesPids)},
+        {"AllEsPids", HexList(r.AllEsPids)},
+        {"TargetPmtPid", Hex4(r.TargetPmtPid)},
+        {"TargetProgramNumber", Hex4(r.TargetProgramNumber)},
+        {"TargetPcrPid", Hex4(r.TargetPcrPid)},
+        {"TargetVideoPid", Hex4(r.TargetVideoPid)},
+        {"TargetAudioPids", HexList(r.TargetAudioPids)},
+        {"TargetPesPids", HexList(r.TargetPesPids)},
+        {"PcrInVideo", std::to_string(r.PcrInVideo)},
+        {"VideoStreamType", Hex2(r.VideoStreamType)},
+        {"SourceProvider", DisplayText(r.SourceProvider, options)},
+        {"SourceName", DisplayText(r.SourceName, options)},
+        {"TargetProvider", DisplayText(r.TargetProvider, options)},
+        {"TargetName", DisplayText(r.TargetName, options)},
+        {"Selected", std::to_string(r.Selected)},
+    };
+    if (with_packets) {
+        f.emplace_back("StoredPat", PacketHex(r.StoredPat));
+        f.emplace_back("StoredSdt", PacketHex(r.StoredSdt));
+        f.emplace_back("StoredPmt", PacketHex(r.StoredPmt));
+    }
+    return f;
+}
+
+nlohmann::json RemapJson(const ProgramRemap& r, bool with_packets, const GlobalOptions& options) {
+    nlohmann::json j = {
+        {"SourcePmtPid", r.SourcePmtPid},
+        {"SourceProgramNumber", r.SourceProgramNumber},
+        {"SourcePcrPid", r.SourcePcrPid},
+        {"SourceVideoPid", r.SourceVideoPid},
+        {"SourceAudioPids", r.SourceAudioPids},
+        {"SourcePesPids", r.SourcePesPids},
+        {"AllEsPids", r.AllEsPids},
+        {"TargetPmtPid", r.TargetPmtPid},
+        {"TargetProgramNumber", r.TargetProgramNumber},
+        {"TargetPcrPid", r.TargetPcrPid},
+        {"TargetVideoPid", r.TargetVideoPid},
+        {"TargetAudioPids", r.TargetAudioPids},
+        {"TargetPesPids", r.TargetPesPids},
+        {"PcrInVideo", r.PcrInVideo},
+        {"VideoStreamType", r.VideoStreamType},
+        {"SourceProvider", DisplayText(r.SourceProvider, options)},
+        {"SourceName", DisplayText(r.SourceName, options)},
+        {"TargetProvider", DisplayText(r.TargetProvider, options)},
+        {"TargetName", DisplayText(r.TargetName, options)},
+        {"Selected", r.Selected},
+    };
+    if (with_packets) {
+        j["StoredPat"] = PacketHex(r.StoredPat);
+        j["StoredSdt"] = PacketHex(r.StoredSdt);
+        j["StoredPmt"] = PacketHex(r.StoredPmt);
+    }
+    return j;
+}
+
+nlohmann::json TreeJson(const ContentNode& node) {
+    nlohmann::json j = {{"Text", node.Text}};
+    if (node.Data) j["Data"] = *node.Data;
+    if (!node.Children.empty()) {
+        j["Children"] = nlohmann::json::array();
+        for (const ContentNode& child : node.Children) j["Children"].push_back(TreeJson(child));
+    }
+    return j;
+}
+
+void PrintTree(std::ostream& out, const ContentNode& node, int level) {
+    out << std::string(2 * static_cast<std::size_t>(level), ' ') << node.Text << '\n';
+    for (const ContentNode& child : node.Children) PrintTree(out, child, level + 1);
+}
+
+std::vector<std::pair<std::string, std::string>> LayoutFields(const StreamState& state) {
+    const StreamLayout& l = state.Layout;
+    return {
+        {"PacketSize", state.Packet192Mode ? "192" : "188"},
+        {"StartOffset", std::to_string(l.StartOffset)},
+        {"RemainingBytes", std::to_string(l.RemainingBytes)},
+        {"WindowCount", std::to_string(l.WindowCount)},
+        {"TailBytes", std::to_string(l.TailBytes)},
+        {"BigBlocks", std::to_string(l.BigBlocks)},
+        {"MidBlocks", std::to_string(l.MidBlocks)},
+        {"TailPackets", std::to_string(l.TailPackets)},
+    };
+}
+
+void PrintText(std::ostream& out, const AnalysisResult& result, const StreamState& state, AnalysisMode mode,
+               const GlobalOptions& options) {
+    const bool parse = mode == AnalysisMode::ModeParse;
+    PrintTree(out, result.Tree, 0);
+    out << '\n';
+    for (const auto& [name, value] : LayoutFields(state)) out << name << ": " << value << '\n';
+    out << "IsH264Stream: " << int(state.IsH264Stream) << '\n';
+    out << "PcrPids: " << HexList(state.Lists.PcrPids) << '\n';
+    out << "KnownPids: " << HexList(state.Lists.KnownPids) << '\n';
+    for (std::size_t n = 0; n < state.Lists.ProgramList.size(); ++n) {
+        out << "\nProgram: " << n << '\n';
+        for (const auto& [name, value] : RemapFields(state.Lists.ProgramList[n], parse, options))
+            out << name << ": " << value << '\n';
+    }
+    if (mode == AnalysisMode::ModePrepare) {
+        out << "\nCurrentRemap:\n";
+        for (const auto& [name, value] : RemapFields(state.CurrentRemap, false, options))
+            out << name << ": " << value << '\n';
+    }
+    if (parse && !result.ParseLines.empty()) {
+        out << '\n';
+        for (const std::string& line : result.ParseLines) out << "ParseLine: " << DisplayText(line, options) << '\n';
+    }
+}
+
+nlohmann::json ResultJson(const AnalysisResult& result, const StreamState& state, AnalysisMode mode,
+                          const std::string& mode_name, const GlobalOptions& options) {
+    const bool parse = mode == AnalysisMode::ModeParse;
+    const StreamLayout& l = state.Layout;
+    nlohmann::json j = {
+        {"Ending", EndingName(result.Ending)},
+        {"Mode", mode_name},
+        {"StreamFileName", l.StreamFileName},
+    };
+    if (result.Ending != AnalysisEnding::Complete) j["Message"] = result.Message;
+    if (result.Ending == AnalysisEnding::Complete || result.Ending == AnalysisEnding::NoDescription) {
+        j["PacketSize"] = state.Packet192Mode ? 192 : 188;
+        j["Packet192Mode"] = state.Packet192Mode;
+        j["SyncOffset"] = state.SyncOffset;
+        j["StartOffset"] = l.StartOffset;
+        j["RemainingBytes"] = l.RemainingBytes;
+        j["WindowCount"] = l.WindowCount;
+        j["TailBytes"] = l.TailBytes;
+        j["BigBlocks"] = l.BigBlocks;
+        j["MidBlocks"] = l.MidBlocks;
+        j["TailPackets"] = l.TailPackets;
+    }
+    if (parse) j["OnlyOneProgram"] = result.OnlyOneProgram;
+    if (result.Ending != AnalysisEnding::Complete) return j;
+    j["Tree"] = TreeJson(result.Tree);
+    j["IsH264Stream"] = state.IsH264Stream;
+    j["ProgramNumbers"] = state.Lists.ProgramNumbers;
+    j["PmtPids"] = state.Lists.PmtPids;
+    j["PcrPids"] = state.Lists.PcrPids;
+    j["KnownPids"] = state.Lists.KnownPids;
+    j["ProgramList"] = nlohmann::json::array();
+    for (const ProgramRemap& r : state.Lists.ProgramList) j["ProgramList"].push_back(RemapJson(r, parse, options));
+    j["CurrentRemap"] = RemapJson(state.CurrentRemap, false, options);
+    if (parse) {
+        j["ParseLines"] = nlohmann::json::array();
+        for (const std::string& line : result.ParseLines) j["ParseLines"].push_back(DisplayText(line, options));
+    }
+    return j;
+}
+
+int RunAnalyze(const AnalyzeArgs& args, const GlobalOptions& options) {
+    const AnalysisMode mode = ModeOf(args.mode);
+    StreamState state;
+    StopFlag stop;
+    Analyzer analyzer;
+    AnalysisResult result;
+    {
+        StopOnSignals guard(stop);
+        CliEvents events("Analysing", [&analyzer] { return analyzer.ProgressMaximum(); });
+        AnalysisRequest request;
+        request.Mode = mode;
+        request.Path = args.file;
+        result = analyzer.Run(request, state, events.Sink(), stop);
+        events.Close();
+    }
+    if (args.json) {
+        // File names need not be UTF-8; such bytes become U+FFFD.
+        std::cout << ResultJson(result, state, mode, args.mode, options)
+                         .dump(2, ' ', false, nlohmann::json::error_handler_t::replace)
+                  << '\n';
+    } else if (result.Ending == AnalysisEnding::Complete) {
+        std::ostringstream out;
+        PrintText(out, result, state, mode, options);
+        std::cout << out.str();
+    }
+    if (mode == AnalysisMode::ModeParse && result.OnlyOneProgram)
+        PrintError(args.file + ": " + kOnlyOneProgramMessage);
+    if (result.Ending == AnalysisEnding::Complete) return kExitOk;
+    PrintError(result.Message);
+    return kExitFailed;
+}
+
+}  // namespace
+
+void RegisterAnalyzeCommand(CLI::App& app, GlobalOptions& options) {
+    auto args = std::make_shared<AnalyzeArgs>();
+    CLI::App* cmd = app.add_subcommand(
+        "analyze",
+        "Find the packet size and first packet of a stream, read its PAT, PMTs and SDT, and print the "
+        "content tree, the layout figures and each program's description");
+    cmd->add_option("FILE", args->file, "The transport stream file")->required();
+    cmd->add_option("--mode", args->mode,
+                    "What the analysis is for: card (write to a card), prepare (one program; the default) or "
+                    "parse (split a multi-program stream)")
+        ->check(CLI::IsMember({"card", "prepare", "parse"}));
+    cmd->add_flag("--json", args->json, "Print the result as one JSON object");
+    cmd->callback([args, &options] {
+        const int code = RunAnalyze(*args, options);
+        if (code != kExitOk) throw CLI::RuntimeError(code);
+    });
+}
+
+}  // namespace tscard::cli
