@@ -7,6 +7,7 @@ namespace tscard::cli {
 void RegisterAllCommands(CLI::App& app, GlobalOptions& options) {
     RegisterAnalyzeCommand(app, options);
     RegisterBitrateCommand(app, options);
+    RegisterCardCommands(app, options);
 }
 
 }  // namespace tscard::cli

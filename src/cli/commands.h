@@ -15,5 +15,7 @@ void RegisterAllCommands(CLI::App& app, GlobalOptions& options);
 // analyze, bitrate
 void RegisterAnalyzeCommand(CLI::App& app, GlobalOptions& options);
 void RegisterBitrateCommand(CLI::App& app, GlobalOptions& options);
+// card list, info, format, clear
+void RegisterCardCommands(CLI::App& app, GlobalOptions& options);
 
 }  // namespace tscard::cli

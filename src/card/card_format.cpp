@@ -1,0 +1,80 @@
+#include "card/card_format.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/log.h"
+
+namespace tscard {
+namespace {
+
+constexpr std::size_t kFillChunk = 1 << 20;
+
+Status CheckCanFormat(CardDevice& device) {
+    if (!device.IsOpen()) return Status::Fail("no card is open");
+    if (!device.Backend().Writable()) return Status::Fail(device.Path() + ": the card was opened read-only");
+    if (device.TotalSectors * kSectorSize < kMinimumCardBytes)
+        return Status::Fail(device.Path() + ": " + std::to_string(device.Backend().Length()) +
+                            " bytes is too small for the card layout (at least " +
+                            std::to_string(kMinimumCardBytes) + " bytes are needed)");
+    return Status::Ok();
+}
+
+}  // namespace
+
+Status CardDevice::FillCard(const FillObserver& observer) {
+    // Every whole sector, the part after the last whole MiB included.
+    const std::uint64_t total_bytes = TotalSectors * kSectorSize;
+    const std::uint64_t chunks = (total_bytes + kFillChunk - 1) / kFillChunk;
+    AlignedBuffer fill(kFillChunk);
+    std::memset(fill.data(), 0xFF, fill.size());
+    if (observer.Progress) observer.Progress(0, chunks);
+    for (std::uint64_t i = 0; i < chunks; ++i) {
+        if (observer.Stop != nullptr && observer.Stop->TakeIfSet())
+            return Status::Fail(Path() + ": full format stopped after " + std::to_string(i) + " of " +
+                                std::to_string(chunks) + " MiB");
+        const std::uint64_t offset = i * kFillChunk;
+        const std::size_t len = static_cast<std::size_t>(std::min<std::uint64_t>(kFillChunk, total_bytes - offset));
+        const Status status = WriteRaw(offset, fill.data(), len);
+        if (!status) {
+            DebugLog("Read\\Write Error (" + status.message() + ")");
+            return status;
+        }
+        if (observer.Progress) observer.Progress(i + 1, chunks);
+    }
+    return Status::Ok();
+}
+
+Status CardDevice::WriteEmptyHeader(bool version01, std::uint32_t bitrate, const FillObserver& observer) {
+    Status fill_status;
+    if (FullFormat == 1) fill_status = FillCard(observer);
+    BuildEmptyHeaderRegion(version01, bitrate, header_.data());
+    const Status status = WriteRaw(0, header_.data(), kHeaderRegionBytes);
+    if (!status) {
+        DebugLog("Read\\Write Error (" + status.message() + ")");
+        return status;
+    }
+    Directory.Header = CardHeader::Decode(header_.data());
+    ResetDirectory(Directory);
+    UpdateFreeUnits(Directory);
+    CardChanged = 1;
+    if (!fill_status)
+        return Status::Fail(fill_status.message() + "; the empty header was written, the rest of the card was not filled");
+    return Status::Ok();
+}
+
+Status FormatCard(CardDevice& device, bool full, const FillObserver& observer) {
+    if (Status status = CheckCanFormat(device); !status) return status;
+    device.FullFormat = full ? 1 : 0;
+    if (Status status = device.WriteEmptyHeader(false, 0, observer); !status) return status;
+    return device.Flush();
+}
+
+Status ClearAllCard(CardDevice& device) {
+    if (Status status = CheckCanFormat(device); !status) return status;
+    device.FullFormat = 0;
+    if (Status status = device.WriteEmptyHeader(false, 0); !status) return status;
+    return device.Flush();
+}
+
+}  // namespace tscard

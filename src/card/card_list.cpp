@@ -1,0 +1,66 @@
+#include "card/card_list.h"
+
+#include "card/card_discovery.h"
+#include "card/card_open.h"
+#include "card/filesystem_probe.h"
+
+namespace tscard {
+
+std::string CardItemText(std::size_t index, std::uint64_t capacity_mb, const std::string& device_path) {
+    return "Card " + std::to_string(index) + "[" + std::to_string(capacity_mb) + " MB]" + ",Drive letter -" +
+           device_path;
+}
+
+bool ExamineCard(CardDevice& device, std::size_t index, const std::vector<std::string>& partition_nodes,
+                 CardRecord& record, std::string& problem) {
+    record = CardRecord{};
+    record.DevicePath = device.Path();
+    record.ItemText = CardItemText(index, device.CapacityMB, device.Path());
+    Status read_status;
+    const DirectoryState state = device.LoadDirectory(record.Directory, &read_status);
+    record.HeaderValid = state == DirectoryState::Valid ? 1 : 0;
+    record.CapacityMB = device.CapacityMB;
+    record.DataUnits = device.DataUnits;
+    record.FreeUnits = state == DirectoryState::Valid ? device.FreeUnits : 0;
+    record.TotalSectors = device.TotalSectors;
+    switch (state) {
+        case DirectoryState::Valid: record.FileSystemName = "DORO "; break;
+        case DirectoryState::NotInLayout: record.FileSystemName = "Unknow"; break;
+        case DirectoryState::Unreadable:
+            record.FileSystemName = ProbeFileSystemName(device.Path(), partition_nodes);
+            if (record.FileSystemName.empty()) {
+                problem = read_status.message();
+                return false;
+            }
+            break;
+    }
+    return true;
+}
+
+Status ScanCards(const SystemRoots& roots, CardList& list) {
+    list = CardList{};
+    SystemUse use;
+    if (Status status = ReadSystemUse(roots, use); !status) return status;
+    std::vector<DiskInfo> disks;
+    if (Status status = ReadDisks(roots, disks); !status) return status;
+    for (const DiskInfo& disk : disks) {
+        if (ClassifyDisk(disk, use, roots).Kind != DiskKind::Card) continue;
+        const std::string node = disk.Node(roots);
+        std::unique_ptr<CardBackend> backend;
+        bool no_medium = false;
+        if (Status status = OpenCardNode(node, false, nullptr, backend, &no_medium); !status) {
+            if (!no_medium) list.Problems.push_back(status.message());
+            continue;
+        }
+        CardDevice device(std::move(backend));
+        CardRecord record;
+        std::string problem;
+        if (ExamineCard(device, list.Records.size(), disk.PartitionNodes(roots), record, problem))
+            list.Records.push_back(std::move(record));
+        else
+            list.Problems.push_back(problem + "; not listed");
+    }
+    return Status::Ok();
+}
+
+}  // namespace tscard

@@ -1,0 +1,94 @@
+#include "card/card_open.h"
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include <cerrno>
+
+#include "card/block_device_backend.h"
+#include "card/image_file_backend.h"
+#include "card/mounts.h"
+#include "platform/file_io.h"
+
+namespace tscard {
+namespace {
+
+std::function<Status()> UnmountCard(std::vector<DeviceNumber> numbers, SystemRoots roots) {
+    return [numbers = std::move(numbers), roots = std::move(roots)]() -> Status {
+        SystemUse use;
+        if (Status status = ReadSystemUse(roots, use); !status) return status;
+        return UnmountAll(MountsOfDevices(use, numbers, roots));
+    };
+}
+
+}  // namespace
+
+Status OpenCardNode(const std::string& path, bool writable, std::function<Status()> unmount,
+                    std::unique_ptr<CardBackend>& out, bool* no_medium) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return Status::Fail(FileError(path, "cannot open"));
+    if (S_ISBLK(st.st_mode)) {
+        BlockDeviceAccess access;
+        access.Writable = writable;
+        access.Unmount = std::move(unmount);
+        return OpenBlockDeviceBackend(path, access, out, no_medium);
+    }
+    if (S_ISREG(st.st_mode)) return OpenImageFileBackend(path, writable, out);
+    return Status::Fail(path + ": not a card: neither a block device nor a card image file");
+}
+
+Status ResolveCard(const std::string& path, const SystemRoots& roots, CardTarget& out) {
+    out = CardTarget{};
+    out.Path = path;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return Status::Fail(FileError(path, "cannot open"));
+    if (S_ISREG(st.st_mode)) {
+        out.Verdict.Kind = DiskKind::Card;
+        return Status::Ok();
+    }
+    if (!S_ISBLK(st.st_mode)) return Status::Fail(path + ": not a card: neither a block device nor a card image file");
+
+    out.IsBlockDevice = true;
+    const DeviceNumber number{::major(st.st_rdev), ::minor(st.st_rdev)};
+    SystemUse use;
+    if (Status status = ReadSystemUse(roots, use); !status) return status;
+    std::vector<DiskInfo> disks;
+    if (Status status = ReadDisks(roots, disks); !status) return status;
+    const DiskMatch match = FindDiskOfDevice(disks, number);
+    if (match.Partition != nullptr)
+        return Status::Fail(path + ": is partition " + match.Partition->Name + " of " + match.Disk->Node(roots) +
+                            "; the card layout takes the whole card, give " + match.Disk->Node(roots));
+    if (match.Disk == nullptr) {
+        // Unknown to sysfs: judge it by its own mounts only.
+        DiskInfo alone;
+        alone.Name = path;
+        alone.Number = number;
+        out.Numbers = {number};
+        out.Verdict = ClassifyDisk(alone, use, roots);
+        if (out.Verdict.Kind != DiskKind::SystemDisk)
+            out.Verdict = {DiskKind::NotACard, "not found among the disks of " + roots.Sysfs + "/block"};
+        return Status::Ok();
+    }
+    out.Numbers = match.Disk->DeviceNumbers();
+    out.PartitionNodes = match.Disk->PartitionNodes(roots);
+    out.Verdict = ClassifyDisk(*match.Disk, use, roots);
+    for (const DiskInfo& disk : disks) {
+        if (&disk == match.Disk) break;
+        if (ClassifyDisk(disk, use, roots).Kind == DiskKind::Card) ++out.ListIndex;
+    }
+    return Status::Ok();
+}
+
+Status OpenCard(const CardTarget& target, bool writable, const SystemRoots& roots, CardDevice& out) {
+    std::function<Status()> unmount;
+    if (target.IsBlockDevice && writable) {
+        unmount = UnmountCard(target.Numbers, roots);
+        if (Status status = unmount(); !status) return Status::Fail(target.Path + ": " + status.message());
+    }
+    std::unique_ptr<CardBackend> backend;
+    if (Status status = OpenCardNode(target.Path, writable, unmount, backend); !status) return status;
+    out = CardDevice(std::move(backend));
+    return Status::Ok();
+}
+
+}  // namespace tscard

@@ -1,0 +1,47 @@
+#pragma once
+// Turning a CARD argument (a device node or a card image file) into an
+// open CardDevice, with the checks that keep raw writes away from disks
+// that are not cards.
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "card/card_backend.h"
+#include "card/card_device.h"
+#include "card/card_discovery.h"
+#include "card/system_roots.h"
+
+namespace tscard {
+
+// Opens a block device or a card image, read-only or for writing. For a
+// block device opened for writing, unmount frees the card when the
+// exclusive open or a write is refused. no_medium is set for an empty
+// reader.
+Status OpenCardNode(const std::string& path, bool writable, std::function<Status()> unmount,
+                    std::unique_ptr<CardBackend>& out, bool* no_medium = nullptr);
+
+// What the argument names and whether discovery would list it.
+struct CardTarget {
+    std::string Path;
+    bool IsBlockDevice = false;
+    DiskVerdict Verdict;                    // Card for an image file
+    std::size_t ListIndex = 0;              // its place among the listed cards
+    std::vector<DeviceNumber> Numbers;      // the disk's and its partitions'
+    std::vector<std::string> PartitionNodes;
+};
+
+// Fails for a path that is neither a block device nor a regular file, for
+// a partition (the layout needs the whole card) and when the system's
+// device information cannot be read. Otherwise the verdict tells whether
+// the disk is a card, and if not, why.
+Status ResolveCard(const std::string& path, const SystemRoots& roots, CardTarget& out);
+
+// Opens the target. Read-only access never unmounts anything and does not
+// hold the card exclusively. Writing access first unmounts the card's own
+// file systems (root is needed for that), then holds it exclusively.
+Status OpenCard(const CardTarget& target, bool writable, const SystemRoots& roots, CardDevice& out);
+
+}  // namespace tscard

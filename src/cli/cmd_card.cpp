@@ -1,0 +1,217 @@
+// tscard-cli card list | info CARD | format CARD [--full] | clear CARD
+//
+// CARD is a device node (the whole card, e.g. /dev/sdb) or a card image
+// file. Only what discovery lists as a card is used unless
+// --allow-non-removable is given; a disk holding the running system is
+// never used. Writing to a device asks first on a terminal, or needs --yes.
+
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "card/card_format.h"
+#include "card/card_list.h"
+#include "card/card_open.h"
+#include "card/card_panel.h"
+#include "card/system_roots.h"
+#include "cli/cli_common.h"
+#include "cli/commands.h"
+#include "cli/confirm.h"
+#include "cli/progress.h"
+#include "cli/signals.h"
+
+namespace tscard::cli {
+namespace {
+
+struct CardArgs {
+    std::string card;
+    bool full = false;
+    bool yes = false;
+    bool allow_non_removable = false;
+};
+
+[[noreturn]] void Exit(int code) { throw CLI::RuntimeError(code); }
+
+[[noreturn]] void Fail(const std::string& message) {
+    PrintError(message);
+    Exit(kExitFailed);
+}
+
+std::string Hex2(unsigned value) {
+    char buffer[8];
+    std::snprintf(buffer, sizeof buffer, "0x%02X", value & 0xFF);
+    return buffer;
+}
+
+// Resolves CARD and applies the rules of what may be opened.
+CardTarget ResolveOrFail(const CardArgs& args, const SystemRoots& roots) {
+    CardTarget target;
+    if (Status status = ResolveCard(args.card, roots, target); !status) Fail(status.message());
+    switch (target.Verdict.Kind) {
+        case DiskKind::Card: break;
+        case DiskKind::SystemDisk: Fail(args.card + ": " + target.Verdict.Reason + "; it is never used as a card");
+        case DiskKind::EmptySlot: Fail(args.card + ": " + target.Verdict.Reason);
+        case DiskKind::NotACard:
+            if (!args.allow_non_removable)
+                Fail(args.card + ": " + target.Verdict.Reason +
+                     "; only removable cards are used (--allow-non-removable uses it all the same)");
+            break;
+    }
+    return target;
+}
+
+// Opens the target read-only and describes it as the card chooser would.
+CardRecord Examine(const CardTarget& target, const SystemRoots& roots, CardDevice& device) {
+    if (Status status = OpenCard(target, false, roots, device); !status) Fail(status.message());
+    CardRecord record;
+    std::string problem;
+    if (!ExamineCard(device, target.ListIndex, target.PartitionNodes, record, problem)) Fail(problem);
+    return record;
+}
+
+std::string PanelLine(const CardRecord& record) {
+    const CardPanelView view = DescribeCard(record);
+    std::string line = record.ItemText + "\t" + view.FileSystemText + "\tCapacity " + view.CapacityText + " MB\t";
+    line += view.Formatted ? "Free " + view.FreeText + " MB" : view.FreeText;
+    return line;
+}
+
+int RunList(const SystemRoots& roots) {
+    CardList list;
+    if (Status status = ScanCards(roots, list); !status) Fail(status.message());
+    for (const CardRecord& record : list.Records) std::cout << PanelLine(record) << '\n';
+    std::cout.flush();
+    for (const std::string& problem : list.Problems) PrintError(problem);
+    if (list.Records.empty() && list.Problems.empty()) std::cerr << "No connect memory card" << std::endl;
+    return list.Problems.empty() ? kExitOk : kExitFailed;
+}
+
+int RunInfo(const CardArgs& args, const SystemRoots& roots, const GlobalOptions& options) {
+    const CardTarget target = ResolveOrFail(args, roots);
+    CardDevice device;
+    const CardRecord record = Examine(target, roots, device);
+    const CardPanelView view = DescribeCard(record);
+    const CardHeader raw = CardHeader::Decode(device.HeaderBuffer());
+    std::cout << "Card: " << record.ItemText << '\n'
+              << "File system: " << view.FileSystemText << '\n'
+              << "Formatted: " << (view.Formatted ? "yes" : "no") << '\n'
+              << "Length: " << device.Backend().Length() << " bytes\n"
+              << "Total sectors: " << record.TotalSectors << '\n'
+              << "Capacity MB: " << record.CapacityMB << '\n'
+              << "Data units: " << record.DataUnits << '\n'
+              << "Free units: " << record.FreeUnits << '\n'
+              << "Capacity: " << view.CapacityText << " MB\n"
+              << "Free: " << (view.Formatted ? view.FreeText + " MB" : view.FreeText) << '\n';
+    if (record.FileSystemName == "DORO " || record.FileSystemName == "Unknow") {
+        std::cout << "Mark: " << Hex2(raw.Mark) << '\n'
+                  << "File count: " << unsigned(raw.FileCount) << '\n'
+                  << "Flags: " << Hex2(raw.Flags) << '\n'
+                  << "Version: " << (record.Directory.Header.Version01() ? "0.1" : "0.0") << '\n'
+                  << "Bit rate: " << raw.Bitrate << " kbit/s\n";
+    }
+    if (record.HeaderValid == 1) {
+        const std::size_t count = std::min<std::size_t>(record.Directory.Header.FileCount, record.Directory.Records.size());
+        std::cout << "Streams: " << count << '\n';
+        for (std::size_t i = 0; i < count; ++i) {
+            const DirEntry& e = record.Directory.Records[i];
+            std::cout << "  " << i << ": \"" << DisplayText(e.NameBytes(), options) << "\" start sector "
+                      << e.StartSector << ", length " << e.Length << ", last slot " << unsigned(e.LastSlot) << '\n';
+        }
+    }
+    return kExitOk;
+}
+
+// Format and clear: the checks, the question, the exclusive open, the work
+// and a fresh look at the card afterwards.
+int RunWrite(const CardArgs& args, const SystemRoots& roots, bool clear) {
+    const CardTarget target = ResolveOrFail(args, roots);
+    const char* verb = clear ? "Clear" : "Format";
+    if (target.IsBlockDevice && !args.yes) {
+        std::string what = args.card;
+        {
+            CardDevice device;
+            CardRecord record;
+            std::string problem;
+            if (OpenCard(target, false, roots, device) &&
+                ExamineCard(device, target.ListIndex, target.PartitionNodes, record, problem))
+                what = record.ItemText + " (" + DescribeCard(record).FileSystemText + ")";
+        }
+        switch (AskOnTerminal(std::string(verb) + " " + what + "? Everything on the card will be lost.")) {
+            case Confirmation::Yes: break;
+            case Confirmation::No: Fail(args.card + ": not confirmed; nothing was written");
+            case Confirmation::NoTerminal:
+                Fail(args.card + ": writing to a card needs confirmation: run it on a terminal, or give --yes");
+        }
+    }
+
+    CardDevice device;
+    if (Status status = OpenCard(target, true, roots, device); !status) Fail(status.message());
+    Status status;
+    if (clear) {
+        status = ClearAllCard(device);
+    } else {
+        StopFlag stop;
+        StopOnSignals signals(stop);
+        std::unique_ptr<TerminalProgress> progress;
+        FillObserver observer;
+        observer.Stop = &stop;
+        if (args.full) {
+            progress = std::make_unique<TerminalProgress>("Formatting", 0);
+            observer.Progress = [&](std::uint64_t done, std::uint64_t total) {
+                progress->SetMaximum(total);
+                progress->Set(done);
+            };
+        }
+        status = FormatCard(device, args.full, observer);
+        if (progress) progress->Finish();
+    }
+    if (!status) Fail(status.message());
+    device = CardDevice();  // release the exclusive hold before looking again
+
+    CardDevice check;
+    const CardRecord record = Examine(target, roots, check);
+    std::cout << (clear ? "Cleared " : "Formatted ") << PanelLine(record) << std::endl;
+    return kExitOk;
+}
+
+void AddCardOption(CLI::App* command, CardArgs& args) {
+    command->add_option("CARD", args.card, "Device node of the whole card (e.g. /dev/sdb) or a card image file")
+        ->required();
+    command->add_flag("--allow-non-removable", args.allow_non_removable,
+                      "Use a disk that is not listed as a removable card (a loop device, for example)");
+}
+
+}  // namespace
+
+void RegisterCardCommands(CLI::App& app, GlobalOptions& options) {
+    auto args = std::make_shared<CardArgs>();
+    CLI::App* card = app.add_subcommand(
+        "card", "List, inspect, format and clear the player's cards (or card image files)");
+    card->require_subcommand(1);
+    card->footer(
+        "A card image is a regular file that stands for a card of its size. Opening card readers needs root "
+        "or the 'disk' group; unmounting a card before writing needs root.");
+
+    CLI::App* list = card->add_subcommand("list", "One line per attached card: item text, file system, capacity, free space");
+    list->callback([] { Exit(RunList(SystemRoots::FromEnvironment())); });
+
+    CLI::App* info = card->add_subcommand("info", "Header, figures and directory of a card");
+    AddCardOption(info, *args);
+    info->callback([args, &options] { Exit(RunInfo(*args, SystemRoots::FromEnvironment(), options)); });
+
+    CLI::App* format = card->add_subcommand("format", "Give the card an empty header (rapid), or fill it with 0xFF first (--full)");
+    AddCardOption(format, *args);
+    format->add_flag("--full", args->full, "Fill every sector with 0xFF before writing the header");
+    format->add_flag("--yes", args->yes, "Do not ask before writing to a device");
+    format->callback([args] { Exit(RunWrite(*args, SystemRoots::FromEnvironment(), false)); });
+
+    CLI::App* clear = card->add_subcommand("clear", "Clear All: an empty header, the streams are no longer listed");
+    AddCardOption(clear, *args);
+    clear->add_flag("--yes", args->yes, "Do not ask before writing to a device");
+    clear->callback([args] { Exit(RunWrite(*args, SystemRoots::FromEnvironment(), true)); });
+}
+
+}  // namespace tscard::cli
