@@ -1,0 +1,176 @@
+// Cards on a real block device: a loop device over a file, written through
+// the block-device backend (O_DIRECT, exclusive open). Needs root and loop
+// devices; skipped otherwise. Every loop device is detached at the end.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <fstream>
+#include <sstream>
+
+#include "card/card_format.h"
+#include "card/card_open.h"
+#include "card_test_util.h"
+#include "support/test_support.h"
+
+namespace tscard {
+namespace {
+
+using test::RunCli;
+using test::RunProgram;
+
+constexpr std::uint64_t kMiB = 1 << 20;
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+bool IsMounted(const std::string& mount_point) {
+    std::ifstream in("/proc/self/mountinfo");
+    std::stringstream text;
+    text << in.rdbuf();
+    return Contains(text.str(), " " + mount_point + " ");
+}
+
+// A loop device over a file in a scratch folder.
+class LoopDevice : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (::geteuid() != 0) GTEST_SKIP() << "needs root";
+        test::MakeImage(backing_, 8 * kMiB + 3 * 512, 0x5A);  // not a whole number of MiB
+        const auto r = RunProgram("losetup", {"--find", "--show", backing_.string()});
+        if (r.exit_code != 0) GTEST_SKIP() << "no loop device: " << r.err;
+        node_ = r.out.substr(0, r.out.find('\n'));
+    }
+    void TearDown() override {
+        if (!mount_point_.empty()) {
+            ::umount2(mount_point_.c_str(), MNT_DETACH);
+            ::rmdir(mount_point_.c_str());
+        }
+        if (!node_.empty()) RunProgram("losetup", {"--detach", node_});
+    }
+    std::vector<std::uint8_t> Bytes() const { return test::ReadFileBytes(backing_); }
+
+    test::TempDir dir_;
+    std::filesystem::path backing_ = dir_ / "backing.img";
+    std::string node_;
+    std::string mount_point_;
+};
+
+TEST_F(LoopDevice, FormatInfoAndClearThroughTheBlockDevice) {
+    auto r = RunCli({"card", "format", node_, "--allow-non-removable", "--yes", "--full"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_TRUE(Contains(r.out, "Formatted Card 0[8 MB],Drive letter -" + node_ + "\tDORO  v0.0")) << r.out;
+    std::vector<std::uint8_t> bytes = Bytes();
+    const std::vector<std::uint8_t> empty = test::EmptyRegion();
+    EXPECT_TRUE(std::equal(empty.begin(), empty.end(), bytes.begin()));
+    for (std::size_t i = kHeaderRegionBytes; i < bytes.size(); ++i) ASSERT_EQ(bytes[i], 0xFF) << i;
+
+    r = RunCli({"card", "info", node_, "--allow-non-removable"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_TRUE(Contains(r.out, "File system: DORO  v0.0\nFormatted: yes\n")) << r.out;
+    EXPECT_TRUE(Contains(r.out, "Total sectors: 16387\n")) << r.out;
+
+    // A stream on the card, then Clear All: only the header region changes.
+    std::vector<std::uint8_t> region = test::EmptyRegion(true, 9000);
+    region[1] = 1;
+    test::PutEntry(region, 0, 61, 0, 4, "x.ts");
+    {
+        std::fstream out(backing_, std::ios::in | std::ios::out | std::ios::binary);
+        out.write(reinterpret_cast<const char*>(region.data()), static_cast<std::streamsize>(region.size()));
+        out.seekp(static_cast<std::streamoff>(UnitOffset(0)));
+        out.write("stream", 6);
+    }
+    r = RunCli({"card", "info", node_, "--allow-non-removable"});
+    EXPECT_TRUE(Contains(r.out, "0: \"x.ts\" start sector 61")) << r.out;
+    r = RunCli({"card", "clear", node_, "--allow-non-removable", "--yes"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    bytes = Bytes();
+    EXPECT_TRUE(std::equal(empty.begin(), empty.end(), bytes.begin()));
+    EXPECT_EQ(std::string(bytes.begin() + UnitOffset(0), bytes.begin() + UnitOffset(0) + 6), "stream");
+}
+
+TEST_F(LoopDevice, RefusedWithoutTheOptionsAndNothingIsWritten) {
+    auto r = RunCli({"card", "format", node_, "--yes"});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_TRUE(Contains(r.err, "a loop device, not a card")) << r.err;
+    EXPECT_TRUE(Contains(r.err, "--allow-non-removable")) << r.err;
+    r = RunCli({"card", "info", node_});
+    EXPECT_EQ(r.exit_code, 1);
+
+    // Not on a terminal and no --yes: no question can be asked.
+    r = RunCli({"card", "clear", node_, "--allow-non-removable"});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_TRUE(Contains(r.err, "--yes")) << r.err;
+    EXPECT_EQ(Bytes(), std::vector<std::uint8_t>(8 * kMiB + 3 * 512, 0x5A));
+}
+
+TEST_F(LoopDevice, WritingHoldsTheDeviceExclusivelyWithDirectIo) {
+    const SystemRoots roots;
+    CardTarget target;
+    ASSERT_TRUE(ResolveCard(node_, roots, target).ok());
+    EXPECT_TRUE(target.IsBlockDevice);
+    EXPECT_EQ(target.Verdict.Kind, DiskKind::NotACard);
+
+    CardDevice device;
+    ASSERT_TRUE(OpenCard(target, true, roots, device).ok());
+    EXPECT_TRUE(device.Backend().DirectIo());
+    EXPECT_EQ(device.TotalSectors, 16387u);
+    const int other = ::open(node_.c_str(), O_RDWR | O_EXCL | O_CLOEXEC);
+    EXPECT_LT(other, 0);
+    EXPECT_EQ(errno, EBUSY);
+    if (other >= 0) ::close(other);
+    const auto r = RunCli({"card", "format", node_, "--allow-non-removable", "--yes"});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_TRUE(Contains(r.err, "in use")) << r.err;
+
+    // Units from an unaligned buffer go through an aligned copy.
+    std::vector<std::uint8_t> data(2 * kUnitSize + 1, 0x11);
+    ASSERT_TRUE(FormatCard(device, false).ok());
+    ASSERT_TRUE(device.WriteUnits(3, 2, data.data() + 1).ok());
+    ASSERT_TRUE(device.Flush().ok());
+    std::size_t done = 0;
+    EXPECT_FALSE(device.WriteUnits(static_cast<std::uint64_t>(device.DataUnits), 2, data.data(), &done).ok());
+    device = CardDevice();
+
+    const std::vector<std::uint8_t> bytes = Bytes();
+    EXPECT_EQ(bytes[UnitOffset(3)], 0x11);
+    EXPECT_EQ(bytes[UnitOffset(5) - 1], 0x11);
+    EXPECT_EQ(bytes[UnitOffset(5)], 0x5A);
+    EXPECT_EQ(bytes.size(), 8 * kMiB + 3 * 512);
+}
+
+TEST_F(LoopDevice, MountedFileSystemsOfTheCardAreUnmountedOthersRefuse) {
+    if (RunProgram("mkfs.ext2", {"-q", "-F", node_}).exit_code != 0) GTEST_SKIP() << "mkfs.ext2 missing";
+
+    // Mounted in a place removable media never are: treated as part of the
+    // system, never touched.
+    const std::string system_place = (dir_ / "mounted").string();
+    std::filesystem::create_directory(system_place);
+    if (::mount(node_.c_str(), system_place.c_str(), "ext2", 0, nullptr) != 0) GTEST_SKIP() << "cannot mount";
+    mount_point_ = system_place;
+    auto r = RunCli({"card", "format", node_, "--allow-non-removable", "--yes"});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_TRUE(Contains(r.err, "holds a mounted system file system (" + system_place + ")")) << r.err;
+    EXPECT_TRUE(IsMounted(system_place));
+    ASSERT_EQ(::umount2(system_place.c_str(), 0), 0);
+
+    // Mounted where removable media are: unmounted, then formatted.
+    char media[] = "/mnt/tscard-test-XXXXXX";
+    ASSERT_NE(::mkdtemp(media), nullptr);
+    mount_point_ = media;
+    ASSERT_EQ(::mount(node_.c_str(), media, "ext2", 0, nullptr), 0);
+    r = RunCli({"card", "info", node_, "--allow-non-removable"});
+    EXPECT_TRUE(Contains(r.out, "File system: Unknow v0.0")) << r.out;
+    EXPECT_TRUE(IsMounted(media));  // looking never unmounts
+    r = RunCli({"card", "format", node_, "--allow-non-removable", "--yes"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_FALSE(IsMounted(media));
+    const std::vector<std::uint8_t> bytes = Bytes();
+    EXPECT_EQ(bytes[0], 0x48);
+    EXPECT_EQ(bytes[2], 0x01);
+}
+
+}  // namespace
+}  // namespace tscard
