@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "card_fake_system.h"
 #include "support/test_support.h"
 
@@ -15,21 +13,6 @@ using test::RunCli;
 constexpr std::uint64_t kMiB = 1 << 20;
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-// Points the command line's discovery at a fake system while it lives.
-class DiscoveryEnvironment {
-public:
-    explicit DiscoveryEnvironment(const SystemRoots& roots) {
-        ::setenv("TSCARD_SYSFS_ROOT", roots.Sysfs.c_str(), 1);
-        ::setenv("TSCARD_DEV_ROOT", roots.Dev.c_str(), 1);
-        ::setenv("TSCARD_PROC_ROOT", roots.Proc.c_str(), 1);
-    }
-    ~DiscoveryEnvironment() {
-        ::unsetenv("TSCARD_SYSFS_ROOT");
-        ::unsetenv("TSCARD_DEV_ROOT");
-        ::unsetenv("TSCARD_PROC_ROOT");
-    }
-};
 
 TEST(CardCli, FormatInfoAndClearAnImage) {
     test::TempDir dir;
@@ -113,7 +96,7 @@ TEST(CardCli, ListThroughAFakeSystem) {
     sys.Add({"sda", "8:0", "0", "0"}, std::vector<std::uint8_t>(kMiB, 0x00));
     sys.Add({"sdb", "8:16", "1", "0"}, test::FormattedCardImage(2 * kMiB));
     sys.Add({"sdc", "8:32", "1", "0"}, std::vector<std::uint8_t>(kMiB, 0x00));
-    const DiscoveryEnvironment env(sys.Roots());
+    const test::DiscoveryEnvironment env(sys.Roots());
 
     auto r = RunCli({"card", "list"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
@@ -130,7 +113,7 @@ TEST(CardCli, ListThroughAFakeSystem) {
 TEST(CardCli, ListWithoutCards) {
     test::FakeSystem sys;
     sys.Add({"sda", "8:0", "0", "0"}, std::vector<std::uint8_t>(kMiB, 0x00));
-    const DiscoveryEnvironment env(sys.Roots());
+    const test::DiscoveryEnvironment env(sys.Roots());
     const auto r = RunCli({"card", "list"});
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_TRUE(r.out.empty());

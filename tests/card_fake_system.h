@@ -2,6 +2,7 @@
 // A fake sysfs, /dev and /proc for card discovery: disks described as
 // sysfs would, with card image files standing in for their device nodes.
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -77,6 +78,15 @@ public:
         return roots;
     }
     std::string Node(const std::string& name) const { return (dir_ / "dev" / name).string(); }
+    // The disk's node is a link to a real device node.
+    void LinkNode(const std::string& name, const std::string& target) {
+        std::filesystem::create_symlink(target, dir_ / "dev" / name);
+    }
+    // Lets an unprivileged user read the fake tree.
+    void OpenToAll() {
+        std::filesystem::permissions(dir_.path(), std::filesystem::perms::others_read | std::filesystem::perms::others_exec,
+                                     std::filesystem::perm_options::add);
+    }
 
     // A mountinfo line in the kernel's format.
     static std::string MountLine(int id, const std::string& number, const std::string& mount_point,
@@ -92,6 +102,21 @@ private:
     }
 
     TempDir dir_;
+};
+
+// Points the command line's discovery at a fake system while it lives.
+class DiscoveryEnvironment {
+public:
+    explicit DiscoveryEnvironment(const SystemRoots& roots) {
+        ::setenv("TSCARD_SYSFS_ROOT", roots.Sysfs.c_str(), 1);
+        ::setenv("TSCARD_DEV_ROOT", roots.Dev.c_str(), 1);
+        ::setenv("TSCARD_PROC_ROOT", roots.Proc.c_str(), 1);
+    }
+    ~DiscoveryEnvironment() {
+        ::unsetenv("TSCARD_SYSFS_ROOT");
+        ::unsetenv("TSCARD_DEV_ROOT");
+        ::unsetenv("TSCARD_PROC_ROOT");
+    }
 };
 
 // A formatted card image of `bytes` bytes holding one stream entry.

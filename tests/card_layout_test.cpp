@@ -76,7 +76,9 @@ TEST(CardLayout, LengthFieldsOfStreams) {
         entry.Length = e.Length;
         entry.LastSlot = e.LastSlot;
         EXPECT_EQ(SlotsInBlock(entry, e.Blocks - 1), c.slots_in_final_block) << c.packets;
-        if (e.Blocks > 1) EXPECT_EQ(SlotsInBlock(entry, 0), kSlotsPerBlock) << c.packets;
+        if (e.Blocks > 1) {
+            EXPECT_EQ(SlotsInBlock(entry, 0), kSlotsPerBlock) << c.packets;
+        }
     }
 }
 

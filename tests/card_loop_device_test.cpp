@@ -5,6 +5,8 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -13,6 +15,7 @@
 
 #include "card/card_format.h"
 #include "card/card_open.h"
+#include "card_fake_system.h"
 #include "card_test_util.h"
 #include "support/test_support.h"
 
@@ -51,6 +54,12 @@ protected:
         if (!node_.empty()) RunProgram("losetup", {"--detach", node_});
     }
     std::vector<std::uint8_t> Bytes() const { return test::ReadFileBytes(backing_); }
+    // "major:minor" of the loop device, as sysfs writes it.
+    std::string Number() const {
+        struct stat st {};
+        ::stat(node_.c_str(), &st);
+        return std::to_string(::major(st.st_rdev)) + ":" + std::to_string(::minor(st.st_rdev));
+    }
 
     test::TempDir dir_;
     std::filesystem::path backing_ = dir_ / "backing.img";
@@ -170,6 +179,43 @@ TEST_F(LoopDevice, MountedFileSystemsOfTheCardAreUnmountedOthersRefuse) {
     const std::vector<std::uint8_t> bytes = Bytes();
     EXPECT_EQ(bytes[0], 0x48);
     EXPECT_EQ(bytes[2], 0x01);
+}
+
+TEST_F(LoopDevice, ACardThatDiscoveryListsNeedsNoExtraOption) {
+    // The system's view: the loop device is the disk of a USB card reader.
+    test::FakeSystem sys;
+    sys.Add({"sdz", Number(), "1", "0", 16387});
+    const test::DiscoveryEnvironment env(sys.Roots());
+    auto r = RunCli({"card", "format", node_, "--yes"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_TRUE(Contains(r.out, "Formatted Card 0[8 MB],Drive letter -" + node_)) << r.out;
+    EXPECT_EQ(Bytes()[0], 0x48);
+}
+
+TEST_F(LoopDevice, APartitionIsRefusedWhateverTheOptions) {
+    test::FakeSystem sys;
+    sys.Add({"sdz", "8:240", "1", "0", 32768, {{"sdz1", Number()}}});
+    const test::DiscoveryEnvironment env(sys.Roots());
+    const auto r = RunCli({"card", "format", node_, "--yes", "--allow-non-removable"});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_TRUE(Contains(r.err, "is partition sdz1 of " + sys.Node("sdz") + "; the card layout takes the whole card"))
+        << r.err;
+    EXPECT_EQ(Bytes()[0], 0x5A);
+}
+
+TEST_F(LoopDevice, WithoutPermissionTheListSaysWhoMayOpenCards) {
+    if (RunProgram("setpriv", {"--version"}).exit_code != 0) GTEST_SKIP() << "setpriv missing";
+    test::FakeSystem sys;
+    sys.Add({"sdb", "8:16", "1", "0", 16387});
+    sys.LinkNode("sdb", node_);
+    sys.OpenToAll();
+    const test::DiscoveryEnvironment env(sys.Roots());
+    const auto r = RunProgram("setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", TSCARD_CLI_PATH, "card",
+                                          "list"});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_TRUE(r.out.empty()) << r.out;
+    EXPECT_TRUE(Contains(r.err, sys.Node("sdb") + ": cannot open: Permission denied; card readers can be opened by"))
+        << r.err;
 }
 
 }  // namespace

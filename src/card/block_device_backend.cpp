@@ -21,22 +21,26 @@ namespace {
 
 constexpr std::size_t kBounceSize = 1 << 20;
 
-// The group that owns a device node ("disk" on Debian).
-std::string GroupOfNode(const std::string& path) {
+// Who may open the node: root, and the owning group ("disk" on Debian)
+// when the node's mode lets the group read (and write, for writing).
+std::string WhoMayOpen(const std::string& path, bool writable) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return "disk";
+    if (::stat(path.c_str(), &st) != 0) return "root or members of the group 'disk'";
+    const mode_t needed = writable ? (S_IRGRP | S_IWGRP) : S_IRGRP;
+    if ((st.st_mode & needed) != needed) return "root only";
+    std::string group = std::to_string(st.st_gid);
     struct group entry {};
     struct group* found = nullptr;
     char text[1024];
-    if (::getgrgid_r(st.st_gid, &entry, text, sizeof text, &found) == 0 && found != nullptr) return found->gr_name;
-    return std::to_string(st.st_gid);
+    if (::getgrgid_r(st.st_gid, &entry, text, sizeof text, &found) == 0 && found != nullptr) group = found->gr_name;
+    return "root or members of the group '" + group + "'";
 }
 
 std::string OpenError(const std::string& path, int error, bool writable) {
     std::string message = path + ": cannot open" + std::string(writable ? " for writing" : "") + ": " +
                           std::strerror(error);
     if (error == EACCES || error == EPERM) {
-        message += "; card readers can be opened by root or by members of the group '" + GroupOfNode(path) + "'";
+        message += "; card readers can be opened by " + WhoMayOpen(path, writable);
     } else if (error == EBUSY) {
         message += "; the card is in use (a mounted file system or another program holds it)";
     } else if (error == ENOMEDIUM) {

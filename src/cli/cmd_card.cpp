@@ -7,6 +7,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <memory>
@@ -14,12 +15,11 @@
 
 #include "card/card_format.h"
 #include "card/card_list.h"
-#include "card/card_open.h"
 #include "card/card_panel.h"
 #include "card/system_roots.h"
+#include "cli/card_access.h"
 #include "cli/cli_common.h"
 #include "cli/commands.h"
-#include "cli/confirm.h"
 #include "cli/progress.h"
 #include "cli/signals.h"
 
@@ -46,43 +46,10 @@ std::string Hex2(unsigned value) {
     return buffer;
 }
 
-// Resolves CARD and applies the rules of what may be opened.
-CardTarget ResolveOrFail(const CardArgs& args, const SystemRoots& roots) {
-    CardTarget target;
-    if (Status status = ResolveCard(args.card, roots, target); !status) Fail(status.message());
-    switch (target.Verdict.Kind) {
-        case DiskKind::Card: break;
-        case DiskKind::SystemDisk: Fail(args.card + ": " + target.Verdict.Reason + "; it is never used as a card");
-        case DiskKind::EmptySlot: Fail(args.card + ": " + target.Verdict.Reason);
-        case DiskKind::NotACard:
-            if (!args.allow_non_removable)
-                Fail(args.card + ": " + target.Verdict.Reason +
-                     "; only removable cards are used (--allow-non-removable uses it all the same)");
-            break;
-    }
-    return target;
-}
-
-// Opens the target read-only and describes it as the card chooser would.
-CardRecord Examine(const CardTarget& target, const SystemRoots& roots, CardDevice& device) {
-    if (Status status = OpenCard(target, false, roots, device); !status) Fail(status.message());
-    CardRecord record;
-    std::string problem;
-    if (!ExamineCard(device, target.ListIndex, target.PartitionNodes, record, problem)) Fail(problem);
-    return record;
-}
-
-std::string PanelLine(const CardRecord& record) {
-    const CardPanelView view = DescribeCard(record);
-    std::string line = record.ItemText + "\t" + view.FileSystemText + "\tCapacity " + view.CapacityText + " MB\t";
-    line += view.Formatted ? "Free " + view.FreeText + " MB" : view.FreeText;
-    return line;
-}
-
 int RunList(const SystemRoots& roots) {
     CardList list;
     if (Status status = ScanCards(roots, list); !status) Fail(status.message());
-    for (const CardRecord& record : list.Records) std::cout << PanelLine(record) << '\n';
+    for (const CardRecord& record : list.Records) std::cout << CardPanelLine(record) << '\n';
     std::cout.flush();
     for (const std::string& problem : list.Problems) PrintError(problem);
     if (list.Records.empty() && list.Problems.empty()) std::cerr << "No connect memory card" << std::endl;
@@ -90,9 +57,9 @@ int RunList(const SystemRoots& roots) {
 }
 
 int RunInfo(const CardArgs& args, const SystemRoots& roots, const GlobalOptions& options) {
-    const CardTarget target = ResolveOrFail(args, roots);
+    const CardTarget target = ResolveCardOrExit(args.card, args.allow_non_removable, roots);
     CardDevice device;
-    const CardRecord record = Examine(target, roots, device);
+    const CardRecord record = ExamineCardOrExit(target, roots, device);
     const CardPanelView view = DescribeCard(record);
     const CardHeader raw = CardHeader::Decode(device.HeaderBuffer());
     std::cout << "Card: " << record.ItemText << '\n'
@@ -127,28 +94,10 @@ int RunInfo(const CardArgs& args, const SystemRoots& roots, const GlobalOptions&
 // Format and clear: the checks, the question, the exclusive open, the work
 // and a fresh look at the card afterwards.
 int RunWrite(const CardArgs& args, const SystemRoots& roots, bool clear) {
-    const CardTarget target = ResolveOrFail(args, roots);
-    const char* verb = clear ? "Clear" : "Format";
-    if (target.IsBlockDevice && !args.yes) {
-        std::string what = args.card;
-        {
-            CardDevice device;
-            CardRecord record;
-            std::string problem;
-            if (OpenCard(target, false, roots, device) &&
-                ExamineCard(device, target.ListIndex, target.PartitionNodes, record, problem))
-                what = record.ItemText + " (" + DescribeCard(record).FileSystemText + ")";
-        }
-        switch (AskOnTerminal(std::string(verb) + " " + what + "? Everything on the card will be lost.")) {
-            case Confirmation::Yes: break;
-            case Confirmation::No: Fail(args.card + ": not confirmed; nothing was written");
-            case Confirmation::NoTerminal:
-                Fail(args.card + ": writing to a card needs confirmation: run it on a terminal, or give --yes");
-        }
-    }
-
+    const CardTarget target = ResolveCardOrExit(args.card, args.allow_non_removable, roots);
+    ConfirmRawWriteOrExit(target, roots, clear ? "Clear" : "Format", args.yes);
     CardDevice device;
-    if (Status status = OpenCard(target, true, roots, device); !status) Fail(status.message());
+    OpenCardOrExit(target, true, roots, device);
     Status status;
     if (clear) {
         status = ClearAllCard(device);
@@ -172,16 +121,9 @@ int RunWrite(const CardArgs& args, const SystemRoots& roots, bool clear) {
     device = CardDevice();  // release the exclusive hold before looking again
 
     CardDevice check;
-    const CardRecord record = Examine(target, roots, check);
-    std::cout << (clear ? "Cleared " : "Formatted ") << PanelLine(record) << std::endl;
+    const CardRecord record = ExamineCardOrExit(target, roots, check);
+    std::cout << (clear ? "Cleared " : "Formatted ") << CardPanelLine(record) << std::endl;
     return kExitOk;
-}
-
-void AddCardOption(CLI::App* command, CardArgs& args) {
-    command->add_option("CARD", args.card, "Device node of the whole card (e.g. /dev/sdb) or a card image file")
-        ->required();
-    command->add_flag("--allow-non-removable", args.allow_non_removable,
-                      "Use a disk that is not listed as a removable card (a loop device, for example)");
 }
 
 }  // namespace
@@ -199,17 +141,17 @@ void RegisterCardCommands(CLI::App& app, GlobalOptions& options) {
     list->callback([] { Exit(RunList(SystemRoots::FromEnvironment())); });
 
     CLI::App* info = card->add_subcommand("info", "Header, figures and directory of a card");
-    AddCardOption(info, *args);
+    AddCardArguments(info, args->card, args->allow_non_removable);
     info->callback([args, &options] { Exit(RunInfo(*args, SystemRoots::FromEnvironment(), options)); });
 
     CLI::App* format = card->add_subcommand("format", "Give the card an empty header (rapid), or fill it with 0xFF first (--full)");
-    AddCardOption(format, *args);
+    AddCardArguments(format, args->card, args->allow_non_removable);
     format->add_flag("--full", args->full, "Fill every sector with 0xFF before writing the header");
     format->add_flag("--yes", args->yes, "Do not ask before writing to a device");
     format->callback([args] { Exit(RunWrite(*args, SystemRoots::FromEnvironment(), false)); });
 
     CLI::App* clear = card->add_subcommand("clear", "Clear All: an empty header, the streams are no longer listed");
-    AddCardOption(clear, *args);
+    AddCardArguments(clear, args->card, args->allow_non_removable);
     clear->add_flag("--yes", args->yes, "Do not ask before writing to a device");
     clear->callback([args] { Exit(RunWrite(*args, SystemRoots::FromEnvironment(), true)); });
 }
