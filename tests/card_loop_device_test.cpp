@@ -4,13 +4,17 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <fstream>
+#include <memory>
 #include <sstream>
 
 #include "card/card_format.h"
@@ -36,22 +40,89 @@ bool IsMounted(const std::string& mount_point) {
     return Contains(text.str(), " " + mount_point + " ");
 }
 
-// A loop device over a file in a scratch folder.
+// A loop device over a file; detached when it goes.
+struct AttachedLoop {
+    explicit AttachedLoop(const std::filesystem::path& backing) {
+        const auto r = RunProgram("losetup", {"--find", "--show", backing.string()});
+        if (r.exit_code == 0) node = r.out.substr(0, r.out.find('\n'));
+    }
+    ~AttachedLoop() {
+        if (!node.empty()) RunProgram("losetup", {"--detach", node});
+    }
+    AttachedLoop(const AttachedLoop&) = delete;
+    AttachedLoop& operator=(const AttachedLoop&) = delete;
+    std::string node;  // empty when no loop device could be attached
+};
+
+// A file system mounted where removable media are (/mnt); unmounted and
+// its folder removed when it goes.
+struct MediaMount {
+    MediaMount(const std::string& node, const std::string& type) {
+        char folder[] = "/mnt/tscard-test-XXXXXX";
+        if (::mkdtemp(folder) == nullptr) return;
+        path = folder;
+        mounted = ::mount(node.c_str(), folder, type.c_str(), 0, nullptr) == 0;
+    }
+    ~MediaMount() {
+        if (path.empty()) return;
+        ::umount2(path.c_str(), MNT_DETACH);
+        ::rmdir(path.c_str());
+    }
+    MediaMount(const MediaMount&) = delete;
+    MediaMount& operator=(const MediaMount&) = delete;
+    std::string path;
+    bool mounted = false;
+};
+
+// Runs the command line on a pseudo-terminal, answers its question, and
+// returns what it printed (stdout and stderr together) and its exit code.
+test::CommandResult RunOnTerminal(const std::vector<std::string>& args, const std::string& answer) {
+    test::CommandResult result;
+    int master = -1;
+    const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
+    if (pid < 0) return result;
+    if (pid == 0) {
+        std::vector<char*> argv{const_cast<char*>(TSCARD_CLI_PATH)};
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        ::execv(TSCARD_CLI_PATH, argv.data());
+        ::_exit(127);
+    }
+    bool answered = false;
+    for (;;) {
+        pollfd ready{master, POLLIN, 0};
+        if (::poll(&ready, 1, 20000) <= 0) break;  // no more output within 20 s
+        char buffer[4096];
+        const ssize_t n = ::read(master, buffer, sizeof buffer);
+        if (n <= 0) break;  // EIO once the program has ended
+        result.out.append(buffer, static_cast<std::size_t>(n));
+        if (!answered && result.out.find("[y/N]") != std::string::npos) {
+            const std::string line = answer + "\n";
+            answered = ::write(master, line.data(), line.size()) == static_cast<ssize_t>(line.size());
+        }
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ::close(master);
+    result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return result;
+}
+
 class LoopDevice : public ::testing::Test {
 protected:
     void SetUp() override {
         if (::geteuid() != 0) GTEST_SKIP() << "needs root";
         test::MakeImage(backing_, 8 * kMiB + 3 * 512, 0x5A);  // not a whole number of MiB
-        const auto r = RunProgram("losetup", {"--find", "--show", backing_.string()});
-        if (r.exit_code != 0) GTEST_SKIP() << "no loop device: " << r.err;
-        node_ = r.out.substr(0, r.out.find('\n'));
+        loop_ = std::make_unique<AttachedLoop>(backing_);
+        if (loop_->node.empty()) GTEST_SKIP() << "no loop device";
+        node_ = loop_->node;
     }
     void TearDown() override {
         if (!mount_point_.empty()) {
             ::umount2(mount_point_.c_str(), MNT_DETACH);
             ::rmdir(mount_point_.c_str());
         }
-        if (!node_.empty()) RunProgram("losetup", {"--detach", node_});
+        loop_.reset();
     }
     std::vector<std::uint8_t> Bytes() const { return test::ReadFileBytes(backing_); }
     // "major:minor" of the loop device, as sysfs writes it.
@@ -63,8 +134,9 @@ protected:
 
     test::TempDir dir_;
     std::filesystem::path backing_ = dir_ / "backing.img";
+    std::unique_ptr<AttachedLoop> loop_;
     std::string node_;
-    std::string mount_point_;
+    std::string mount_point_;  // a mount the test made outside the media places
 };
 
 TEST_F(LoopDevice, FormatInfoAndClearThroughTheBlockDevice) {
@@ -150,7 +222,7 @@ TEST_F(LoopDevice, WritingHoldsTheDeviceExclusivelyWithDirectIo) {
     EXPECT_EQ(bytes.size(), 8 * kMiB + 3 * 512);
 }
 
-TEST_F(LoopDevice, MountedFileSystemsOfTheCardAreUnmountedOthersRefuse) {
+TEST_F(LoopDevice, OnlyTheFileSystemsOfTheCardBeingWrittenAreUnmounted) {
     if (RunProgram("mkfs.ext2", {"-q", "-F", node_}).exit_code != 0) GTEST_SKIP() << "mkfs.ext2 missing";
 
     // Mounted in a place removable media never are: treated as part of the
@@ -164,21 +236,44 @@ TEST_F(LoopDevice, MountedFileSystemsOfTheCardAreUnmountedOthersRefuse) {
     EXPECT_TRUE(Contains(r.err, "holds a mounted system file system (" + system_place + ")")) << r.err;
     EXPECT_TRUE(IsMounted(system_place));
     ASSERT_EQ(::umount2(system_place.c_str(), 0), 0);
+    mount_point_.clear();
 
-    // Mounted where removable media are: unmounted, then formatted.
-    char media[] = "/mnt/tscard-test-XXXXXX";
-    ASSERT_NE(::mkdtemp(media), nullptr);
-    mount_point_ = media;
-    ASSERT_EQ(::mount(node_.c_str(), media, "ext2", 0, nullptr), 0);
+    // Two cards, both mounted where removable media are. Formatting the
+    // first unmounts its file system only.
+    const std::filesystem::path other_backing = dir_ / "other.img";
+    test::MakeImage(other_backing, 4 * kMiB, 0x00);
+    AttachedLoop other(other_backing);
+    ASSERT_FALSE(other.node.empty());
+    ASSERT_EQ(RunProgram("mkfs.ext2", {"-q", "-F", other.node}).exit_code, 0);
+    MediaMount card_mount(node_, "ext2");
+    MediaMount other_mount(other.node, "ext2");
+    ASSERT_TRUE(card_mount.mounted && other_mount.mounted);
+
     r = RunCli({"card", "info", node_, "--allow-non-removable"});
     EXPECT_TRUE(Contains(r.out, "File system: Unknow v0.0")) << r.out;
-    EXPECT_TRUE(IsMounted(media));  // looking never unmounts
+    EXPECT_TRUE(IsMounted(card_mount.path));  // looking never unmounts
     r = RunCli({"card", "format", node_, "--allow-non-removable", "--yes"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
-    EXPECT_FALSE(IsMounted(media));
+    EXPECT_FALSE(IsMounted(card_mount.path));
+    EXPECT_TRUE(IsMounted(other_mount.path));
     const std::vector<std::uint8_t> bytes = Bytes();
     EXPECT_EQ(bytes[0], 0x48);
     EXPECT_EQ(bytes[2], 0x01);
+}
+
+TEST_F(LoopDevice, AskedOnATerminalOnlyYesWrites) {
+    auto r = RunOnTerminal({"card", "format", node_, "--allow-non-removable"}, "n");
+    EXPECT_EQ(r.exit_code, 1) << r.out;
+    EXPECT_TRUE(Contains(r.out, "Format Card 0[8 MB],Drive letter -" + node_ +
+                                    " (Unknow v0.0)? Everything on the card will be lost. [y/N]"))
+        << r.out;
+    EXPECT_TRUE(Contains(r.out, "not confirmed; nothing was written")) << r.out;
+    EXPECT_EQ(Bytes()[0], 0x5A);
+
+    r = RunOnTerminal({"card", "clear", node_, "--allow-non-removable"}, "y");
+    EXPECT_EQ(r.exit_code, 0) << r.out;
+    EXPECT_TRUE(Contains(r.out, "Cleared Card 0[8 MB]")) << r.out;
+    EXPECT_EQ(Bytes()[0], 0x48);
 }
 
 TEST_F(LoopDevice, ACardThatDiscoveryListsNeedsNoExtraOption) {
