@@ -276,6 +276,22 @@ TEST_F(LoopDevice, AskedOnATerminalOnlyYesWrites) {
     EXPECT_EQ(Bytes()[0], 0x48);
 }
 
+TEST_F(LoopDevice, RemovalWatchNoticesTheCardChanging) {
+    const SystemRoots roots;
+    CardTarget target;
+    ASSERT_TRUE(ResolveCard(node_, roots, target).ok());
+    CardDevice device;
+    ASSERT_TRUE(OpenCard(target, false, roots, device).ok());
+    EXPECT_FALSE(device.Backend().Writable());
+    EXPECT_TRUE(device.CheckPresent().ok());
+    // The medium shrinks under the open device, as when another card is put in.
+    std::filesystem::resize_file(backing_, 4 * kMiB);
+    ASSERT_EQ(RunProgram("losetup", {"--set-capacity", node_}).exit_code, 0);
+    const Status status = device.CheckPresent();
+    EXPECT_FALSE(status.ok());
+    EXPECT_TRUE(Contains(status.message(), node_)) << status.message();
+}
+
 TEST_F(LoopDevice, ACardThatDiscoveryListsNeedsNoExtraOption) {
     // The system's view: the loop device is the disk of a USB card reader.
     test::FakeSystem sys;
