@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -104,6 +105,27 @@ TEST(EventHub, ProgressEventsSetTheGaugeGroupUntilARunResetsIt) {
     hub.Signal(EventId::evRefreshGauge);
     hub.Drain();
     EXPECT_EQ(seen_at_completion, GaugeGroup::G1);
+}
+
+TEST(EventHub, AFastWorkersLastProgressStepIsNeverLost) {
+    // Progress signalled far faster than the hub is woken for it: steps
+    // merge, but the last one reaches the handler without any further
+    // signal or drain.
+    EventHub hub;
+    std::atomic<int> position{0};
+    std::atomic<int> shown{0};
+    hub.SetHandler(EventId::ChangeProgressPosG1, [&] { shown = position.load(); });
+    hub.Start(RunInPlace);
+    std::thread worker([&] {
+        for (int i = 1; i <= 20000; ++i) {
+            position = i;
+            hub.Signal(EventId::ChangeProgressPosG1);
+        }
+    });
+    worker.join();
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (shown != 20000 && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(1ms);
+    EXPECT_EQ(shown, 20000);
 }
 
 // A front end that runs handlers on its own thread: the hub's thread posts

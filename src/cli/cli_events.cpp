@@ -2,8 +2,9 @@
 
 namespace tscard::cli {
 
-CliEvents::CliEvents(std::string label, std::function<std::uint64_t()> maximum)
-    : label_(std::move(label)), maximum_(std::move(maximum)) {
+CliEvents::CliEvents(std::string label, std::function<std::uint64_t()> maximum,
+                     std::function<std::uint64_t()> position)
+    : label_(std::move(label)), maximum_(std::move(maximum)), position_(std::move(position)) {
     for (EventId id : {EventId::ChangeProgressPosG1, EventId::ChangeProgressPosG3, EventId::ChangeProgressPosG4})
         hub_.SetHandler(id, [this] { OnProgress(); });
     hub_.SetHandler(EventId::evRefreshGauge, [this] {
@@ -18,7 +19,10 @@ void CliEvents::OnProgress() {
     const std::uint64_t maximum = maximum_ ? maximum_() : 0;
     if (!bar_) bar_ = std::make_unique<TerminalProgress>(label_, maximum);
     bar_->SetMaximum(maximum);
-    bar_->Step();
+    if (position_)
+        bar_->Set(position_());
+    else
+        bar_->Step();
 }
 
 void CliEvents::Close() {

@@ -15,10 +15,12 @@ namespace tscard::cli {
 
 class CliEvents {
 public:
-    // maximum is asked at each progress step (a worker learns its size as
-    // it goes); the bar appears with the first step only, so runs that end
-    // at once print nothing.
-    CliEvents(std::string label, std::function<std::uint64_t()> maximum);
+    // maximum and position are asked at each progress event (a worker
+    // learns its size as it goes; several of its steps may arrive as one
+    // event). Without a position the bar counts events. The bar appears
+    // with the first step only, so runs that end at once print nothing.
+    CliEvents(std::string label, std::function<std::uint64_t()> maximum,
+              std::function<std::uint64_t()> position = {});
     ~CliEvents();
     CliEvents(const CliEvents&) = delete;
     CliEvents& operator=(const CliEvents&) = delete;
@@ -34,6 +36,7 @@ private:
 
     std::string label_;
     std::function<std::uint64_t()> maximum_;
+    std::function<std::uint64_t()> position_;
     std::unique_ptr<TerminalProgress> bar_;
     EventHub hub_;
 };

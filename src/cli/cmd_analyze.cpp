@@ -233,7 +233,9 @@ int RunAnalyze(const AnalyzeArgs& args, const GlobalOptions& options) {
     AnalysisResult result;
     {
         StopOnSignals guard(stop);
-        CliEvents events("Analysing", [&analyzer] { return analyzer.ProgressMaximum(); });
+        CliEvents events(
+            "Analysing", [&analyzer] { return analyzer.ProgressMaximum(); },
+            [&analyzer] { return analyzer.ProgressPosition(); });
         AnalysisRequest request;
         request.Mode = mode;
         request.Path = args.file;

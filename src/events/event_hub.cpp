@@ -4,6 +4,10 @@
 
 namespace tscard {
 
+bool IsProgressEvent(EventId id) {
+    return GroupOfProgressEvent(id) != GaugeGroup::None || id == EventId::evStickRefreshGauge;
+}
+
 GaugeGroup GroupOfProgressEvent(EventId id) {
     switch (id) {
         case EventId::ChangeProgressPosG1: return GaugeGroup::G1;
@@ -32,11 +36,28 @@ void EventHub::Start(Dispatcher dispatcher) {
 void EventHub::Signal(EventId id) {
     const auto index = static_cast<std::size_t>(id);
     if (index >= kEventCount) return;
+    bool wake = false;
     {
         std::lock_guard lock(mutex_);
         pending_.set(index);
+        // A thread that is not waiting looks at the events again before it
+        // waits. Waking one costs the signalling worker a system call, which
+        // a fast worker signalling progress thousands of times a second
+        // would feel: progress wakes it at most once per interval, and a
+        // progress event left waiting is taken at the thread's next wake
+        // (within its wait time-out) or merged with the next one.
+        if (waiting_) {
+            wake = true;
+            if (IsProgressEvent(id)) {
+                const auto now = std::chrono::steady_clock::now();
+                if (now - last_progress_wake_ < kProgressWakeInterval)
+                    wake = false;
+                else
+                    last_progress_wake_ = now;
+            }
+        }
     }
-    wake_.notify_one();
+    if (wake) wake_.notify_one();
 }
 
 void EventHub::Execute() {
@@ -44,7 +65,9 @@ void EventHub::Execute() {
         std::size_t index = kEventCount;
         {
             std::unique_lock lock(mutex_);
-            wake_.wait(lock, [this] { return terminated_ || pending_.any(); });
+            waiting_ = true;
+            while (!terminated_ && pending_.none()) wake_.wait_for(lock, kWaitTimeout);
+            waiting_ = false;
             if (terminated_) break;
             // The lowest signalled index first; taking it resets it.
             for (index = 0; !pending_.test(index); ++index) {
@@ -77,6 +100,7 @@ void EventHub::Execute() {
 }
 
 void EventHub::Drain() {
+    wake_.notify_one();  // a progress event left waiting is taken now
     std::unique_lock lock(mutex_);
     idle_.wait(lock, [this] { return terminated_ || !thread_.joinable() || (pending_.none() && !handling_); });
 }

@@ -16,12 +16,17 @@
 //
 // Pending events are taken lowest index first (the index is the priority).
 // An event signalled again before the thread took it counts once, as with
-// auto-reset events. Shutdown ends the thread with a handshake that keeps
+// auto-reset events. Progress events wake the thread at most once per
+// kProgressWakeInterval; one signalled sooner waits for the next wake (at
+// the latest the wait time-out), merged with any that follow, so a handler
+// should show a worker's progress from its position rather than count
+// steps. Shutdown ends the thread with a handshake that keeps
 // the caller's own queue moving (see Shutdown).
 
 #include <array>
 #include <atomic>
 #include <bitset>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -64,9 +69,15 @@ struct EventHandOver {
 
 // The group a progress event belongs to, or None for the other events.
 GaugeGroup GroupOfProgressEvent(EventId id);
+// The three progress events and the splice's block progress.
+bool IsProgressEvent(EventId id);
 
 class EventHub final : public EventSink {
 public:
+    static constexpr std::chrono::milliseconds kProgressWakeInterval{5};
+    // The longest the thread sleeps before it looks at the events again.
+    static constexpr std::chrono::milliseconds kWaitTimeout{100};
+
     using Handler = std::function<void()>;
     // Runs the handler it is given on the front end's thread and returns
     // once it has run.
@@ -114,6 +125,8 @@ private:
     std::bitset<kEventCount> pending_;
     std::condition_variable idle_;
     bool handling_ = false;
+    bool waiting_ = false;
+    std::chrono::steady_clock::time_point last_progress_wake_{};
     bool terminated_ = false;
     std::atomic<std::uint8_t> terminate_pending_{0};
     std::thread thread_;

@@ -61,6 +61,8 @@ private:
     std::uint64_t first_pcr_ = 0;
 };
 
+constexpr std::uint64_t kReleaseStep = 2 * 1048576;
+
 enum ScanCode : int { kScanComplete = 0, kScanStopped = 106, kScanExhausted = 125 };
 
 // Hands every whole unit of [pos, end) to ProcessPacket and advances pos
@@ -72,7 +74,10 @@ int ScanWindow(const std::uint8_t* base, std::uint64_t& pos, std::uint64_t end, 
     while (pos + unit <= end) {
         const std::uint8_t* packet = base + pos + prefix;
         pos += unit;
-        if (ProcessPacket(analysis, lists, packet, &stop, true) == kPsiStopped) return kScanStopped;
+        // Polled here with a plain load, cleared only once seen: a clearing
+        // exchange per packet would cost more than the rest of the scan.
+        if (stop.IsSet() && stop.TakeIfSet()) return kScanStopped;
+        ProcessPacket(analysis, lists, packet, nullptr, true);
         if (watch.AfterPacket(analysis, lists, packet, unit)) return kScanComplete;
     }
     return kScanExhausted;
@@ -342,6 +347,7 @@ AnalysisResult Analyzer::RunClaimed(const AnalysisRequest& request, StreamState&
 
     // A new analysis replaces the previous description wholesale.
     progress_maximum_.store(0, std::memory_order_release);
+    progress_position_.store(0, std::memory_order_release);
     state.Mapping.Unmap();
     state.DemuxInput.Close();
     ForgetDescription(state);
@@ -420,10 +426,17 @@ AnalysisResult Analyzer::RunClaimed(const AnalysisRequest& request, StreamState&
         if (code == kScanStopped) return end_run(AnalysisEnding::Stopped, path + ": analysis stopped");
         if (code == kScanComplete) break;
         layout.WindowOffset += kWindowSize;
-        if (i < layout.WindowCount) events.Signal(EventId::ChangeProgressPosG1);
-        if ((i & 15) == 15) {
-            mapping.ReleasePages(released, start + pos);
-            released = start + pos;
+        if (i < layout.WindowCount) {
+            progress_position_.store(i + 1, std::memory_order_release);
+            events.Signal(EventId::ChangeProgressPosG1);
+        }
+        // Let go of what has been scanned, in whole 2 MiB steps: the system
+        // may map the file in pieces that large, and only drops one that is
+        // released whole.
+        const std::uint64_t scanned = (start + pos) / kReleaseStep * kReleaseStep;
+        if (scanned > released) {
+            mapping.ReleasePages(released, scanned - released);
+            released = scanned;
         }
     }
     // The file ending after the description was complete (while the scan

@@ -21,9 +21,12 @@
 //     Status started = analyzer.Start(request, state, hub, stop);
 //     // refused (not ok) while another analysis runs; otherwise the worker
 //     // signals ChangeProgressPosG1 after each 64 KiB window that did not
-//     // complete the description, and evRefreshGauge exactly once when it
-//     // has ended, whatever the ending. The evRefreshGauge handler (or
-//     // anyone, at any time) then collects the result:
+//     // complete the description (ProgressPosition/ProgressMaximum say
+//     // where it stands), and evRefreshGauge exactly once when it has
+//     // ended, whatever the ending. The evRefreshGauge handler (or anyone,
+//     // at any time) then collects the result. Clear the hub's
+//     // LastGaugeGroup (EventHandOver::ResetGaugeGroup) before Start, so
+//     // that a run ending in its first window takes no other run's branch.
 //     AnalysisResult result = analyzer.Finish();   // joins the worker
 //
 // While a run is in progress `state` belongs to the worker: nobody else may
@@ -130,6 +133,9 @@ public:
     // the sync search succeeded: the maximum of a progress bar that takes
     // one step per ChangeProgressPosG1 (any thread).
     std::uint64_t ProgressMaximum() const { return progress_maximum_.load(std::memory_order_acquire); }
+    // Full windows scanned so far in the current run: where a progress bar
+    // stands, whatever number of progress events reached it (any thread).
+    std::uint64_t ProgressPosition() const { return progress_position_.load(std::memory_order_acquire); }
 
 private:
     bool Claim();
@@ -139,6 +145,7 @@ private:
     std::atomic<bool> busy_{false};
     std::atomic<bool> scanning_{false};
     std::atomic<std::uint64_t> progress_maximum_{0};
+    std::atomic<std::uint64_t> progress_position_{0};
     std::mutex worker_mutex_;
     std::thread worker_;
     AnalysisResult worker_result_;
