@@ -31,10 +31,11 @@ public:
         if (!complete_) {
             if (!DescriptionComplete(analysis, lists)) return false;
             complete_ = true;
-            return analysis.SdtDone == 1;
+            return analysis.SdtDone == 1 || analysis.SdtState == kPsiComplete;
         }
         bytes_after_ += unit;
-        if (analysis.SdtDone == 1) return true;
+        // Read, or refused for good (a section too long to read).
+        if (analysis.SdtDone == 1 || analysis.SdtState == kPsiComplete) return true;
         if (HasPcr(packet)) {
             const std::uint16_t pid = FoldPid(packet);
             const std::uint64_t pcr = PcrTicks(packet);
@@ -394,7 +395,7 @@ AnalysisResult Analyzer::RunClaimed(const AnalysisRequest& request, StreamState&
         start += unit;
         if ((n & 0xFFFF) == 0xFFFF) {
             if (stop.TakeIfSet()) return end_run(AnalysisEnding::Stopped, path + ": analysis stopped");
-            mapping.ReleasePages(0, start);
+            mapping.ReleasePages(0, start / kReleaseStep * kReleaseStep);
         }
     }
 
