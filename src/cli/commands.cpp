@@ -8,6 +8,8 @@ void RegisterAllCommands(CLI::App& app, GlobalOptions& options) {
     RegisterAnalyzeCommand(app, options);
     RegisterBitrateCommand(app, options);
     RegisterCardCommands(app, options);
+    RegisterDemuxCommand(app, options);
+    RegisterSpliceCommand(app, options);
 }
 
 }  // namespace tscard::cli

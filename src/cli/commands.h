@@ -18,4 +18,8 @@ void RegisterBitrateCommand(CLI::App& app, GlobalOptions& options);
 // card list, info, format, clear
 void RegisterCardCommands(CLI::App& app, GlobalOptions& options);
 
+// demux, splice
+void RegisterDemuxCommand(CLI::App& app, GlobalOptions& options);
+void RegisterSpliceCommand(CLI::App& app, GlobalOptions& options);
+
 }  // namespace tscard::cli

@@ -1,0 +1,84 @@
+// tscard-cli splice OUTPUT INPUT... [--append]
+
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+#include <memory>
+
+#include "cli/cli_common.h"
+#include "cli/commands.h"
+#include "cli/progress.h"
+#include "cli/signals.h"
+#include "demux/file_identity.h"
+#include "demux/stick_run.h"
+
+namespace tscard::cli {
+namespace {
+
+struct SpliceArgs {
+    std::string output;
+    std::vector<std::string> inputs;
+    bool append = false;
+};
+
+// Everything that would refuse the splice, checked before the output is
+// touched: an existing output is replaced only when the run can go ahead.
+Status CheckInputs(const SpliceArgs& args) {
+    if (args.inputs.size() > kStickMaxFiles)
+        return Status::Fail("at most " + std::to_string(kStickMaxFiles) + " files can be spliced; " +
+                            std::to_string(args.inputs.size()) + " were given");
+    const auto output = IdentityOf(args.output);
+    for (const std::string& path : args.inputs) {
+        File input;
+        if (Status st = File::OpenRead(path, input); !st) return st;
+        if (output && IdentityOf(input) == output)
+            return Status::Fail(path + ": is the output of the splice; it cannot be one of its inputs");
+    }
+    return Status::Ok();
+}
+
+int RunSplice(const SpliceArgs& args) {
+    if (Status st = CheckInputs(args); !st) return Report(st);
+    StickJob job;
+    const StickOutputMode mode = args.append ? StickOutputMode::Append : StickOutputMode::Replace;
+    if (Status st = SetUpStick(job, args.output, mode); !st) return Report(st);
+    if (Status st = AddStickFiles(job, args.inputs); !st) return Report(st);
+
+    StopFlag stop;
+    StickResult result;
+    {
+        StopOnSignals guard(stop);
+        std::unique_ptr<TerminalProgress> bar;
+        result = RunStick(job, stop, [&bar](const StickProgress& p) {
+            if (!bar) bar = std::make_unique<TerminalProgress>("Splicing", p.Maximum);
+            bar->Set(p.Blocks);
+        });
+        if (bar) bar->Finish();
+    }
+    if (result.Ending != StickEnding::Complete) {
+        PrintError(result.Message);
+        return kExitFailed;
+    }
+    std::cout << args.output << ": " << result.OutputSize << " bytes, " << result.FilesCopied << " files\n";
+    return kExitOk;
+}
+
+}  // namespace
+
+void RegisterSpliceCommand(CLI::App& app, GlobalOptions&) {
+    auto args = std::make_shared<SpliceArgs>();
+    CLI::App* cmd = app.add_subcommand(
+        "splice",
+        "Join stream files byte for byte into OUTPUT, in the order given, with a 188-byte separator packet "
+        "between two files");
+    cmd->add_option("OUTPUT", args->output, "The joined file (replaced when it exists, unless --append)")
+        ->required();
+    cmd->add_option("INPUT", args->inputs, "The files to join (at most 128)")->required();
+    cmd->add_flag("--append", args->append, "Add the joined files after what OUTPUT already holds");
+    cmd->callback([args] {
+        const int code = RunSplice(*args);
+        if (code != kExitOk) throw CLI::RuntimeError(code);
+    });
+}
+
+}  // namespace tscard::cli

@@ -1,0 +1,291 @@
+#include "demux/demultiplexer.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+#include "demux/demux_output.h"
+#include "demux/demux_routing.h"
+#include "demux/file_identity.h"
+#include "ts/analyzer.h"
+#include "ts/packet.h"
+
+namespace tscard {
+namespace {
+
+// Input read per system call: whole progress steps of packets, about 1 MiB.
+constexpr std::size_t kReadPackets = kDemuxProgressPackets * 16;
+
+std::string SourceName(const StreamState& state) {
+    if (!state.Path.empty()) return state.Path;
+    if (!state.DemuxInput.Path().empty()) return state.DemuxInput.Path();
+    return "the stream";
+}
+
+std::string Hex4Text(std::uint32_t value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%04X", value & 0xFFFF);
+    return text;
+}
+
+// The files of the outputs, each written through its own large buffer.
+class OutputWriters {
+public:
+    explicit OutputWriters(std::vector<DemuxOutput>& outputs) : outputs_(outputs), packets_(outputs.size(), 0) {
+        for (DemuxOutput& out : outputs) writers_.push_back(std::make_unique<BlockWriter>(out.File));
+    }
+
+    std::size_t Count() const { return writers_.size(); }
+    void Write(std::size_t i, const std::uint8_t* packet) {
+        writers_[i]->Write(packet, kPacketSize);
+        ++packets_[i];
+    }
+    void WriteNull(std::size_t i) { Write(i, NullPacket().data()); }
+
+    // The first write error of any output, naming its file.
+    Status FirstError() const {
+        for (const auto& w : writers_)
+            if (w->Failed()) return w->LastStatus();
+        return Status::Ok();
+    }
+    // Flushes and closes every file; the first failure is reported.
+    Status Close() {
+        Status first;
+        for (std::size_t i = 0; i < writers_.size(); ++i) {
+            Status flushed = writers_[i]->Flush();
+            Status closed = outputs_[i].File.Close();
+            if (first && !flushed) first = flushed;
+            if (first && !closed) first = closed;
+        }
+        return first;
+    }
+    const std::vector<std::uint64_t>& Packets() const { return packets_; }
+
+private:
+    std::vector<DemuxOutput>& outputs_;
+    std::vector<std::unique_ptr<BlockWriter>> writers_;
+    std::vector<std::uint64_t> packets_;
+};
+
+// One input packet through the rules. Null packets of the input are
+// dropped before this when stuffing is removed.
+void RoutePacket(const std::uint8_t* packet, const DemuxRoute& route, bool remove_stuffing,
+                 std::vector<DemuxOutput>& outputs, OutputWriters& writers, unsigned& sdt_counter) {
+    const std::size_t count = writers.Count();
+    switch (route.Rule) {
+        case DemuxRule::Pat:
+            for (std::size_t i = 0; i < count; ++i) writers.Write(i, outputs[i].PatPacket.data());
+            return;
+        case DemuxRule::Sdt:
+            sdt_counter = (sdt_counter + 1) & 0x0F;
+            for (std::size_t i = 0; i < count; ++i) {
+                SetContinuityCounter(outputs[i].SdtPacket.data(), sdt_counter);
+                writers.Write(i, outputs[i].SdtPacket.data());
+            }
+            return;
+        case DemuxRule::Pcr:
+        case DemuxRule::Pmt: {
+            const std::uint8_t* own = route.Rule == DemuxRule::Pcr ? packet : outputs[route.Target].PmtPacket.data();
+            for (std::size_t i = 0; i < count; ++i) {
+                if (i == route.Target)
+                    writers.Write(i, own);
+                else if (!remove_stuffing)
+                    writers.WriteNull(i);
+            }
+            return;
+        }
+        case DemuxRule::Es:
+            for (std::size_t i = 0; i < count; ++i) {
+                if ((route.Mask >> i) & 1)
+                    writers.Write(i, packet);
+                else if (!remove_stuffing)
+                    writers.WriteNull(i);
+            }
+            return;
+        case DemuxRule::Other:
+            if (!remove_stuffing)
+                for (std::size_t i = 0; i < count; ++i) writers.WriteNull(i);
+            return;
+    }
+}
+
+}  // namespace
+
+Status CheckDemuxRun(const StreamState& state, const DemuxSettings& settings) {
+    const std::vector<ProgramRemap>& programs = state.Lists.ProgramList;
+    if (programs.empty() || !state.DemuxInput.IsOpen())
+        return Status::Fail(SourceName(state) + ": no analysed stream to split; open and analyse it (parse mode) first");
+    if (state.Lists.ProgramNumbers.size() == 1 || programs.size() == 1)
+        return Status::Fail(SourceName(state) + ": " + kOnlyOneProgramMessage);
+    const std::string source = SourceName(state);
+    const std::vector<DemuxOutput> outputs = SelectedDemuxOutputs(programs, settings.OutputFolder);
+    if (outputs.size() > kMaxDemuxOutputs)
+        return Status::Fail(source + ": " + std::to_string(outputs.size()) +
+                            " programs selected; at most " + std::to_string(kMaxDemuxOutputs) +
+                            " can be split in one run");
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        for (std::size_t j = 0; j < i; ++j) {
+            if (outputs[j].ProgramNumber == outputs[i].ProgramNumber)
+                return Status::Fail(source + ": two selected programs have the program number " +
+                                    Hex4Text(outputs[i].ProgramNumber) + " and would both be written to " +
+                                    outputs[i].Path + "; select only one of them");
+        }
+    }
+    const auto input = IdentityOf(state.DemuxInput);
+    for (const DemuxOutput& out : outputs) {
+        if (input && IdentityOf(out.Path) == input)
+            return Status::Fail(out.Path + ": is the stream being split; choose another output folder");
+    }
+    return Status::Ok();
+}
+
+Demultiplexer::~Demultiplexer() {
+    std::lock_guard lock(worker_mutex_);
+    if (worker_.joinable()) worker_.join();
+}
+
+bool Demultiplexer::Claim() {
+    bool expected = false;
+    return busy_.compare_exchange_strong(expected, true, std::memory_order_acq_rel);
+}
+
+DemuxResult Demultiplexer::Run(StreamState& state, const DemuxSettings& settings, EventSink& events,
+                               StopFlag& stop) {
+    DemuxResult refused;
+    if (!Claim()) {
+        refused.Message = SourceName(state) + ": refused, a split is already in progress";
+        return refused;
+    }
+    if (Status st = CheckDemuxRun(state, settings); !st) {
+        busy_.store(false, std::memory_order_release);
+        refused.Message = st.message();
+        return refused;
+    }
+    DemuxResult result = RunClaimed(state, settings, events, stop);
+    busy_.store(false, std::memory_order_release);
+    return result;
+}
+
+Status Demultiplexer::Start(StreamState& state, const DemuxSettings& settings, EventSink& events, StopFlag& stop) {
+    if (!Claim()) return Status::Fail(SourceName(state) + ": refused, a split is already in progress");
+    if (Status st = CheckDemuxRun(state, settings); !st) {
+        busy_.store(false, std::memory_order_release);
+        return st;
+    }
+    std::lock_guard lock(worker_mutex_);
+    if (worker_.joinable()) worker_.join();  // a finished run nobody collected
+    worker_ = std::thread([this, &state, &settings, &events, &stop] {
+        worker_result_ = RunClaimed(state, settings, events, stop);
+    });
+    return Status::Ok();
+}
+
+DemuxResult Demultiplexer::Finish() {
+    std::lock_guard lock(worker_mutex_);
+    if (!worker_.joinable()) {
+        DemuxResult none;
+        none.Message = "no split was started";
+        return none;
+    }
+    worker_.join();
+    DemuxResult result = std::move(worker_result_);
+    worker_result_ = DemuxResult{};
+    busy_.store(false, std::memory_order_release);
+    return result;
+}
+
+DemuxResult Demultiplexer::RunClaimed(StreamState& state, const DemuxSettings& settings, EventSink& events,
+                                      StopFlag& stop) {
+    DemuxResult result;
+    std::vector<DemuxOutput> outputs = SelectedDemuxOutputs(state.Lists.ProgramList, settings.OutputFolder);
+    for (const DemuxOutput& out : outputs) result.OutputFiles.push_back(out.Path);
+
+    // Every ending but a refusal passes here: files closed, the description
+    // used up, the front end told once everything is on disk.
+    auto end_run = [&](DemuxEnding ending, std::string message) {
+        result.Ending = ending;
+        result.Message = std::move(message);
+        if (ending == DemuxEnding::Complete) {
+            state.Lists.Clear();
+            stop.Clear();
+        } else {
+            state.Lists.ProgramList.clear();
+        }
+        state.DemuxInput.Close();
+        events.Signal(EventId::evRefreshGauge);
+        return std::move(result);
+    };
+
+    stop.Clear();
+    const std::size_t unit = state.Packet192Mode ? kUnit192Size : kPacketSize;
+    const std::size_t prefix = unit - kPacketSize;
+    const File& input = state.DemuxInput;
+    const std::string source = state.DemuxInput.Path();
+    std::uint64_t offset = static_cast<std::uint64_t>(std::max<std::int64_t>(state.SyncOffset, 0));
+
+    std::uint64_t size = 0;
+    if (Status st = input.Size(size); !st) return end_run(DemuxEnding::Failed, st.message());
+    const std::uint64_t packets = size > offset ? (size - offset) / unit : 0;
+    progress_maximum_.store(packets / kDemuxProgressPackets + 1, std::memory_order_release);
+    progress_position_.store(0, std::memory_order_release);
+
+    if (Status st = OpenDemuxOutputs(outputs); !st) return end_run(DemuxEnding::Failed, st.message());
+    OutputWriters writers(outputs);
+    auto close_outputs = [&](DemuxEnding ending, std::string message) {
+        Status closed = writers.Close();
+        result.PacketsWritten = writers.Packets();
+        if (!closed && ending != DemuxEnding::Failed) return end_run(DemuxEnding::Failed, closed.message());
+        return end_run(ending, std::move(message));
+    };
+
+    // Every file begins with its PAT and PMT.
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        writers.Write(i, outputs[i].PatPacket.data());
+        writers.Write(i, outputs[i].PmtPacket.data());
+    }
+
+    const DemuxRouting routing(outputs);
+    std::vector<std::uint8_t> buffer(kReadPackets * unit);
+    std::size_t have = 0;  // whole packets in the buffer
+    std::size_t next = 0;  // the next of them
+    bool at_end = false;
+    unsigned sdt_counter = 0;
+    std::uint64_t read = 0;
+    for (;;) {
+        if (stop.IsSet()) {
+            result.PacketsRead = read;
+            return close_outputs(DemuxEnding::Stopped, source + ": split stopped; the files keep what was written");
+        }
+        if (read % kDemuxProgressPackets == 0) {
+            progress_position_.fetch_add(1, std::memory_order_acq_rel);
+            events.Signal(EventId::ChangeProgressPosG4);
+        }
+        if (next == have) {
+            if (Status st = writers.FirstError(); !st) return close_outputs(DemuxEnding::Failed, st.message());
+            if (at_end) break;
+            const std::int64_t n = input.ReadAt(offset, buffer.data(), buffer.size());
+            if (n < 0) {
+                result.PacketsRead = read;
+                return close_outputs(DemuxEnding::Failed, FileError(source, "cannot read"));
+            }
+            offset += static_cast<std::uint64_t>(n);
+            // A short read is the end of the file; what is left of a partial
+            // packet there is not written.
+            at_end = static_cast<std::size_t>(n) < buffer.size();
+            have = static_cast<std::size_t>(n) / unit;
+            next = 0;
+            if (have == 0) break;
+        }
+        const std::uint8_t* packet = buffer.data() + next * unit + prefix;
+        ++next;
+        ++read;
+        const std::uint16_t pid = FoldPid(packet);
+        const bool remove_stuffing = settings.RemoveStuffing.load(std::memory_order_relaxed);
+        if (remove_stuffing && pid == kNullPid) continue;
+        RoutePacket(packet, routing.For(pid), remove_stuffing, outputs, writers, sdt_counter);
+    }
+    result.PacketsRead = read;
+    return close_outputs(DemuxEnding::Complete, std::string());
+}
+
+}  // namespace tscard

@@ -1,0 +1,53 @@
+#include "demux/file_identity.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace tscard {
+namespace {
+
+FileIdentity IdentityOfStat(const struct stat& st) {
+    return FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+}  // namespace
+
+std::optional<FileIdentity> IdentityOf(const File& file) {
+    struct stat st {};
+    if (!file.IsOpen() || ::fstat(file.Fd(), &st) != 0) return std::nullopt;
+    return IdentityOfStat(st);
+}
+
+std::optional<FileIdentity> IdentityOf(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    return IdentityOfStat(st);
+}
+
+Status OpenOrCreateKeeping(const std::string& path, File& out, bool& created) {
+    created = false;
+    for (;;) {
+        int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd >= 0) {
+            created = true;
+            out = File::Adopt(fd, path);
+            return Status::Ok();
+        }
+        if (errno == EINTR) continue;
+        if (errno != EEXIST) return Status::Fail(FileError(path, "cannot create"));
+        fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+        if (fd >= 0) {
+            out = File::Adopt(fd, path);
+            return Status::Ok();
+        }
+        if (errno == EINTR) continue;
+        // Removed between the two calls: try creating it again.
+        if (errno == ENOENT) continue;
+        return Status::Fail(FileError(path, "cannot open for writing"));
+    }
+}
+
+}  // namespace tscard

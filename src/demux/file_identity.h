@@ -1,0 +1,31 @@
+#pragma once
+// Telling whether two names or handles are the same file (same device and
+// inode), so that a run never writes over one of its own inputs, whatever
+// path, link or relative name leads to it; and opening an output without
+// emptying it yet.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "platform/file_io.h"
+#include "platform/status.h"
+
+namespace tscard {
+
+struct FileIdentity {
+    std::uint64_t Device = 0;
+    std::uint64_t Inode = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+// nullopt when the handle is closed or cannot be looked at.
+std::optional<FileIdentity> IdentityOf(const File& file);
+// nullopt when nothing of that name exists (or it cannot be looked at).
+std::optional<FileIdentity> IdentityOf(const std::string& path);
+
+// Opens the file for reading and writing, creating it when missing, and
+// keeps what it holds; created says whether this call made it.
+Status OpenOrCreateKeeping(const std::string& path, File& out, bool& created);
+
+}  // namespace tscard

@@ -1,0 +1,181 @@
+#include "demux/stick_chain.h"
+
+#include <algorithm>
+
+#include "demux/file_identity.h"
+#include "ts/packet.h"
+
+namespace tscard {
+
+StickChain::StickChain(StickJob& job, EventSink& events, StopFlag& stop) : job_(job), events_(events), stop_(stop) {}
+
+StickChain::~StickChain() {
+    JoinWorker();
+    if (job_.Splicing && !finished_.load(std::memory_order_acquire)) job_.Splicing = false;
+}
+
+void StickChain::JoinWorker() {
+    if (worker_.joinable()) worker_.join();
+}
+
+Status StickChain::Start() {
+    if (job_.Splicing) return Status::Fail(job_.OutputPath + ": refused, a splice is in progress");
+    if (!job_.OutputFile.IsOpen()) return Status::Fail("no output file is set up for the splice");
+    JoinWorker();
+    const auto output = IdentityOf(job_.OutputFile);
+    std::uint64_t maximum = 1;
+    for (std::int32_t i = 0; i < job_.FileCount; ++i) {
+        StickFileEntry& entry = job_.Files[static_cast<std::size_t>(i)];
+        if (output && IdentityOf(entry.Handle) == output)
+            return Status::Fail(entry.Path + ": is the output of the splice; it cannot be one of its inputs");
+        if (Status st = SizeStickEntry(entry); !st) return st;
+        maximum += entry.Blocks;
+    }
+    // Appending goes after whatever the output holds now.
+    std::uint64_t start = 0;
+    if (Status st = job_.OutputFile.Size(start); !st) return st;
+    job_.OutputStart = start;
+
+    job_.Splicing = true;
+    write_offset_ = start;
+    last_write_separator_ = false;
+    copy_status_ = Status::Ok();
+    copy_stopped_ = false;
+    copy_complete_ = false;
+    result_ = StickResult{};
+    next_.store(0, std::memory_order_release);
+    blocks_.store(0, std::memory_order_release);
+    maximum_.store(maximum, std::memory_order_release);
+    current_.store(-1, std::memory_order_release);
+    output_bytes_.store(start, std::memory_order_release);
+    finished_.store(false, std::memory_order_release);
+    events_.Signal(EventId::evStickOpenFile);
+    return Status::Ok();
+}
+
+bool StickChain::OnOpenFile() {
+    JoinWorker();
+    if (finished_.load(std::memory_order_acquire)) return true;
+    if (!job_.Splicing) return false;
+    const std::int32_t row = next_.load(std::memory_order_acquire);
+    if (row >= job_.FileCount) {
+        Finish();
+        return true;
+    }
+    OpenFile(row);
+    return false;
+}
+
+void StickChain::OpenFile(std::int32_t row) {
+    job_.CurrentIndex = row;
+    current_.store(row, std::memory_order_release);
+    copy_stopped_ = false;
+    copy_complete_ = false;
+    // Advanced before the worker starts, so that a worker stopping at once
+    // (which points next_ past the list) has the last word.
+    next_.store(row + 1, std::memory_order_release);
+    worker_ = std::thread([this, row] { CopyRow(row); });
+}
+
+void StickChain::CopyRow(std::int32_t row) {
+    StickFileEntry& entry = job_.Files[static_cast<std::size_t>(row)];
+    auto end_chain = [&] {
+        next_.store(job_.FileCount, std::memory_order_release);
+        events_.Signal(EventId::evStickCloseFile);
+    };
+    auto copy = [&](std::uint64_t in_offset, std::uint64_t len, std::uint64_t& copied) {
+        copy_status_ = copier_.Copy(entry.Handle, in_offset, job_.OutputFile, write_offset_, len, copied);
+        write_offset_ += copied;
+        if (copied > 0) last_write_separator_ = false;
+        output_bytes_.store(write_offset_, std::memory_order_release);
+        return copy_status_.ok();
+    };
+
+    // The size counts as it is now, not as it was when the file was added.
+    if (Status st = SizeStickEntry(entry); !st) {
+        copy_status_ = st;
+        return end_chain();
+    }
+    std::uint64_t in_offset = 0;
+    bool input_ended = false;
+    for (std::uint64_t b = 0; b < entry.Blocks && !input_ended;) {
+        const std::uint64_t step = std::min(kStickBlocksPerStep, entry.Blocks - b);
+        blocks_.fetch_add(step, std::memory_order_acq_rel);
+        if (stop_.IsSet()) {
+            copy_stopped_ = true;
+            return end_chain();
+        }
+        events_.Signal(EventId::evStickRefreshGauge);
+        const std::uint64_t len = step * kStickBlockSize;
+        std::uint64_t copied = 0;
+        if (!copy(in_offset, len, copied)) return end_chain();
+        in_offset += copied;
+        input_ended = copied < len;  // the file shrank meanwhile
+        b += step;
+    }
+    if (entry.TailBytes != 0 && !input_ended) {
+        blocks_.fetch_add(1, std::memory_order_acq_rel);
+        events_.Signal(EventId::evStickRefreshGauge);
+        std::uint64_t copied = 0;
+        if (!copy(in_offset, entry.TailBytes, copied)) return end_chain();
+    }
+    copy_complete_ = true;
+    events_.Signal(EventId::evStickCloseFile);
+}
+
+void StickChain::OnCloseFile() {
+    JoinWorker();
+    if (!job_.Splicing) return;
+    const std::int32_t row = current_.load(std::memory_order_acquire);
+    if (row >= 0 && row < job_.FileCount) job_.Files[static_cast<std::size_t>(row)].Handle.Close();
+    if (copy_complete_) ++result_.FilesCopied;
+    if (copy_status_) {
+        const Packet& separator = SeparatorPacket();
+        copy_status_ = job_.OutputFile.WriteAt(write_offset_, separator.data(), separator.size());
+        if (copy_status_) {
+            write_offset_ += separator.size();
+            last_write_separator_ = true;
+            output_bytes_.store(write_offset_, std::memory_order_release);
+        } else {
+            next_.store(job_.FileCount, std::memory_order_release);
+        }
+    }
+    events_.Signal(EventId::evStickOpenFile);
+}
+
+void StickChain::Finish() {
+    Status status = copy_status_;
+    // Only the separator this splice wrote after its last file goes; what
+    // the output held before is never cut.
+    if (last_write_separator_ && write_offset_ >= job_.OutputStart + kPacketSize) {
+        write_offset_ -= kPacketSize;
+        if (Status st = job_.OutputFile.Truncate(write_offset_); !st && status) status = st;
+        last_write_separator_ = false;
+    }
+    if (Status st = job_.OutputFile.Close(); !st && status) status = st;
+    output_bytes_.store(write_offset_, std::memory_order_release);
+
+    result_.OutputSize = write_offset_;
+    if (!status) {
+        result_.Ending = StickEnding::Failed;
+        result_.Message = status.message();
+    } else if (copy_stopped_) {
+        result_.Ending = StickEnding::Stopped;
+        result_.Message = job_.OutputPath + ": splice stopped; the output keeps what was copied";
+    } else {
+        result_.Ending = StickEnding::Complete;
+    }
+    job_.Splicing = false;
+    finished_.store(true, std::memory_order_release);
+}
+
+StickProgress StickChain::Progress() const {
+    StickProgress p;
+    p.Blocks = blocks_.load(std::memory_order_acquire);
+    p.Maximum = maximum_.load(std::memory_order_acquire);
+    p.CurrentIndex = current_.load(std::memory_order_acquire);
+    p.OutputBytes = output_bytes_.load(std::memory_order_acquire);
+    return p;
+}
+
+}  // namespace tscard

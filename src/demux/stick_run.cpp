@@ -1,0 +1,44 @@
+#include "demux/stick_run.h"
+
+#include <condition_variable>
+#include <mutex>
+
+#include "events/event_hub.h"
+
+namespace tscard {
+
+StickResult RunStick(StickJob& job, StopFlag& stop, const std::function<void(const StickProgress&)>& progress) {
+    EventHub hub;
+    StickChain chain(job, hub, stop);
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+    hub.SetHandler(EventId::evStickOpenFile, [&] {
+        if (!chain.OnOpenFile()) return;
+        std::lock_guard lock(mutex);
+        done = true;
+        finished.notify_all();
+    });
+    hub.SetHandler(EventId::evStickCloseFile, [&] { chain.OnCloseFile(); });
+    hub.SetHandler(EventId::evStickRefreshGauge, [&] {
+        if (progress) progress(chain.Progress());
+    });
+    hub.Start([](const EventHub::Handler& run) { run(); });
+
+    if (Status st = chain.Start(); !st) {
+        hub.Shutdown();
+        StickResult refused;
+        refused.Ending = StickEnding::Refused;
+        refused.Message = st.message();
+        return refused;
+    }
+    {
+        std::unique_lock lock(mutex);
+        finished.wait(lock, [&] { return done; });
+    }
+    hub.Shutdown();
+    if (progress) progress(chain.Progress());
+    return chain.Result();
+}
+
+}  // namespace tscard

@@ -1,0 +1,18 @@
+#pragma once
+// Running a splice to its end on the calling thread: an event hub of its
+// own carries the chain's events and runs its handlers in place. For front
+// ends without an event loop (the command line, tests).
+
+#include <functional>
+
+#include "demux/stick_chain.h"
+#include "demux/stick_job.h"
+#include "platform/stop_flag.h"
+
+namespace tscard {
+
+// progress is called from the hub's thread at each evStickRefreshGauge
+// taken (several blocks may arrive as one).
+StickResult RunStick(StickJob& job, StopFlag& stop, const std::function<void(const StickProgress&)>& progress = {});
+
+}  // namespace tscard
