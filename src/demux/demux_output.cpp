@@ -1,5 +1,7 @@
 #include "demux/demux_output.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
 
@@ -55,6 +57,10 @@ Status OpenDemuxOutputs(std::vector<DemuxOutput>& outputs) {
         created[i] = made;
     }
     for (DemuxOutput& out : outputs) {
+        // Only regular files have content to replace (a link to a device
+        // may stand in for an output).
+        struct stat st_buf {};
+        if (::fstat(out.File.Fd(), &st_buf) == 0 && !S_ISREG(st_buf.st_mode)) continue;
         if (Status st = out.File.Truncate(0); !st) {
             undo();
             return st;

@@ -1,0 +1,107 @@
+#pragma once
+// Hand-made inputs of the demultiplexer: a stream description as a parse
+// analysis leaves it, and an event sink that records what a run signals.
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "events/event_sink.h"
+#include "psi/psi_builder.h"
+#include "support/psi_sections.h"
+#include "support/test_support.h"
+#include "ts/stream_state.h"
+
+namespace tscard::test {
+
+struct DemuxProgram {
+    std::uint16_t number;
+    std::uint16_t pmt_pid;
+    std::uint16_t pcr_pid;
+    std::vector<std::uint16_t> es_pids;
+    bool selected = true;
+};
+
+// A record as parse mode fills it: PIDs, Selected and the stored PAT, SDT
+// and PMT packets (a PMT section of the program's streams).
+inline ProgramRemap MakeDemuxRemap(const DemuxProgram& p) {
+    ProgramRemap r;
+    r.SourcePmtPid = r.TargetPmtPid = p.pmt_pid;
+    r.SourceProgramNumber = r.TargetProgramNumber = p.number;
+    r.SourcePcrPid = r.TargetPcrPid = p.pcr_pid;
+    r.AllEsPids = p.es_pids;
+    r.TargetName = "Name" + std::to_string(p.number);
+    r.TargetProvider = "Provider";
+    std::vector<PmtStream> streams;
+    for (std::uint16_t pid : p.es_pids) streams.push_back({0x06, pid, {}});
+    r.StoredPmt = SectionPackets(p.pmt_pid, PmtSection(p.number, p.pcr_pid, streams))[0];
+    r.StoredPat = BuildPat(r);
+    BuildSdt(r, r.TargetProvider, r.TargetName, r.StoredSdt);
+    r.Selected = p.selected ? 1 : 0;
+    return r;
+}
+
+// The input written to `path` and opened for the demultiplexer, with the
+// programs' records; unit 188 or 192 (a 4-byte prefix before each packet),
+// `lead` garbage bytes before the first packet, `trail` after the last.
+inline void MakeDemuxState(StreamState& state, const std::filesystem::path& path, const std::vector<Packet>& packets,
+                           const std::vector<DemuxProgram>& programs, std::size_t unit = kPacketSize,
+                           std::size_t lead = 0, std::size_t trail = 0) {
+    std::vector<std::uint8_t> bytes(lead, 0x47);  // sync bytes in the garbage too
+    for (std::size_t i = 0; i < packets.size(); ++i) {
+        if (unit == kUnit192Size)
+            for (int k = 0; k < 4; ++k) bytes.push_back(static_cast<std::uint8_t>(i >> (8 * (3 - k))));
+        bytes.insert(bytes.end(), packets[i].begin(), packets[i].end());
+    }
+    bytes.insert(bytes.end(), trail, 0x47);
+    WriteFileBytes(path, bytes);
+    state.Path = path.string();
+    state.Packet192Mode = unit == kUnit192Size ? 1 : 0;
+    state.SyncOffset = static_cast<std::int64_t>(lead);
+    state.Lists.ProgramList.clear();
+    state.Lists.ProgramNumbers.clear();
+    for (const DemuxProgram& p : programs) {
+        state.Lists.ProgramList.push_back(MakeDemuxRemap(p));
+        state.Lists.ProgramNumbers.push_back(p.number);
+        state.Lists.PmtPids.push_back(p.pmt_pid);
+    }
+    if (Status st = File::OpenRead(path.string(), state.DemuxInput); !st) throw std::runtime_error(st.message());
+}
+
+// Counts the events of a run; `on_signal` may act on them (in the
+// signalling thread, at the moment of the signal).
+class RecordingSink final : public EventSink {
+public:
+    std::function<void(EventId, int)> on_signal;  // the event and how often it came so far
+
+    void Signal(EventId id) override {
+        int n;
+        {
+            std::lock_guard lock(mutex_);
+            n = ++counts_[id];
+            order_.push_back(id);
+        }
+        if (on_signal) on_signal(id, n);
+    }
+    int Count(EventId id) const {
+        std::lock_guard lock(mutex_);
+        auto it = counts_.find(id);
+        return it == counts_.end() ? 0 : it->second;
+    }
+    std::vector<EventId> Order() const {
+        std::lock_guard lock(mutex_);
+        return order_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::map<EventId, int> counts_;
+    std::vector<EventId> order_;
+};
+
+}  // namespace tscard::test
