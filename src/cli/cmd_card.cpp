@@ -1,4 +1,5 @@
 // tscard-cli card list | info CARD | format CARD [--full] | clear CARD
+// (card write and card read: cmd_card_write.cpp, cmd_card_read.cpp)
 //
 // CARD is a device node (the whole card, e.g. /dev/sdb) or a card image
 // file. Only what discovery lists as a card is used unless
@@ -131,7 +132,7 @@ int RunWrite(const CardArgs& args, const SystemRoots& roots, bool clear) {
 void RegisterCardCommands(CLI::App& app, GlobalOptions& options) {
     auto args = std::make_shared<CardArgs>();
     CLI::App* card = app.add_subcommand(
-        "card", "List, inspect, format and clear the player's cards (or card image files)");
+        "card", "List, inspect, format, clear, write and read the player's cards (or card image files)");
     card->require_subcommand(1);
     card->footer(
         "A card image is a regular file that stands for a card of its size. Opening card readers needs root "
@@ -154,6 +155,9 @@ void RegisterCardCommands(CLI::App& app, GlobalOptions& options) {
     AddCardArguments(clear, args->card, args->allow_non_removable);
     clear->add_flag("--yes", args->yes, "Do not ask before writing to a device");
     clear->callback([args] { Exit(RunWrite(*args, SystemRoots::FromEnvironment(), true)); });
+
+    RegisterCardWriteCommand(*card, options);
+    RegisterCardReadCommand(*card, options);
 }
 
 }  // namespace tscard::cli

@@ -15,8 +15,13 @@ void RegisterAllCommands(CLI::App& app, GlobalOptions& options);
 // analyze, bitrate
 void RegisterAnalyzeCommand(CLI::App& app, GlobalOptions& options);
 void RegisterBitrateCommand(CLI::App& app, GlobalOptions& options);
+// prepare
+void RegisterPrepareCommand(CLI::App& app, GlobalOptions& options);
 // card list, info, format, clear
 void RegisterCardCommands(CLI::App& app, GlobalOptions& options);
+// card write, read (subcommands of card)
+void RegisterCardWriteCommand(CLI::App& card, GlobalOptions& options);
+void RegisterCardReadCommand(CLI::App& card, GlobalOptions& options);
 
 // demux, splice
 void RegisterDemuxCommand(CLI::App& app, GlobalOptions& options);

@@ -1,0 +1,155 @@
+#include "card/card_read.h"
+
+#include <algorithm>
+
+#include "card/aligned_buffer.h"
+#include "card/card_directory.h"
+#include "ts/packet.h"
+
+namespace tscard {
+namespace {
+
+bool HoldsStoredPacket(const std::uint8_t* slot) { return slot[0] == kSyncByte && FoldPid(slot) != kNullPid; }
+
+}  // namespace
+
+void RebuildBlock(const std::uint8_t* block, std::size_t slots, bool final_block, BlockWriter& out) {
+    const Packet& null_packet = NullPacket();
+    for (std::size_t j = 0; j < slots; ++j) {
+        const std::uint8_t* slot = block + kSlotSize * j;
+        if (final_block && !HoldsStoredPacket(slot)) return;
+        out.Write(slot, kPacketSize);
+        for (std::uint16_t n = TrailerNullCount(ReadTrailer(block, j)); n > 0; --n)
+            out.Write(null_packet.data(), kPacketSize);
+    }
+}
+
+CardReader::~CardReader() {
+    std::lock_guard lock(worker_mutex_);
+    if (worker_.joinable()) worker_.join();
+}
+
+bool CardReader::Claim() {
+    bool expected = false;
+    return busy_.compare_exchange_strong(expected, true, std::memory_order_acq_rel);
+}
+
+CardReadResult CardReader::Run(const CardReadJob& job, CardDevice& device, File& output, StopFlag& stop) {
+    if (!Claim()) {
+        CardReadResult refused;
+        refused.Message = device.Path() + ": refused, another card read is in progress";
+        return refused;
+    }
+    CardReadResult result = RunClaimed(job, device, output, stop);
+    busy_.store(false, std::memory_order_release);
+    return result;
+}
+
+Status CardReader::Start(const CardReadJob& job, CardDevice& device, File& output, StopFlag& stop) {
+    if (!Claim()) return Status::Fail(device.Path() + ": refused, another card read is in progress");
+    std::lock_guard lock(worker_mutex_);
+    worker_ = std::thread([this, job, &device, &output, &stop] {
+        worker_result_ = RunClaimed(job, device, output, stop);
+    });
+    return Status::Ok();
+}
+
+CardReadResult CardReader::Finish() {
+    std::lock_guard lock(worker_mutex_);
+    if (!worker_.joinable()) {
+        CardReadResult none;
+        none.Message = "no card read was started";
+        return none;
+    }
+    worker_.join();
+    CardReadResult result = std::move(worker_result_);
+    worker_result_ = CardReadResult{};
+    busy_.store(false, std::memory_order_release);
+    return result;
+}
+
+CardReadResult CardReader::RunClaimed(const CardReadJob& job, CardDevice& device, File& output, StopFlag& stop) {
+    CardReadResult result;
+    const std::string stream = "stream " + std::to_string(job.ReadEntryIndex);
+
+    // The directory afresh; the record by its index in memory.
+    CardDirectory directory;
+    Status read_status;
+    switch (device.LoadDirectory(directory, &read_status)) {
+        case DirectoryState::Valid: break;
+        case DirectoryState::NotInLayout:
+            result.Message = device.Path() + ": the card is not in the card layout (Mast be formated)";
+            return result;
+        case DirectoryState::Unreadable: result.Message = read_status.message(); return result;
+    }
+    const std::size_t count = std::min<std::size_t>(directory.Header.FileCount, directory.Records.size());
+    if (job.ReadEntryIndex >= count) {
+        result.Message = device.Path() + ": there is no " + stream + " (the card holds " + std::to_string(count) +
+                         (count == 1 ? " stream)" : " streams)");
+        return result;
+    }
+    const DirEntry& entry = directory.Records[job.ReadEntryIndex];
+    result.Entry = entry;
+    if (entry.IsFree() || entry.StartSector < kFirstDataSector) {
+        result.Message = device.Path() + ": " + stream + " has no blocks on the card";
+        return result;
+    }
+    const std::uint64_t first_unit = SectorToUnit(entry.StartSector);
+    const std::uint64_t blocks = std::uint64_t(entry.Length) + 1;
+    result.Blocks = blocks;
+
+    BlockWriter out(output);
+    AlignedBuffer batch(kBatchUnits * kUnitSize);
+    auto finish = [&](CardReadEnding ending, std::string message) {
+        const Status flushed = out.Flush();
+        result.BytesWritten = out.BytesWritten();
+        if (!flushed && ending != CardReadEnding::Failed) {
+            ending = CardReadEnding::Failed;
+            message = flushed.message();
+        }
+        result.Ending = ending;
+        result.Message = std::move(message);
+        return result;
+    };
+
+    for (std::uint64_t i = 0; i < blocks;) {
+        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(kBatchUnits, blocks - i));
+        std::size_t good = 0;
+        Status status = device.ReadUnits(first_unit + i, n, batch.data(), &good);
+        if (!status) {
+            // Keep every block that can still be read, one at a time, up to
+            // the first that cannot.
+            for (; good < n; ++good) {
+                const Status single = device.ReadUnit(first_unit + i + good, batch.data() + good * kUnitSize);
+                if (!single) {
+                    status = single;
+                    break;
+                }
+            }
+            if (good == n) status = Status::Ok();
+        }
+        for (std::size_t k = 0; k < good; ++k) {
+            const std::uint64_t block_index = i + k;
+            const std::uint8_t* block = batch.data() + k * kUnitSize;
+            if (job.Form == CardReadForm::Original)
+                RebuildBlock(block, SlotsInBlock(entry, block_index), block_index + 1 == blocks, out);
+            else
+                out.Write(block, kUnitSize);
+            result.BlocksRead = block_index + 1;
+            if (job.Progress) job.Progress(result.BlocksRead, blocks);
+            if (out.Failed()) return finish(CardReadEnding::Failed, out.LastStatus().message());
+            if (stop.TakeIfSet()) return finish(CardReadEnding::Stopped, std::string());
+        }
+        if (!status) {
+            const std::uint64_t unit = first_unit + i + good;
+            return finish(CardReadEnding::Failed, "block " + std::to_string(i + good) + " of " + stream + " (unit " +
+                                                      std::to_string(unit) + ", sector " +
+                                                      std::to_string(UnitToSector(unit)) +
+                                                      ") cannot be read: " + status.message());
+        }
+        i += n;
+    }
+    return finish(CardReadEnding::Complete, std::string());
+}
+
+}  // namespace tscard

@@ -1,0 +1,208 @@
+#include "card/card_write.h"
+
+#include <algorithm>
+#include <charconv>
+
+#include "card/card_write_batch.h"
+#include "ts/model.h"
+
+namespace tscard {
+namespace {
+
+DirEntry EntryOf(std::uint64_t start_unit, std::uint64_t blocks, std::uint8_t last_slot, const std::string& name) {
+    DirEntry entry;
+    entry.StartSector = static_cast<std::uint32_t>(UnitToSector(start_unit));
+    entry.Length = static_cast<std::uint32_t>(blocks - 1);
+    entry.LastSlot = last_slot;
+    entry.SetName(name);
+    return entry;
+}
+
+}  // namespace
+
+std::optional<std::uint32_t> ParseCardBitrate(std::string_view text) {
+    if (text.empty() || text.size() > 10) return std::nullopt;
+    if (!std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) return std::nullopt;
+    std::uint64_t value = 0;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    if (value > 0xFFFFFFFFull) return std::nullopt;
+    return static_cast<std::uint32_t>(value);
+}
+
+Status ReinitCardHeader(CardDevice& device, std::uint32_t bitrate) {
+    device.FullFormat = 0;
+    return device.WriteEmptyHeader(true, bitrate);
+}
+
+bool StreamExceedsDataArea(std::int64_t card_bytes, std::int64_t data_units) {
+    const std::int64_t stream_mb = card_bytes / 1048576;
+    const double data_area_mb = double(data_units) * double(kUnitSize) / 1048576.0;
+    return double(stream_mb) > data_area_mb;
+}
+
+CardWriter::~CardWriter() {
+    std::lock_guard lock(worker_mutex_);
+    if (worker_.joinable()) worker_.join();
+}
+
+bool CardWriter::Claim() {
+    bool expected = false;
+    return busy_.compare_exchange_strong(expected, true, std::memory_order_acq_rel);
+}
+
+CardWriteResult CardWriter::Run(CardWriteJob& job, CardDevice& device, CardWriteState& write,
+                                EventHandOver& hand_over, EventSink& events, StopFlag& stop) {
+    if (!Claim()) {
+        CardWriteResult refused;
+        refused.Ending = CardWriteEnding::Refused;
+        refused.Message = device.Path() + ": refused, another card write is in progress";
+        return refused;
+    }
+    CardWriteResult result = RunClaimed(job, device, write, hand_over, events, stop);
+    busy_.store(false, std::memory_order_release);
+    return result;
+}
+
+Status CardWriter::Start(CardWriteJob& job, CardDevice& device, CardWriteState& write, EventHandOver& hand_over,
+                         EventSink& events, StopFlag& stop) {
+    if (!Claim()) return Status::Fail(device.Path() + ": refused, another card write is in progress");
+    std::lock_guard lock(worker_mutex_);
+    worker_ = std::thread([this, &job, &device, &write, &hand_over, &events, &stop] {
+        worker_result_ = RunClaimed(job, device, write, hand_over, events, stop);
+    });
+    return Status::Ok();
+}
+
+CardWriteResult CardWriter::Finish() {
+    std::lock_guard lock(worker_mutex_);
+    if (!worker_.joinable()) {
+        CardWriteResult none;
+        none.Ending = CardWriteEnding::Refused;
+        none.Message = "no card write was started";
+        return none;
+    }
+    worker_.join();
+    CardWriteResult result = std::move(worker_result_);
+    worker_result_ = CardWriteResult{};
+    busy_.store(false, std::memory_order_release);
+    return result;
+}
+
+CardWriteResult CardWriter::RunClaimed(CardWriteJob& job, CardDevice& device, CardWriteState& write,
+                                       EventHandOver& hand_over, EventSink& events, StopFlag& stop) {
+    CardWriteResult result;
+    progress_maximum_.store(0, std::memory_order_release);
+    progress_position_.store(0, std::memory_order_release);
+
+    // Refusals touch nothing, not even the card's header.
+    auto refuse = [&](std::string message) {
+        result.Ending = CardWriteEnding::Refused;
+        result.Message = std::move(message);
+        return result;
+    };
+    if (!device.IsOpen()) return refuse("no card is open");
+    if (!device.Backend().Writable()) return refuse(device.Path() + ": the card was opened read-only");
+    if (device.DataUnits <= 0) return refuse(device.Path() + ": the card is too small for the card layout");
+    if (!job.Source.IsMapped()) return refuse(job.FileName + ": the source is not open for the card write");
+    if (job.StartOffset > job.Source.Size())
+        return refuse(job.FileName + ": the first packet lies past the end of the source");
+
+    write.StartUnit = 0;
+    write.EntryIndex = 0;
+    write.BlocksWritten = 0;
+    write.PacketsStored = 0;
+    write.CardWriteBusy = 1;
+    write.WriteFinished = 0;
+    write.DirectoryStored = 0;
+    write.DirectoryStatus = Status::Ok();
+
+    progress_maximum_.store((job.Source.Size() - job.StartOffset) / kWindowSize, std::memory_order_release);
+
+    // The header first, on the front end's thread while this one waits. A
+    // card whose header cannot be rebuilt gets no block: the old directory
+    // would describe them wrongly.
+    const Status rebuilt = job.RebuildHeader ? job.RebuildHeader() : ReinitCardHeader(device, job.Bitrate);
+    auto fail = [&](std::string message) {
+        write.CardWriteBusy = 0;
+        job.Source.Unmap();
+        result.Ending = CardWriteEnding::Failed;
+        result.Message = std::move(message);
+        events.Signal(EventId::evRefreshGauge);
+        return result;
+    };
+    if (!rebuilt) return fail(rebuilt.message() + "; the card header was not rebuilt and no block was written");
+    auto& records = device.Directory.Records;
+    const auto free_record =
+        std::find_if(records.begin(), records.end(), [](const DirEntry& e) { return e.Length == 0; });
+    if (free_record == records.end()) return fail(device.Path() + ": the directory has no free record");
+    write.EntryIndex = static_cast<std::int32_t>(free_record - records.begin());
+
+    UnitBatchWriter batch(device, write.StartUnit);
+    CardPacker packer(job.Packet192Mode, batch);
+
+    // Stop: the blocks handed to the card so far get there, the held and
+    // current blocks are dropped; the front end records what is on the card.
+    auto stop_path = [&]() {
+        batch.Flush();
+        write.BlocksWritten = batch.UnitsOnCard();
+        write.PacketsStored = packer.PacketsStored();
+        write.WriteFinished = 1;
+        result.Ending = CardWriteEnding::Stopped;
+        result.StopReason = CardWriteStop::Operator;
+        if (batch.Failed()) {
+            result.StopReason = batch.ReachedCardEnd() ? CardWriteStop::CardFull : CardWriteStop::WriteFailed;
+            result.Message = batch.Failure().message();
+        }
+        result.PacketsStored = packer.PacketsStored();
+        result.BlocksWritten = write.BlocksWritten;
+        result.PacketsOnCard = write.BlocksWritten * kSlotsPerBlock;
+        result.NullRuns = packer.NullRuns();
+        result.Recorded = write.BlocksWritten > 0;
+        if (result.Recorded) result.Entry = EntryOf(write.StartUnit, write.BlocksWritten, 0, job.FileName);
+        hand_over.BreakDirIndex = write.EntryIndex;
+        hand_over.BreakLastSlot = 0;  // every block on the card is full
+        hand_over.BreakFileName = job.FileName;
+        job.Source.Unmap();
+        events.Signal(EventId::evBreakWrite);
+        events.Signal(EventId::evRefreshGauge);
+        return result;
+    };
+
+    const bool whole = PackSource(packer, job.Source, job.StartOffset, [&](std::uint64_t packed) {
+        progress_position_.store(packed, std::memory_order_release);
+        events.Signal(EventId::ChangeProgressPosG1);
+        return !stop.TakeIfSet() && !batch.Failed();
+    });
+    if (!whole) return stop_path();
+    batch.Flush();
+    // A block that failed in the last window or at the end stops the write
+    // as well: the entry must describe only what is on the card.
+    if (batch.Failed()) return stop_path();
+
+    const std::uint64_t packets = packer.PacketsStored();
+    write.BlocksWritten = batch.UnitsOnCard();
+    write.PacketsStored = packets;
+    write.WriteFinished = 1;
+    result.Ending = CardWriteEnding::Complete;
+    result.PacketsStored = packets;
+    result.PacketsOnCard = packets;
+    result.BlocksWritten = write.BlocksWritten;
+    result.NullRuns = packer.NullRuns();
+    // A source without a packet to store puts no block on the card and
+    // gets no entry.
+    if (write.BlocksWritten > 0) {
+        const StreamExtent extent = ExtentOfPackets(packets);
+        DirEntry& entry = records[static_cast<std::size_t>(write.EntryIndex)];
+        entry = EntryOf(write.StartUnit, write.BlocksWritten, extent.LastSlot, job.FileName);
+        device.Directory.Header.FileCount = static_cast<std::uint8_t>(device.Directory.Header.FileCount + 1);
+        result.Recorded = true;
+        result.Entry = entry;
+    }
+    job.Source.Unmap();
+    events.Signal(EventId::CompleteWriteFile);
+    events.Signal(EventId::evRefreshGauge);
+    stop.Clear();
+    return result;
+}
+
+}  // namespace tscard

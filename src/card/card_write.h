@@ -1,0 +1,158 @@
+#pragma once
+// Writing one analysed stream to a card: the card header is rebuilt as an
+// empty version-0.1 header carrying the bit rate, the stream is packed into
+// blocks from unit 0 on, and one directory entry describes it at the end.
+//
+// The work is shared between the worker and the front end:
+//
+//   - the worker (CardWriter) asks the front end to rebuild the header
+//     (ReinitCardHeader) and waits for it, packs and writes the blocks,
+//     signals ChangeProgressPosG1 once per 64 KiB window, and at the end
+//     fills the entry into the card's in-memory directory and signals
+//     CompleteWriteFile and evRefreshGauge; after a stop it leaves the
+//     hand-over fields (BreakDirIndex, BreakLastSlot, BreakFileName) and
+//     signals evBreakWrite and evRefreshGauge;
+//   - the front end's handlers (card_write_handlers.h) store the directory
+//     (CompleteWriteFile), record an interrupted stream (evBreakWrite) and
+//     clean up after a failed directory store (CompleteErrWriteFile).
+//
+// The command line, synchronously:
+//
+//     CardWriteJob job;                 // the mapping the card-mode analysis left, ...
+//     CardWriteState write;
+//     hub: CompleteWriteFile -> DoCompleteWriteFile(device, write, hub) ...
+//     CardWriteResult r = writer.Run(job, device, write, hub.HandOver(), hub, stop);
+//
+// A stop (the stop flag, or a block that could not be written) is seen
+// once per window and ends the write with an entry for the blocks on the
+// card; blocks still held in memory are dropped.
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "card/card_device.h"
+#include "card/card_write_packer.h"
+#include "events/event_hub.h"
+#include "platform/file_io.h"
+#include "platform/status.h"
+#include "platform/stop_flag.h"
+
+namespace tscard {
+
+// The bit rate written when the stream gives none ("Hardware building").
+constexpr const char* kDefaultCardBitrateText = "120000";
+
+// The header's bit rate from its text: a decimal whole number from 0 to
+// 4294967295 (kbit/s), digits only; anything else is refused.
+std::optional<std::uint32_t> ParseCardBitrate(std::string_view text);
+
+// Rebuilds the card's header region for a write: empty, version 0.1, the
+// bit rate; the in-memory directory becomes 240 zero records. Never fills
+// the card first.
+Status ReinitCardHeader(CardDevice& device, std::uint32_t bitrate);
+
+// True when a stream that takes card_bytes on the card, in whole MB, is
+// larger than the card's whole data area. A write first empties the card,
+// so the space of the stream it replaces counts as free.
+bool StreamExceedsDataArea(std::int64_t card_bytes, std::int64_t data_units);
+
+struct CardWriteJob {
+    // The whole source file, mapped read-only (the card-mode analysis leaves
+    // it); the worker releases it when it ends.
+    ReadOnlyMapping Source;
+    // The first packet of the stream (the analysis's StartOffset): packing
+    // runs from here to the end of the file.
+    std::uint64_t StartOffset = 0;
+    bool Packet192Mode = false;
+    // The entry's name: the source file name without its folder, as 8-bit
+    // text in the card's code page; cut to 119 bytes.
+    std::string FileName;
+    std::uint32_t Bitrate = 0;  // kbit/s, written into the header
+    // Runs ReinitCardHeader on the front end's thread and returns when it
+    // has run; the worker waits meanwhile. Without it the worker rebuilds
+    // the header itself.
+    std::function<Status()> RebuildHeader;
+};
+
+// One write's record, shared by the worker and the front end's handlers:
+// the worker fills it before it signals, the handlers read it afterwards.
+struct CardWriteState {
+    std::uint64_t StartUnit = 0;
+    std::int32_t EntryIndex = 0;
+    std::uint64_t BlocksWritten = 0;  // blocks that reached the card
+    std::uint64_t PacketsStored = 0;
+    std::uint8_t CardWriteBusy = 0;   // 1 from the start until the directory store
+    std::uint8_t WriteFinished = 0;   // the write ended; cleared when the store failed
+    std::uint8_t DirectoryStored = 0;  // set by DoCompleteWriteFile
+    Status DirectoryStatus;            // the directory store's outcome
+};
+
+enum class CardWriteEnding {
+    Complete,  // the whole stream is on the card (or there was nothing to store)
+    Stopped,   // the stop flag or a failed block write; the blocks on the card get an entry
+    Failed,    // the header could not be rebuilt; no block was written
+    Refused,   // nothing was touched (another write runs, no card, bad source)
+};
+
+enum class CardWriteStop { None, Operator, WriteFailed, CardFull };
+
+struct CardWriteResult {
+    CardWriteEnding Ending = CardWriteEnding::Failed;
+    CardWriteStop StopReason = CardWriteStop::None;
+    // Failed, Refused, and a stop by a failed write: what went wrong,
+    // naming the card or the file.
+    std::string Message;
+    std::uint64_t PacketsStored = 0;
+    std::uint64_t BlocksWritten = 0;
+    std::uint64_t PacketsOnCard = 0;
+    // An entry describes the blocks on the card (none when no block got
+    // there). Entry is what the entry holds once the directory is stored.
+    bool Recorded = false;
+    DirEntry Entry;
+    NullRunWarning NullRuns;
+};
+
+class CardWriter {
+public:
+    CardWriter() = default;
+    ~CardWriter();  // waits for a worker still running
+    CardWriter(const CardWriter&) = delete;
+    CardWriter& operator=(const CardWriter&) = delete;
+
+    // The whole write on the calling thread. The card must be open for
+    // writing and its directory loaded.
+    CardWriteResult Run(CardWriteJob& job, CardDevice& device, CardWriteState& write, EventHandOver& hand_over,
+                        EventSink& events, StopFlag& stop);
+    // The same on a worker thread; everything passed must outlive it. Not
+    // ok while another write runs or its result was not collected.
+    Status Start(CardWriteJob& job, CardDevice& device, CardWriteState& write, EventHandOver& hand_over,
+                 EventSink& events, StopFlag& stop);
+    // Waits for the worker and returns its result (Refused when none ran).
+    CardWriteResult Finish();
+
+    bool Busy() const { return busy_.load(std::memory_order_acquire); }
+    // Whole 64 KiB windows of the source, and how many are packed (any
+    // thread): the progress bar's maximum and position.
+    std::uint64_t ProgressMaximum() const { return progress_maximum_.load(std::memory_order_acquire); }
+    std::uint64_t ProgressPosition() const { return progress_position_.load(std::memory_order_acquire); }
+
+private:
+    bool Claim();
+    CardWriteResult RunClaimed(CardWriteJob& job, CardDevice& device, CardWriteState& write,
+                               EventHandOver& hand_over, EventSink& events, StopFlag& stop);
+
+    std::atomic<bool> busy_{false};
+    std::atomic<std::uint64_t> progress_maximum_{0};
+    std::atomic<std::uint64_t> progress_position_{0};
+    std::mutex worker_mutex_;
+    std::thread worker_;
+    CardWriteResult worker_result_;
+};
+
+}  // namespace tscard

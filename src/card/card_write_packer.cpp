@@ -1,0 +1,236 @@
+#include "card/card_write_packer.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "ts/model.h"
+#include "ts/packet.h"
+
+namespace tscard {
+namespace {
+
+constexpr std::size_t kLastSlot = kSlotsPerBlock - 1;
+// Pages of the source already packed are let go in steps this large: the
+// system may map the file in pieces of that size and drops only whole ones.
+constexpr std::uint64_t kReleaseStep = 2 * 1048576;
+
+std::uint8_t* Slot(CardBlock& block, std::size_t slot) { return block.data() + kSlotSize * slot; }
+
+}  // namespace
+
+CardPacker::CardPacker(bool packet192, BlockSink& sink)
+    : packet192_(packet192),
+      unit_(packet192 ? kUnit192Size : kPacketSize),
+      prefix_(packet192 ? kUnitPrefixSize : 0),
+      sink_(sink) {
+    NewBlock(*current_);
+}
+
+void CardPacker::NewBlock(CardBlock& block) { block.fill(0xFF); }
+
+void CardPacker::WriteBlock(CardBlock& block) { sink_.WriteBlock(block.data()); }
+
+std::size_t CardPacker::PackWindow(const std::uint8_t* buffer, std::size_t length) {
+    buf_ = buffer;
+    len_ = length;
+    pos_ = 0;
+    at_end_ = false;
+    int passes = length >= kFullWindow ? kPassesPerWindow : static_cast<int>(length / kPassBytes);
+    for (;;) {
+        for (int pass = 0; pass < passes; ++pass) {
+            for (std::size_t read = 0; read < kSlotsPerBlock; ++read) {
+                switch (ReadPacket()) {
+                    case Read::Packed: break;
+                    case Read::NeedMore: return len_ - keep_from_;
+                    case Read::Lost: return 0;
+                }
+            }
+        }
+        // A large remainder gets eight more passes; a smaller one waits for
+        // the next window.
+        if (len_ - pos_ >= kPassesPerWindow * kPassBytes) {
+            passes = kPassesPerWindow;
+            continue;
+        }
+        return len_ - pos_;
+    }
+}
+
+void CardPacker::FinishPacking(const std::uint8_t* kept, std::size_t length) {
+    buf_ = kept;
+    len_ = length;
+    pos_ = 0;
+    at_end_ = true;
+    while (pos_ < len_ && ReadPacket() == Read::Packed) {
+    }
+    if (in_null_run_) EndNullRun();
+    // Null packets at the end of the source are already counted in the
+    // held block's last trailer (PatchHeld) or in the current block.
+    if (has_held_) {
+        if (patch_held_) WriteTrailer(held_->data(), kLastSlot, null_count_);
+        patch_held_ = false;
+        has_held_ = false;
+        WriteBlock(*held_);
+    }
+    if (slot_ > 0) WriteBlock(*current_);
+}
+
+// One read of a pass: the next source packet into slot SlotIndex.
+CardPacker::Read CardPacker::ReadPacket() {
+    WriteTrailer(current_->data(), slot_, 0);
+    if (resync_pending_) {
+        resync_pending_ = false;
+        std::size_t candidate = 0;
+        switch (FindSync(pos_ + prefix_, candidate)) {
+            case Sync::Found: pos_ = candidate - prefix_; break;
+            case Sync::NeedMore:
+                keep_from_ = candidate - prefix_;
+                resync_pending_ = true;
+                return Read::NeedMore;
+            case Sync::Failed: return Read::Lost;
+        }
+    }
+    for (;;) {
+        // A whole unit, prefix included, must be there: a packet that
+        // straddles two windows waits for the next one with its prefix.
+        if (len_ - pos_ < unit_) {
+            keep_from_ = pos_;
+            return Read::NeedMore;
+        }
+        const std::uint8_t* packet = buf_ + pos_ + prefix_;
+        if (packet[0] == kSyncByte) {
+            pos_ += unit_;
+            TakePacket(packet);
+            return Read::Packed;
+        }
+        // Lost sync: search after the bytes just read.
+        std::size_t candidate = 0;
+        switch (FindSync(pos_ + unit_, candidate)) {
+            case Sync::Found: pos_ = candidate - prefix_; break;
+            case Sync::NeedMore:
+                keep_from_ = candidate - prefix_;
+                resync_pending_ = true;
+                return Read::NeedMore;
+            case Sync::Failed: return Read::Lost;
+        }
+    }
+}
+
+// Finds the next 0x47 at or after `from` that is confirmed by the bytes one,
+// two and three packets later: the middle one a sync byte, or the first
+// and the last both. A rejected candidate resumes the search three packets
+// on. Probes past the end of the buffer wait for the next window, unless
+// none follows (then they count as no sync byte).
+CardPacker::Sync CardPacker::FindSync(std::size_t from, std::size_t& candidate) {
+    const std::size_t step = packet192_ ? kUnit192Size : kPacketSize;
+    std::size_t at = from;
+    while (at < len_) {
+        const auto* found = static_cast<const std::uint8_t*>(std::memchr(buf_ + at, kSyncByte, len_ - at));
+        if (found == nullptr) return Sync::Failed;
+        const std::size_t c = static_cast<std::size_t>(found - buf_);
+        bool known[3];
+        bool sync[3];
+        for (std::size_t k = 0; k < 3; ++k) {
+            const std::size_t probe = c + (k + 1) * step;
+            known[k] = probe < len_;
+            sync[k] = known[k] && buf_[probe] == kSyncByte;
+        }
+        if (sync[1] || (sync[0] && sync[2])) {
+            candidate = c;
+            return Sync::Found;
+        }
+        const bool rejected = known[1] && ((known[0] && !sync[0]) || (known[2] && !sync[2]));
+        if (!rejected && !at_end_) {
+            candidate = c;
+            return Sync::NeedMore;
+        }
+        at = c + 3 * step;
+    }
+    return Sync::Failed;
+}
+
+void CardPacker::TakePacket(const std::uint8_t* packet) {
+    std::uint8_t* slot = Slot(*current_, slot_);
+    std::memcpy(slot, packet, kPacketSize);
+    if (FoldPid(slot) == kNullPid) {
+        std::uint16_t continued = 0;
+        if (slot_ == 0 && !patch_held_) {
+            // Nothing before it in this block can carry it: the held
+            // block's last packet does, or, before the first stored packet,
+            // nobody (leading null packets are not represented).
+            if (!has_held_) return;
+            patch_held_ = true;
+            continued = ReadTrailer(held_->data(), kLastSlot);
+        }
+        if (!in_null_run_) {
+            in_null_run_ = true;
+            null_count_ = continued;
+            run_length_ = 0;
+        }
+        ++null_count_;
+        ++run_length_;
+        if (patch_held_)
+            WriteTrailer(held_->data(), kLastSlot, null_count_);
+        else
+            WriteTrailer(current_->data(), slot_ - 1, null_count_);
+        std::memcpy(slot, NullPacket().data(), kPacketSize);  // the slot stays free
+        return;
+    }
+
+    if (in_null_run_) EndNullRun();
+    ++packets_stored_;
+    in_null_run_ = false;
+    if (patch_held_) {
+        patch_held_ = false;
+        WriteTrailer(held_->data(), kLastSlot, null_count_);
+        has_held_ = false;
+        WriteBlock(*held_);
+    }
+    null_count_ = 0;
+    if (++slot_ == kSlotsPerBlock) {
+        slot_ = 0;
+        if (has_held_) WriteBlock(*held_);
+        std::swap(held_, current_);
+        has_held_ = true;
+        NewBlock(*current_);
+    }
+}
+
+void CardPacker::EndNullRun() {
+    const std::uint16_t read_back = TrailerNullCount(null_count_);
+    if (read_back == run_length_) return;
+    if (null_runs_.Runs++ == 0) {
+        null_runs_.FirstAfterPacket = packets_stored_ - 1;
+        null_runs_.FirstLength = run_length_;
+        null_runs_.FirstReadBack = read_back;
+    }
+}
+
+bool PackSource(CardPacker& packer, const ReadOnlyMapping& source, std::uint64_t start,
+                const std::function<bool(std::uint64_t windows_packed)>& after_window) {
+    const std::uint8_t* data = source.Data();
+    const std::uint64_t remaining = source.Size() - start;
+    const std::uint64_t windows = remaining / kWindowSize;
+    const std::size_t tail = static_cast<std::size_t>(remaining % kWindowSize);
+    std::uint64_t offset = start;
+    std::size_t kept = 0;
+    std::uint64_t released = 0;
+    for (std::uint64_t i = 0; i < windows; ++i) {
+        kept = packer.PackWindow(data + offset - kept, kept + kWindowSize);
+        offset += kWindowSize;
+        const std::uint64_t packed = (offset - kept) / kReleaseStep * kReleaseStep;
+        if (packed > released) {
+            source.ReleasePages(released, packed - released);
+            released = packed;
+        }
+        if (!after_window(i + 1)) return false;
+    }
+    if (tail > 0) {
+        kept = packer.PackWindow(data + offset - kept, kept + tail);
+        offset += tail;
+    }
+    packer.FinishPacking(data + offset - kept, kept);
+    return true;
+}
+
+}  // namespace tscard

@@ -1,0 +1,114 @@
+#pragma once
+// Packing a transport stream into card blocks: 43 packets per block, each
+// followed by the count of null packets that came after it in the source;
+// null packets themselves are not stored, 192-byte prefixes are dropped.
+//
+// The source comes in windows. Each call is given the packing buffer: the
+// bytes the previous call kept followed by the new window, as one range
+// (the writer reads the source through one mapping, so the buffer is a
+// view and nothing is copied). A call returns how many bytes at the end of
+// the range it keeps; the next range must start with them.
+//
+// A block is handed to the sink as soon as its last trailer is final: the
+// last completed block is held back while null packets may still be counted
+// into its slot-42 trailer (HeldBlock / PatchHeld).
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+
+#include "card/card_layout.h"
+#include "platform/file_io.h"
+
+namespace tscard {
+
+// Where finished blocks go, in stream order (WriteBlock).
+class BlockSink {
+public:
+    virtual ~BlockSink() = default;
+    virtual void WriteBlock(const std::uint8_t* block) = 0;
+};
+
+using CardBlock = std::array<std::uint8_t, kUnitSize>;
+
+// A run of null packets whose count the trailer cannot carry unchanged:
+// longer than 65,535 (the counter wraps), or a count that the read-back rule
+// for the top four bits changes. The layout keeps the count as it is; the
+// operator is told that the stream will not read back with the same nulls.
+struct NullRunWarning {
+    std::uint64_t Runs = 0;           // runs affected
+    std::uint64_t FirstAfterPacket = 0;  // stored packet (from 0) the first one follows
+    std::uint64_t FirstLength = 0;    // its length in the source
+    std::uint16_t FirstReadBack = 0;  // the count a reader takes from its trailer
+};
+
+class CardPacker {
+public:
+    // Buffers smaller than this get fewer passes of 43 reads.
+    static constexpr std::size_t kFullWindow = 65536;
+    static constexpr std::size_t kPassBytes = kSlotsPerBlock * 188;  // 8,084
+    static constexpr int kPassesPerWindow = 8;
+
+    CardPacker(bool packet192, BlockSink& sink);
+    CardPacker(const CardPacker&) = delete;
+    CardPacker& operator=(const CardPacker&) = delete;
+
+    // Packs what can be packed of the buffer; returns the bytes kept.
+    std::size_t PackWindow(const std::uint8_t* buffer, std::size_t length);
+    // After the last window: packs the kept bytes (a final fragment shorter
+    // than a packet is dropped) and hands over the held and current blocks.
+    void FinishPacking(const std::uint8_t* kept, std::size_t length);
+
+    std::uint64_t PacketsStored() const { return packets_stored_; }
+    const NullRunWarning& NullRuns() const { return null_runs_; }
+
+private:
+    enum class Read { Packed, NeedMore, Lost };
+    enum class Sync { Found, NeedMore, Failed };
+
+    Read ReadPacket();
+    Sync FindSync(std::size_t from, std::size_t& candidate);
+    void TakePacket(const std::uint8_t* packet);
+    void EndNullRun();
+    void WriteBlock(CardBlock& block);
+    static void NewBlock(CardBlock& block);
+
+    const bool packet192_;
+    const std::size_t unit_;    // 188 or 192 bytes per source packet
+    const std::size_t prefix_;  // 0 or 4
+    BlockSink& sink_;
+
+    // Packing state.
+    std::size_t slot_ = 0;  // SlotIndex
+    CardBlock blocks_[2]{};
+    CardBlock* current_ = &blocks_[0];  // CurrentBlock
+    CardBlock* held_ = &blocks_[1];     // HeldBlock, when has_held_
+    bool has_held_ = false;
+    bool patch_held_ = false;
+    bool in_null_run_ = false;
+    std::uint16_t null_count_ = 0;  // wraps after 65,535 as the trailer does
+    std::uint64_t run_length_ = 0;  // the same run, not wrapped
+    std::uint64_t packets_stored_ = 0;
+    NullRunWarning null_runs_;
+
+    // The buffer of the call in progress.
+    const std::uint8_t* buf_ = nullptr;
+    std::size_t len_ = 0;
+    std::size_t pos_ = 0;
+    std::size_t keep_from_ = 0;  // start of the bytes kept when a read needs more
+    bool at_end_ = false;        // no window follows: nothing more will come
+    // The buffer starts with a packet start that FindSync found but could
+    // not yet confirm: its probes lay past the end of the previous window.
+    bool resync_pending_ = false;
+};
+
+// Packs a mapped source from `start` to its end: whole 64 KiB windows, each
+// followed by after_window(windows packed so far), then the rest and
+// FinishPacking. Pages already packed are let go as it goes, so memory
+// stays flat whatever the size. Returns false, without finishing, as soon
+// as after_window returns false.
+bool PackSource(CardPacker& packer, const ReadOnlyMapping& source, std::uint64_t start,
+                const std::function<bool(std::uint64_t windows_packed)>& after_window);
+
+}  // namespace tscard
