@@ -1,0 +1,225 @@
+// Joining files: the output's bytes, appending, the trailing separator,
+// stop, failed reads and writes, and sizes taken at copy time. Most runs go
+// through the event hub (RunStick); the stop test drives the chain's
+// handlers itself to stop at a known block.
+
+#include <gtest/gtest.h>
+
+#include <bitset>
+#include <condition_variable>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+
+#include "demux/stick_chain.h"
+#include "demux/stick_run.h"
+#include "support/test_support.h"
+#include "ts/packet.h"
+
+namespace tscard {
+namespace {
+
+// A file of `size` bytes counting up from `seed`.
+std::vector<std::uint8_t> Content(std::size_t size, std::uint8_t seed) {
+    std::vector<std::uint8_t> bytes(size);
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(seed + i * 7);
+    return bytes;
+}
+
+std::vector<std::uint8_t> Joined(const std::vector<std::vector<std::uint8_t>>& files) {
+    std::vector<std::uint8_t> out;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (i > 0) out.insert(out.end(), SeparatorPacket().begin(), SeparatorPacket().end());
+        out.insert(out.end(), files[i].begin(), files[i].end());
+    }
+    return out;
+}
+
+struct Splice {
+    test::TempDir dir;
+    StickJob job;
+    StopFlag stop;
+    std::vector<std::vector<std::uint8_t>> contents;
+    std::filesystem::path out = dir / "out.ts";
+
+    std::vector<std::string> Inputs(const std::vector<std::size_t>& sizes) {
+        std::vector<std::string> paths;
+        for (std::size_t size : sizes) {
+            const auto path = dir / ("in" + std::to_string(contents.size()) + ".ts");
+            contents.push_back(Content(size, static_cast<std::uint8_t>(contents.size() + 1)));
+            test::WriteFileBytes(path, contents.back());
+            paths.push_back(path.string());
+        }
+        return paths;
+    }
+    StickResult Go(const std::function<void(const StickProgress&)>& progress = {}) {
+        return RunStick(job, stop, progress);
+    }
+};
+
+TEST(SpliceCopy, FilesAreJoinedWithASeparatorBetweenTwo) {
+    const std::vector<std::vector<std::size_t>> cases = {
+        {100000, 65536, 10}, {5000}, {0, 10}, {10, 0}, {0}, {3 * 1048576 + 17, 1},
+    };
+    for (const auto& sizes : cases) {
+        SCOPED_TRACE(::testing::PrintToString(sizes));
+        Splice s;
+        ASSERT_TRUE(SetUpStick(s.job, s.out.string(), StickOutputMode::Replace));
+        ASSERT_TRUE(AddStickFiles(s.job, s.Inputs(sizes)));
+        StickProgress last;
+        const StickResult r = s.Go([&](const StickProgress& p) { last = p; });
+        ASSERT_EQ(r.Ending, StickEnding::Complete) << r.Message;
+        const auto expected = Joined(s.contents);
+        EXPECT_EQ(test::ReadFileBytes(s.out), expected);
+        EXPECT_EQ(r.OutputSize, expected.size());
+        EXPECT_EQ(r.FilesCopied, static_cast<int>(sizes.size()));
+        std::uint64_t maximum = 1;
+        for (std::size_t size : sizes) maximum += size / 65536;
+        EXPECT_EQ(last.Maximum, maximum);
+        EXPECT_FALSE(s.job.OutputFile.IsOpen());
+        EXPECT_FALSE(s.job.Files[0].Handle.IsOpen());
+    }
+}
+
+TEST(SpliceCopy, ThreeFilesGiveTheSeparatorsWhereExpected) {
+    Splice s;
+    ASSERT_TRUE(SetUpStick(s.job, s.out.string(), StickOutputMode::Replace));
+    ASSERT_TRUE(AddStickFiles(s.job, s.Inputs({100000, 65536, 10})));
+    ASSERT_EQ(s.Go().Ending, StickEnding::Complete);
+    const auto bytes = test::ReadFileBytes(s.out);
+    ASSERT_EQ(bytes.size(), 165922u);
+    EXPECT_TRUE(IsSeparator(bytes.data() + 100000));
+    EXPECT_TRUE(IsSeparator(bytes.data() + 165724));
+}
+
+TEST(SpliceCopy, AppendingFollowsTheOldContentAndNeverCutsIt) {
+    for (std::size_t files : {0, 1, 2}) {
+        SCOPED_TRACE(files);
+        Splice s;
+        const auto old = Content(1000, 99);
+        test::WriteFileBytes(s.out, old);
+        ASSERT_TRUE(SetUpStick(s.job, s.out.string(), StickOutputMode::Append));
+        ASSERT_TRUE(AddStickFiles(s.job, s.Inputs(std::vector<std::size_t>(files, 300))));
+        const StickResult r = s.Go();
+        ASSERT_EQ(r.Ending, StickEnding::Complete) << r.Message;
+        auto expected = old;
+        const auto joined = Joined(s.contents);
+        expected.insert(expected.end(), joined.begin(), joined.end());
+        EXPECT_EQ(test::ReadFileBytes(s.out), expected);
+    }
+}
+
+TEST(SpliceCopy, ReplacingDropsTheOldContent) {
+    Splice s;
+    test::WriteFileBytes(s.out, Content(100000, 5));
+    ASSERT_TRUE(SetUpStick(s.job, s.out.string(), StickOutputMode::Replace));
+    ASSERT_TRUE(AddStickFiles(s.job, s.Inputs({200})));
+    ASSERT_EQ(s.Go().Ending, StickEnding::Complete);
+    EXPECT_EQ(test::ReadFileBytes(s.out), s.contents[0]);
+}
+
+TEST(SpliceCopy, SizesAreTakenWhenEachFileIsCopied) {
+    Splice s;
+    ASSERT_TRUE(SetUpStick(s.job, s.out.string(), StickOutputMode::Replace));
+    const auto paths = s.Inputs({70000, 70000});
+    ASSERT_TRUE(AddStickFiles(s.job, paths));
+    // After adding: the first grows, the second shrinks.
+    s.contents[0] = Content(140000, 1);
+    test::WriteFileBytes(paths[0], s.contents[0]);
+    s.contents[1].resize(100);
+    std::filesystem::resize_file(paths[1], 100);
+    ASSERT_EQ(s.Go().Ending, StickEnding::Complete);
+    EXPECT_EQ(test::ReadFileBytes(s.out), Joined(s.contents));
+}
+
+TEST(SpliceCopy, ReadAndWriteFailuresEndTheSpliceNamingTheFile) {
+    {
+        SCOPED_TRACE("unreadable input");
+        Splice s;
+        ASSERT_TRUE(SetUpStick(s.job, s.out.string(), StickOutputMode::Replace));
+        const auto paths = s.Inputs({500, 500});
+        std::filesystem::create_directory(s.dir / "folder.ts");
+        ASSERT_TRUE(AddStickFiles(s.job, {paths[0], (s.dir / "folder.ts").string(), paths[1]}));
+        const StickResult r = s.Go();
+        EXPECT_EQ(r.Ending, StickEnding::Failed);
+        EXPECT_NE(r.Message.find("folder.ts: cannot read"), std::string::npos) << r.Message;
+        // The first file was joined; nothing after the failure was.
+        EXPECT_EQ(test::ReadFileBytes(s.out), s.contents[0]);
+        EXPECT_EQ(r.FilesCopied, 1);
+    }
+    {
+        SCOPED_TRACE("full output");
+        Splice s;
+        std::filesystem::create_symlink("/dev/full", s.out);
+        ASSERT_TRUE(SetUpStick(s.job, s.out.string(), StickOutputMode::Replace));
+        ASSERT_TRUE(AddStickFiles(s.job, s.Inputs({70000})));
+        const StickResult r = s.Go();
+        EXPECT_EQ(r.Ending, StickEnding::Failed);
+        EXPECT_NE(r.Message.find("out.ts: cannot write"), std::string::npos) << r.Message;
+    }
+}
+
+TEST(SpliceCopy, StartIsRefusedWithoutAnOutput) {
+    Splice s;
+    const StickResult r = s.Go();
+    EXPECT_EQ(r.Ending, StickEnding::Refused);
+    EXPECT_NE(r.Message.find("no output file"), std::string::npos) << r.Message;
+}
+
+// Events as auto-reset flags, taken lowest first by the test's own loop.
+class QueueSink final : public EventSink {
+public:
+    std::function<void(EventId)> on_signal;
+
+    void Signal(EventId id) override {
+        if (on_signal) on_signal(id);
+        std::lock_guard lock(mutex_);
+        pending_.set(static_cast<std::size_t>(id));
+        cv_.notify_one();
+    }
+    EventId Take() {
+        std::unique_lock lock(mutex_);
+        cv_.wait(lock, [&] { return pending_.any(); });
+        std::size_t i = 0;
+        while (!pending_.test(i)) ++i;
+        pending_.reset(i);
+        return static_cast<EventId>(i);
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    std::bitset<kEventCount> pending_;
+};
+
+TEST(SpliceCopy, StopEndsAfterTheCurrentBlockAndCutsNothingButTheSeparator) {
+    Splice s;
+    ASSERT_TRUE(SetUpStick(s.job, s.out.string(), StickOutputMode::Replace));
+    ASSERT_TRUE(AddStickFiles(s.job, s.Inputs({1000, 3 * 1048576 + 5, 1000})));
+    QueueSink events;
+    int refreshes = 0;
+    // Raised by the second file's first progress step: its first 1 MiB is
+    // copied, then the worker sees the request.
+    events.on_signal = [&](EventId id) {
+        if (id == EventId::evStickRefreshGauge && ++refreshes == 2) s.stop.Request();
+    };
+    StickChain chain(s.job, events, s.stop);
+    ASSERT_TRUE(chain.Start());
+    for (bool finished = false; !finished;) {
+        switch (events.Take()) {
+            case EventId::evStickOpenFile: finished = chain.OnOpenFile(); break;
+            case EventId::evStickCloseFile: chain.OnCloseFile(); break;
+            default: break;
+        }
+    }
+    const StickResult& r = chain.Result();
+    EXPECT_EQ(r.Ending, StickEnding::Stopped);
+    EXPECT_EQ(r.FilesCopied, 1);
+    auto expected = Joined({s.contents[0], std::vector<std::uint8_t>(s.contents[1].begin(), s.contents[1].begin() + 1048576)});
+    EXPECT_EQ(test::ReadFileBytes(s.out), expected);
+    EXPECT_FALSE(s.job.Splicing);
+    EXPECT_FALSE(s.job.Files[1].Handle.IsOpen());
+}
+
+}  // namespace
+}  // namespace tscard
