@@ -1,0 +1,82 @@
+// tscard-cli splice end to end: replace and append, and the refusals that
+// must leave every file as it was.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/test_support.h"
+#include "ts/packet.h"
+
+namespace tscard {
+namespace {
+
+std::vector<std::uint8_t> Cat(std::initializer_list<std::vector<std::uint8_t>> parts) {
+    std::vector<std::uint8_t> out;
+    for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+const std::vector<std::uint8_t> kSeparator(SeparatorPacket().begin(), SeparatorPacket().end());
+
+TEST(SpliceCli, ReplacesOrAppendsToTheOutput) {
+    test::TempDir dir;
+    const auto a = dir / "a.ts";
+    const auto b = dir / "b.ts";
+    const auto out = dir / "out.ts";
+    const std::vector<std::uint8_t> A(70000, 1), B(5, 2), old(300, 9);
+    test::WriteFileBytes(a, A);
+    test::WriteFileBytes(b, B);
+    test::WriteFileBytes(out, old);
+
+    auto r = test::RunCli({"splice", out.string(), a.string(), b.string()});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(test::ReadFileBytes(out), Cat({A, kSeparator, B}));
+    EXPECT_EQ(r.out, out.string() + ": 70193 bytes, 2 files\n");
+
+    test::WriteFileBytes(out, old);
+    r = test::RunCli({"splice", out.string(), b.string(), a.string(), "--append"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(test::ReadFileBytes(out), Cat({old, B, kSeparator, A}));
+
+    // Appending to a file that does not exist yet creates it.
+    r = test::RunCli({"splice", (dir / "new.ts").string(), b.string(), "--append"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(test::ReadFileBytes(dir / "new.ts"), B);
+}
+
+TEST(SpliceCli, RefusalsLeaveTheOutputAndTheInputsAlone) {
+    test::TempDir dir;
+    const auto a = dir / "a.ts";
+    const auto out = dir / "out.ts";
+    const std::vector<std::uint8_t> A(1000, 1), old(300, 9);
+    test::WriteFileBytes(a, A);
+    test::WriteFileBytes(out, old);
+    std::filesystem::create_hard_link(out, dir / "same.ts");
+
+    struct Case {
+        const char* what;
+        std::vector<std::string> args;
+        std::string message;
+    };
+    std::vector<std::string> too_many = {"splice", out.string()};
+    for (int i = 0; i < 129; ++i) too_many.push_back(a.string());
+    const std::vector<Case> cases = {
+        {"output among the inputs", {"splice", out.string(), a.string(), out.string()}, "is the output of the splice"},
+        {"the same file by another name", {"splice", out.string(), (dir / "same.ts").string()},
+         "is the output of the splice"},
+        {"missing input", {"splice", out.string(), a.string(), (dir / "none.ts").string()}, "none.ts: cannot open"},
+        {"more than 128 inputs", too_many, "at most 128 files can be spliced; 129 were given"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto r = test::RunCli(c.args);
+        EXPECT_EQ(r.exit_code, 1);
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_EQ(test::ReadFileBytes(out), old);
+        EXPECT_EQ(test::ReadFileBytes(a), A);
+    }
+}
+
+}  // namespace
+}  // namespace tscard
