@@ -7,6 +7,7 @@ namespace tscard::cli {
 void RegisterAllCommands(CLI::App& app, GlobalOptions& options) {
     RegisterAnalyzeCommand(app, options);
     RegisterBitrateCommand(app, options);
+    RegisterPrepareCommand(app, options);
     RegisterCardCommands(app, options);
     RegisterDemuxCommand(app, options);
     RegisterSpliceCommand(app, options);

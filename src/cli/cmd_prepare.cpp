@@ -1,0 +1,278 @@
+// tscard-cli prepare SOURCE [OUTPUT] [--program-number N] [--pmt-pid P]
+//     [--pcr-pid P] [--video-pid P] [--audio-pids A,B] [--pes-pids A,B]
+//     [--provider TEXT] [--name TEXT] [--force]
+
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <sstream>
+
+#include "cli/cli_common.h"
+#include "cli/cli_events.h"
+#include "cli/commands.h"
+#include "cli/signals.h"
+#include "prepare/mux_rate.h"
+#include "prepare/prepare_targets.h"
+#include "prepare/prepare_worker.h"
+#include "psi/psi_builder.h"
+#include "ts/analyzer.h"
+#include "ts/bitrate.h"
+#include "ts/stream_open.h"
+
+namespace tscard::cli {
+namespace {
+
+struct PrepareArgs {
+    std::string source;
+    std::string output;
+    std::string program_number, pmt_pid, pcr_pid, video_pid, audio_pids, pes_pids, provider, name;
+    bool force = false;
+    // Which options were given (an empty text is a given value too).
+    std::vector<std::string> given;
+
+    bool Given(const std::string& option) const {
+        return std::find(given.begin(), given.end(), option) != given.end();
+    }
+};
+
+// A refusal of the command line: the message, and exit code 2.
+struct UsageError {
+    std::string message;
+};
+
+std::uint32_t TargetOf(const std::string& option, const std::string& text) {
+    const TargetValue value = CheckTargetText(text);
+    // The window waits while "0x" is being typed; here it is a finished, invalid value.
+    if (value.Check != TargetCheck::Valid) throw UsageError{option + ": " + text + kInvalidTargetSuffix};
+    return value.Value;
+}
+
+std::vector<std::uint16_t> TargetListOf(const std::string& option, const std::string& text) {
+    std::vector<std::uint16_t> pids;
+    std::stringstream items(text);
+    std::string item;
+    while (std::getline(items, item, ',')) pids.push_back(static_cast<std::uint16_t>(TargetOf(option, item)));
+    if (pids.empty()) throw UsageError{option + ": no PIDs given"};
+    return pids;
+}
+
+std::vector<std::uint16_t> TargetListOf(const std::string& option, const std::string& text,
+                                        std::size_t source_count) {
+    std::vector<std::uint16_t> pids = TargetListOf(option, text);
+    if (pids.size() != source_count)
+        throw UsageError{option + " names " + std::to_string(pids.size()) + " PIDs; the source has " +
+                         std::to_string(source_count)};
+    return pids;
+}
+
+std::string EncodedName(const std::string& option, const std::string& utf8, const GlobalOptions& options) {
+    const std::optional<std::string> bytes = EncodeCodePage(utf8, options.codepage);
+    if (!bytes)
+        throw UsageError{option + ": \"" + utf8 + "\" cannot be written in " +
+                         std::string(CodePageName(options.codepage))};
+    return *bytes;
+}
+
+// The values given, checked before the source is read at all.
+void CheckGivenValues(const PrepareArgs& args, const GlobalOptions& options) {
+    const std::pair<const char*, const std::string*> numbers[] = {{"--program-number", &args.program_number},
+                                                                   {"--pmt-pid", &args.pmt_pid},
+                                                                   {"--pcr-pid", &args.pcr_pid},
+                                                                   {"--video-pid", &args.video_pid}};
+    for (const auto& [option, text] : numbers)
+        if (args.Given(option)) TargetOf(option, *text);
+    if (args.Given("--audio-pids")) TargetListOf("--audio-pids", args.audio_pids);
+    if (args.Given("--pes-pids")) TargetListOf("--pes-pids", args.pes_pids);
+    if (args.Given("--provider") &&
+        !ProviderFits(EncodedName("--provider", args.provider, options)))
+        throw UsageError{"--provider: at most " + std::to_string(kMaxProviderCharacters) + " characters"};
+    if (args.Given("--name")) EncodedName("--name", args.name, options);
+}
+
+// The targets: the source values, then what the command line gives.
+void ApplyTargets(const PrepareArgs& args, const GlobalOptions& options, ProgramRemap& r) {
+    LoadTargetsFromSource(r);
+    if (args.Given("--program-number")) r.TargetProgramNumber = TargetOf("--program-number", args.program_number);
+    if (args.Given("--pmt-pid")) r.TargetPmtPid = TargetOf("--pmt-pid", args.pmt_pid);
+    const bool pcr = args.Given("--pcr-pid");
+    const bool video = args.Given("--video-pid");
+    if (pcr && video && r.PcrInVideo && TargetOf("--pcr-pid", args.pcr_pid) != TargetOf("--video-pid", args.video_pid))
+        throw UsageError{"the PCR travels on the video PID: --pcr-pid and --video-pid must be the same"};
+    if (pcr) SetTargetPcrPid(r, TargetOf("--pcr-pid", args.pcr_pid));
+    if (video) SetTargetVideoPid(r, TargetOf("--video-pid", args.video_pid));
+    if (args.Given("--audio-pids"))
+        r.TargetAudioPids = TargetListOf("--audio-pids", args.audio_pids, r.SourceAudioPids.size());
+    if (args.Given("--pes-pids")) r.TargetPesPids = TargetListOf("--pes-pids", args.pes_pids, r.SourcePesPids.size());
+    if (args.Given("--provider")) {
+        r.TargetProvider = EncodedName("--provider", args.provider, options);
+        if (!ProviderFits(r.TargetProvider))
+            throw UsageError{"--provider: at most " + std::to_string(kMaxProviderCharacters) + " characters"};
+    }
+    if (args.Given("--name")) r.TargetName = EncodedName("--name", args.name, options);
+    if (r.TargetProvider.size() + r.TargetName.size() > kMaxSdtNameBytes)
+        throw UsageError{"provider and program name together take more than " + std::to_string(kMaxSdtNameBytes) +
+                         " characters"};
+}
+
+// Keeps the last values of the two figures a window shows during a run.
+class LastFigures final : public PrepareObserver {
+public:
+    void OnPcrStep(double seconds) override { pcr_step = seconds; }
+    void OnBitrate(double mbit) override { bitrate = mbit; }
+    std::optional<double> pcr_step;
+    std::optional<double> bitrate;
+};
+
+void PrintSummary(const PrepareJob& job, const PrepareResult& r, const LastFigures& figures) {
+    std::ostringstream out;
+    out << "Output: " << job.OutputPath << '\n';
+    out << "OutputBytes: " << r.OutputBytes << '\n';
+    out << "InputPackets: " << r.InputPackets << '\n';
+    out << "NullPackets: " << r.NullPackets << '\n';
+    out << "PcrIntervals: " << r.Intervals << '\n';
+    if (r.Separators > 0) out << "Separators: " << r.Separators << '\n';
+    if (figures.pcr_step) out << "PcrStep: " << FormatFixed(*figures.pcr_step, 3) << '\n';
+    if (figures.bitrate) out << "Bitrate: " << FormatFixed(*figures.bitrate, 7) << '\n';
+    if (job.Source.IsH264Stream) {
+        out << "EndPass: none (H.264)\n";
+    } else if (!r.EndPass.Run) {
+        out << "EndPass: skipped (fewer than two GOP headers written)\n";
+    } else {
+        out << "EndPass: cut at " << r.EndPass.TruncatedAt << ", " << r.EndPass.DemotedPictures
+            << " B pictures made P\n";
+    }
+    std::cout << out.str();
+}
+
+// The program bit rate must lie in 1.5 .. 14.5 Mbit/s unless forced.
+int CheckProgramBitrate(const PrepareArgs& args, StopFlag& stop) {
+    StreamAnalysis scratch;
+    const BitrateMeasurement m = MeasureProgramBitrate(scratch, args.source, stop);
+    if (m.Stopped) {
+        PrintError(args.source + ": stopped");
+        return kExitFailed;
+    }
+    if (m.Code == kProgramRateNoFile) {
+        PrintError(args.source + ": " + m.Message);
+        return kExitFailed;
+    }
+    const std::string question = ProgramBitrateQuestion(m.Code, m.MeasuredBitrate);
+    if (question.empty()) return kExitOk;
+    if (args.force) {
+        PrintError(args.source + ": " + question + " (prepared: --force)");
+        return kExitOk;
+    }
+    PrintError(args.source + ": " + question + " Not prepared; --force prepares it all the same.");
+    return kExitFailed;
+}
+
+int RunPrepare(const PrepareArgs& args, const GlobalOptions& options) {
+    const std::string output = args.output.empty() ? PreparedOutputName(args.source) : args.output;
+    try {
+        CheckGivenValues(args, options);
+    } catch (const UsageError& e) {
+        PrintError(e.message);
+        return kExitUsage;
+    }
+    StopFlag stop;
+    StopOnSignals guard(stop);
+    if (const int code = CheckProgramBitrate(args, stop); code != kExitOk) return code;
+
+    StreamState state;
+    {
+        Analyzer analyzer;
+        CliEvents events(
+            "Analysing", [&analyzer] { return analyzer.ProgressMaximum(); },
+            [&analyzer] { return analyzer.ProgressPosition(); });
+        AnalysisRequest request;
+        request.Mode = AnalysisMode::ModePrepare;
+        request.Path = args.source;
+        const AnalysisResult analysis = analyzer.Run(request, state, events.Sink(), stop);
+        events.Close();
+        if (analysis.Ending != AnalysisEnding::Complete) {
+            PrintError(analysis.Message);
+            return kExitFailed;
+        }
+    }
+
+    PrepareJob job;
+    if (Status st = MakePrepareJob(state, output, job); !st) return Report(st);
+    try {
+        ApplyTargets(args, options, job.Remap);
+    } catch (const UsageError& e) {
+        PrintError(e.message);
+        return kExitUsage;
+    }
+
+    ContinuityTable continuity;  // a command line run is the process's only run
+    PrepareWorker worker;
+    LastFigures figures;
+    PrepareResult result;
+    {
+        CliEvents events(
+            "Preparing", [&worker] { return worker.ProgressMaximum(); },
+            [&worker] { return worker.ProgressPosition(); });
+        result = worker.Run(job, continuity, events.Sink(), stop, &figures);
+        events.Close();
+    }
+    switch (result.Ending) {
+        case PrepareEnding::Completed:
+            PrintSummary(job, result, figures);
+            return kExitOk;
+        case PrepareEnding::PcrStepError:
+            PrintSummary(job, result, figures);
+            PrintError(args.source + ": " + kPcrStepErrorCaption + ": " + result.Message);
+            return kExitFailed;
+        case PrepareEnding::Stopped:
+            PrintError(args.source + ": prepare stopped; " + output + " holds what was written before the stop");
+            return kExitFailed;
+        case PrepareEnding::Failed:
+        case PrepareEnding::Refused:
+            PrintError(result.Message);
+            return kExitFailed;
+    }
+    return kExitFailed;
+}
+
+}  // namespace
+
+void RegisterPrepareCommand(CLI::App& app, GlobalOptions& options) {
+    auto args = std::make_shared<PrepareArgs>();
+    CLI::App* cmd = app.add_subcommand(
+        "prepare",
+        "Prepare a single-program stream for the card: new PIDs, program number and names, regenerated "
+        "PAT/PMT/SDT, every PCR restamped at the fixed multiplex rate (24,882,472.7 bit/s), null packets "
+        "inserted; MPEG-2 video ends on a complete group of pictures. Target values are decimal or 0x/$ "
+        "hexadecimal, 1 to 0x1FFE; unless given, the source's values are kept");
+    cmd->add_option("SOURCE", args->source, "The stream to prepare")->required();
+    cmd->add_option("OUTPUT", args->output, "The prepared file (default: the source name with _pre before its extension)");
+    struct Target {
+        const char* name;
+        std::string* value;
+        const char* help;
+    };
+    const Target targets[] = {
+        {"--program-number", &args->program_number, "Program number (service_id)"},
+        {"--pmt-pid", &args->pmt_pid, "PMT PID"},
+        {"--pcr-pid", &args->pcr_pid, "PCR PID (while the PCR is on the video PID, sets the video PID too)"},
+        {"--video-pid", &args->video_pid, "Video PID (while the PCR is on the video PID, sets the PCR PID too)"},
+        {"--audio-pids", &args->audio_pids, "Audio PIDs, comma-separated, as many as the source has"},
+        {"--pes-pids", &args->pes_pids, "Other PES PIDs, comma-separated, as many as the source has"},
+        {"--provider", &args->provider, "Service provider name (at most 20 characters)"},
+        {"--name", &args->name, "Service name"},
+    };
+    std::vector<std::pair<std::string, CLI::Option*>> options_given;
+    for (const Target& t : targets) options_given.emplace_back(t.name, cmd->add_option(t.name, *t.value, t.help));
+    cmd->add_flag("--force", args->force, "Prepare a source whose program bit rate lies outside 1.5 to 14.5 Mbit/s");
+    cmd->callback([args, options_given, &options] {
+        args->given.clear();
+        for (const auto& [name, option] : options_given)
+            if (option->count() > 0) args->given.push_back(name);
+        const int code = RunPrepare(*args, options);
+        if (code != kExitOk) throw CLI::RuntimeError(code);
+    });
+}
+
+}  // namespace tscard::cli

@@ -1,0 +1,51 @@
+#pragma once
+// What a prepare run works from: the parts of an analysis it needs, the
+// program's source and target values, and the two paths. A run takes its
+// own copy, so edits made while it runs never reach it.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/status.h"
+#include "ts/model.h"
+#include "ts/stream_state.h"
+
+namespace tscard {
+
+// What the analysis of the source found, as a prepare run needs it.
+struct PrepareSource {
+    Packet FirstPmtPacket{};  // the program's first PMT packet, section at byte 5
+    std::vector<std::uint16_t> KnownPids;
+    std::vector<std::uint16_t> PmtPids;
+    std::uint8_t IsH264Stream = 0;
+    std::uint8_t Packet192Mode = 0;
+    // The first packet the sync search confirmed (for 192-byte units, its
+    // prefix): reading starts here.
+    std::int64_t SyncOffset = 0;
+    std::uint64_t GaugeMax = 0;  // progress maximum (64 KiB windows)
+};
+
+// Takes what a run needs from a completed analysis. Refused (not ok, the
+// message naming the file) when the analysis did not read the PAT and
+// every PMT, or when the stream carries more than one program (the run
+// would mix programs; the demultiplexer splits them first).
+Status ReadPrepareSource(const StreamState& state, PrepareSource& source);
+
+struct PrepareJob {
+    std::string SourcePath;
+    std::string OutputPath;
+    // Source values (matched) and target values (written); names are 8-bit
+    // bytes of the code page.
+    ProgramRemap Remap;
+    PrepareSource Source;
+};
+
+// A job from a completed analysis: its path, CurrentRemap and source parts.
+Status MakePrepareJob(const StreamState& state, const std::string& output_path, PrepareJob& job);
+
+// After a run the description behind the prepare panel is spent: a new run
+// needs a new analysis. Empties the lists a run used.
+void ReleasePreparedLists(StreamState& state);
+
+}  // namespace tscard

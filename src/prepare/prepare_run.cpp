@@ -1,0 +1,371 @@
+#include "prepare/prepare_run.h"
+
+#include <algorithm>
+#include <array>
+#include <optional>
+#include <vector>
+
+#include "platform/file_io.h"
+#include "prepare/mux_rate.h"
+#include "prepare/staged_output.h"
+#include "psi/frame_types.h"
+#include "psi/psi_builder.h"
+#include "psi/timestamps.h"
+#include "ts/packet.h"
+
+namespace tscard {
+namespace {
+
+constexpr std::size_t kIoBlock = 1 << 20;
+constexpr std::uint8_t kSdtTableId = 0x42;
+
+// A generated PSI packet's counter advances by one before each use.
+const Packet& NextUse(Packet& packet) {
+    SetContinuityCounter(packet.data(), ContinuityCounter(packet.data()) + 1);
+    return packet;
+}
+
+struct HeldPacket {
+    Packet Bytes;
+    bool Gop = false;  // DetectGop found a group-of-pictures header in it
+};
+
+class Run {
+public:
+    Run(const PrepareJob& job, ContinuityTable& continuity, EventSink& events, StopFlag& stop,
+        PrepareObserver* observer, std::atomic<std::uint64_t>& progress)
+        : job_(job),
+          continuity_(continuity),
+          events_(events),
+          stop_(stop),
+          observer_(observer != nullptr ? *observer : no_observer_),
+          progress_(progress) {}
+
+    PrepareResult Execute() {
+        progress_.store(0, std::memory_order_release);
+        Finish(Prepare() ? ReadSource() : Ending::Refused);
+        events_.Signal(EventId::evRefreshGauge);
+        return std::move(result_);
+    }
+
+private:
+    enum class Ending { InputEnded, PcrStepError, Stopped, Failed, Refused };
+    enum class Step { Continue, PcrStepError, Failed };
+
+    bool Refuse(std::string message) {
+        result_.Message = std::move(message);
+        return false;
+    }
+
+    // Everything that can refuse the job is checked before the output exists.
+    bool Prepare() {
+        const ProgramRemap& r = job_.Remap;
+        if (job_.OutputPath.empty()) return Refuse(job_.SourcePath + ": no output file named");
+        if (job_.OutputPath == job_.SourcePath || SameFile(job_.OutputPath, job_.SourcePath))
+            return Refuse(job_.OutputPath + ": the output would overwrite the source");
+        if (IsFolder(job_.OutputPath)) return Refuse(job_.OutputPath + ": the output is a folder");
+        if (r.TargetAudioPids.size() != r.SourceAudioPids.size() || r.TargetPesPids.size() != r.SourcePesPids.size())
+            return Refuse(job_.SourcePath + ": the target PID lists do not match the source's");
+        pmt_ = job_.Source.FirstPmtPacket;
+        if (!BuildPmt(r, pmt_))
+            return Refuse(job_.SourcePath + ": the source's PMT does not fit in one packet; it cannot be rewritten");
+        pat_ = BuildPat(r);
+        if (!BuildSdt(r, r.TargetProvider, r.TargetName, sdt_))
+            return Refuse(job_.SourcePath + ": provider and program name take " +
+                          std::to_string(r.TargetProvider.size() + r.TargetName.size()) + " bytes; at most " +
+                          std::to_string(kMaxSdtNameBytes) + " fit in the SDT");
+        remap_needed_ = RemapDiffers(r);
+        h264_ = job_.Source.IsH264Stream != 0;
+        return true;
+    }
+
+    Ending Fail(std::string message) {
+        result_.Message = std::move(message);
+        return Ending::Failed;
+    }
+
+    Ending ReadSource() {
+        File source;
+        if (Status st = File::OpenRead(job_.SourcePath, source); !st) return Fail(st.message());
+        if (Status st = output_.Create(job_.OutputPath); !st) return Fail(st.message());
+        writer_.emplace(output_.Output(), 0, kIoBlock);
+        interval_.reserve(4096);
+
+        const std::size_t unit = job_.Source.Packet192Mode ? kUnit192Size : kPacketSize;
+        const std::size_t prefix = unit - kPacketSize;
+        const std::uint64_t start = job_.Source.SyncOffset > 0 ? std::uint64_t(job_.Source.SyncOffset) : 0;
+        BlockReader reader(source, start, kIoBlock);
+        std::array<std::uint8_t, kUnit192Size> buffer{};
+        std::uint8_t* const p = buffer.data() + prefix;
+
+        for (;;) {
+            if (stop_.TakeIfSet()) return Ending::Stopped;
+            if (reader.Read(buffer.data(), unit) != unit) {
+                if (reader.Failed()) return Fail(reader.Error());
+                return Ending::InputEnded;
+            }
+            if (input_bytes_ % kProgressStepBytes == 0) {
+                progress_.store(input_bytes_ / kProgressStepBytes, std::memory_order_release);
+                events_.Signal(EventId::ChangeProgressPosG3);
+            }
+            const std::uint16_t pid = FoldPid(p);
+            if (pid == kNullPid) continue;
+            if (IsSeparator(p)) {
+                // The previous clip's tail after its last PCR is never written.
+                ++result_.Separators;
+                splice_seen_ = true;
+                DropInterval();
+                continue;
+            }
+            input_bytes_ += kPacketSize;
+            ++result_.InputPackets;
+            continuity_.Repair(p);
+
+            // A run starts at the first PCR packet at or after the first
+            // payload_unit_start_indicator.
+            if (!seen_unit_start_) {
+                if (!PayloadUnitStart(p)) continue;
+                seen_unit_start_ = true;
+            }
+            PcrValue pcr;
+            const bool has_pcr = ReadPcr(p, pcr);
+            if (!started_ && !has_pcr) continue;
+            const bool gop = !h264_ && DetectGop(p, gop_marking_);
+            if (!started_) {
+                started_ = true;
+                previous_input_pcr_ = pcr.Ticks();
+                previous_output_pcr_ = 0;
+                Hold(p, gop);  // keeps its source PCR
+                continue;
+            }
+            if (has_pcr) {
+                switch (CloseInterval(p, gop, pcr.Ticks())) {
+                    case Step::Continue: continue;
+                    case Step::PcrStepError: return Ending::PcrStepError;
+                    case Step::Failed: return Ending::Failed;
+                }
+            }
+            Substitute(p, pid, gop);
+        }
+    }
+
+    // PAT, PMT and SDT packets of the source give way to the generated
+    // ones. Every packet on the SDT PID goes: an SDT section start is
+    // replaced, the rest is dropped, so no source SDT reaches the output.
+    void Substitute(const std::uint8_t* p, std::uint16_t pid, bool gop) {
+        const std::uint8_t table_id = SectionTableId(p);
+        if (pid == kSdtPid) {
+            if (table_id == kSdtTableId) {
+                sdt_seen_ = true;
+                Hold(NextUse(sdt_).data(), false);
+            }
+            return;
+        }
+        switch (ClassifyPsiPid(pid, table_id, job_.Source.KnownPids, job_.Source.PmtPids)) {
+            case PsiKind::Pat: Hold(NextUse(pat_).data(), false); return;
+            case PsiKind::Pmt: Hold(NextUse(pmt_).data(), false); return;
+            case PsiKind::Sdt:
+            case PsiKind::None: Hold(p, gop); return;
+        }
+    }
+
+    void Hold(const std::uint8_t* p, bool gop) {
+        if (interval_.size() >= kMaxHeldIntervalPackets) {
+            ++uncounted_;
+            return;
+        }
+        HeldPacket& held = interval_.emplace_back();
+        std::copy_n(p, kPacketSize, held.Bytes.begin());
+        held.Gop = gop;
+    }
+
+    void DropInterval() {
+        interval_.clear();
+        uncounted_ = 0;
+    }
+
+    // P, the packet carrying the PCR `cur`, closes the interval in hand.
+    Step CloseInterval(std::uint8_t* p, bool gop, std::uint64_t cur) {
+        const std::uint64_t held = interval_.size() + uncounted_;
+        if (held == 0) return Step::Continue;  // right after a separator: P is dropped
+        // A PCR that goes back (a wrap, or a spliced clip that starts
+        // earlier) counts the interval as exactly its packets' slots.
+        const std::uint64_t span = cur >= previous_input_pcr_
+                                       ? cur - previous_input_pcr_
+                                       : static_cast<std::uint64_t>(static_cast<double>(held) * TicksPerPacket);
+        const double seconds = static_cast<double>(span) / static_cast<double>(kSystemClockHz);
+        if (seconds > kLargestPcrStepSeconds) {
+            result_.PcrStepSeconds = seconds;
+            result_.Message = kPcrStepErrorText + PcrStepText(seconds);
+            return Step::PcrStepError;
+        }
+        if (uncounted_ > 0) {
+            Fail(job_.SourcePath + ": more than " + std::to_string(kMaxHeldIntervalPackets) +
+                 " packets between two PCRs " + PcrStepText(seconds) +
+                 " s apart: the source's bit rate is far above the multiplex rate");
+            return Step::Failed;
+        }
+        observer_.OnPcrStep(seconds);
+        const double units = static_cast<double>(span) / TicksPerPacket / 27000.0;
+        display_clock_ += units;
+        sdt_clock_ += units;
+        if (!sdt_seen_ && sdt_clock_ >= kSdtPeriodPaceUnits) {
+            sdt_clock_ = 0.0;
+            Hold(NextUse(sdt_).data(), false);
+        }
+
+        NullSchedule nulls(span, interval_.size());
+        const std::uint64_t packets = interval_.size() + nulls.Total();
+        const std::uint64_t new_pcr = SlotPcr(output_bytes_ / kPacketSize + packets);
+        WriteInterval(nulls, cur, new_pcr);
+        WritePcr(p, PcrValue::FromTicks(new_pcr));
+        if (display_clock_ >= kDisplayStartPaceUnits)
+            observer_.OnBitrate(static_cast<double>(packets) * 1504.0 * 27.0 /
+                                static_cast<double>(new_pcr - previous_output_pcr_));
+        ++result_.Intervals;
+        result_.NullPackets += nulls.Total();
+
+        interval_.clear();
+        Hold(p, gop);
+        previous_input_pcr_ = cur;
+        previous_output_pcr_ = new_pcr;
+        if (writer_->Failed()) {
+            Fail(writer_->LastStatus().message());
+            return Step::Failed;
+        }
+        return Step::Continue;
+    }
+
+    void WriteInterval(NullSchedule& nulls, std::uint64_t in_ref, std::uint64_t out_ref) {
+        for (std::size_t j = 0; j < interval_.size(); ++j) {
+            HeldPacket& held = interval_[j];
+            if (held.Gop) gops_.Record(output_bytes_);
+            if (splice_seen_) RestampPes(held.Bytes.data(), in_ref, out_ref);
+            if (remap_needed_) RemapPids(held.Bytes.data(), job_.Remap);
+            Emit(held.Bytes.data());
+            WriteNulls(j == 0 ? nulls.AfterOpening() : nulls.AfterFurther(j - 1));
+        }
+        WriteNulls(nulls.AtEnd());
+    }
+
+    // After a splice the timestamps follow the output clock: the interval's
+    // closing PCR maps input time (in_ref) to output time (out_ref).
+    void RestampPes(std::uint8_t* p, std::uint64_t in_ref, std::uint64_t out_ref) {
+        if (!ReadPesTimestamps(p, pes_) || !pes_.HasPts) return;
+        TimestampPatch patch;
+        patch.Offset = pes_.PtsOffset;
+        patch.PtsOnly = pes_.PtsOnly;
+        patch.PtsPrefix = pes_.PtsOnly ? 0x2 : 0x3;
+        patch.Pts = SplicedTimestamp(pes_.Pts(), in_ref, out_ref);
+        patch.DtsPrefix = 0x1;
+        patch.Dts = SplicedTimestamp(pes_.Dts(), in_ref, out_ref);
+        patch.Kind = pes_.Kind;
+        WritePesTimestamps(p, patch);
+    }
+
+    void Emit(const std::uint8_t* p) {
+        writer_->Write(p, kPacketSize);
+        output_bytes_ += kPacketSize;
+    }
+
+    void WriteNulls(std::uint64_t count) {
+        for (std::uint64_t i = 0; i < count; ++i) Emit(NullPacket().data());
+    }
+
+    void Finish(Ending ending) {
+        switch (ending) {
+            case Ending::Refused: result_.Ending = PrepareEnding::Refused; return;
+            case Ending::Failed: Discard(); return;
+            case Ending::Stopped:
+                if (Flushed()) Keep(PrepareEnding::Stopped);
+                return;
+            case Ending::PcrStepError: observer_.OnPcrStepError(result_.Message); break;
+            case Ending::InputEnded: break;
+        }
+        if (!Flushed()) return;
+        if (!h264_) {
+            if (Status st = RepairTail(output_.Output(), gops_, result_.EndPass); !st) {
+                result_.Message = st.message();
+                Discard();
+                return;
+            }
+        }
+        Keep(ending == Ending::PcrStepError ? PrepareEnding::PcrStepError : PrepareEnding::Completed);
+    }
+
+    bool Flushed() {
+        if (Status st = writer_->Flush(); !st) {
+            result_.Message = st.message();
+            Discard();
+            return false;
+        }
+        return true;
+    }
+
+    void Keep(PrepareEnding ending) {
+        std::uint64_t size = 0;
+        if (Status st = output_.Output().Size(size); !st) {
+            result_.Message = st.message();
+            Discard();
+            return;
+        }
+        if (Status st = output_.Commit(); !st) {
+            result_.Message = st.message();
+            Discard();
+            return;
+        }
+        result_.OutputBytes = size;
+        result_.OutputKept = true;
+        result_.Ending = ending;
+    }
+
+    void Discard() {
+        output_.Discard();
+        result_.Ending = PrepareEnding::Failed;
+        result_.OutputKept = false;
+    }
+
+    const PrepareJob& job_;
+    ContinuityTable& continuity_;
+    EventSink& events_;
+    StopFlag& stop_;
+    PrepareObserver no_observer_;
+    PrepareObserver& observer_;
+    std::atomic<std::uint64_t>& progress_;
+    PrepareResult result_;
+
+    Packet pat_{};
+    Packet pmt_{};
+    Packet sdt_{};
+    bool remap_needed_ = false;
+    bool h264_ = false;
+
+    StagedOutput output_;
+    std::optional<BlockWriter> writer_;
+    std::vector<HeldPacket> interval_;
+    std::uint64_t uncounted_ = 0;  // packets of an interval too long to hold
+
+    std::uint64_t input_bytes_ = 0;
+    std::uint64_t output_bytes_ = 0;
+    std::uint64_t previous_input_pcr_ = 0;
+    std::uint64_t previous_output_pcr_ = 0;
+    double sdt_clock_ = 0.0;
+    double display_clock_ = 0.0;
+    bool seen_unit_start_ = false;
+    bool started_ = false;
+    bool splice_seen_ = false;
+    bool sdt_seen_ = false;
+    GopMarking gop_marking_;
+    GopOffsets gops_;
+    PesTimestamps pes_;
+};
+
+}  // namespace
+
+PrepareResult RunPrepare(const PrepareJob& job, ContinuityTable& continuity, EventSink& events, StopFlag& stop,
+                         PrepareObserver* observer, std::atomic<std::uint64_t>& progress) {
+    Run run(job, continuity, events, stop, observer, progress);
+    return run.Execute();
+}
+
+}  // namespace tscard

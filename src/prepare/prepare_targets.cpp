@@ -1,0 +1,73 @@
+#include "prepare/prepare_targets.h"
+
+#include <charconv>
+
+#include "ts/bitrate.h"
+#include "ts/fixed_text.h"
+
+namespace tscard {
+
+std::optional<std::uint64_t> ParseTargetNumber(std::string_view text) {
+    int base = 10;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        text.remove_prefix(2);
+        base = 16;
+    } else if (text.size() > 1 && text[0] == '$') {
+        text.remove_prefix(1);
+        base = 16;
+    }
+    if (text.empty() || text[0] == '+' || text[0] == '-') return std::nullopt;
+    std::uint64_t value = 0;
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), value, base);
+    if (result.ec != std::errc() || result.ptr != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
+TargetValue CheckTargetText(std::string_view text) {
+    TargetValue out;
+    if (text == "0x") {
+        out.Check = TargetCheck::Typing;
+        return out;
+    }
+    const std::optional<std::uint64_t> number = ParseTargetNumber(text);
+    const std::uint64_t value = number ? *number : kNotANumber;
+    if (value >= kMinTargetValue && value <= kMaxTargetValue) {
+        out.Check = TargetCheck::Valid;
+        out.Value = static_cast<std::uint32_t>(value);
+        return out;
+    }
+    out.Check = TargetCheck::Invalid;
+    out.Message = std::string(text) + kInvalidTargetSuffix;
+    return out;
+}
+
+void LoadTargetsFromSource(ProgramRemap& r) {
+    r.TargetPcrPid = r.SourcePcrPid;
+    r.TargetVideoPid = r.SourceVideoPid;
+    r.TargetAudioPids = r.SourceAudioPids;
+    r.TargetPesPids = r.SourcePesPids;
+    r.TargetProgramNumber = r.SourceProgramNumber;
+    r.TargetPmtPid = r.SourcePmtPid;
+    r.TargetProvider = r.SourceProvider;
+    r.TargetName = r.SourceName;
+}
+
+void SetTargetPcrPid(ProgramRemap& r, std::uint32_t pid) {
+    r.TargetPcrPid = pid;
+    if (r.PcrInVideo) r.TargetVideoPid = pid;
+}
+
+void SetTargetVideoPid(ProgramRemap& r, std::uint32_t pid) {
+    r.TargetVideoPid = pid;
+    if (r.PcrInVideo) r.TargetPcrPid = pid;
+}
+
+std::string ProgramBitrateQuestion(int code, double measured_bitrate) {
+    const char* opening = nullptr;
+    if (code == kProgramRateLow) opening = "Program bitrate is less than 1,5 mbt/sek";
+    if (code == kProgramRateHigh) opening = "Program bitrate is long than 14,5 mbt/sek";
+    if (opening == nullptr) return std::string();
+    return std::string(opening) + " [ " + FixedText(measured_bitrate, 5, 2) + " mBit/s] Prepare it's all the same?";
+}
+
+}  // namespace tscard

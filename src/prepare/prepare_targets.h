@@ -1,0 +1,62 @@
+#pragma once
+// The operator's rules for the values a prepare run writes: the numeric
+// targets (program number, PMT, PCR, video, audio and other PES PIDs), the
+// PCR that travels on the video PID, the provider's length, the targets a
+// freshly analysed program starts from, and the bit-rate question asked
+// before a stream is opened for preparing.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "ts/model.h"
+
+namespace tscard {
+
+constexpr std::uint32_t kMinTargetValue = 1;
+constexpr std::uint32_t kMaxTargetValue = 0x1FFE;
+// Follows the refused text itself: "0x1fff- invalid value.Mast be in range 1 to 0x1FFE".
+constexpr const char* kInvalidTargetSuffix = "- invalid value.Mast be in range 1 to 0x1FFE";
+// A text that is not a number reads as this value, and so is refused.
+constexpr std::uint32_t kNotANumber = 0x1FFF;
+
+// Decimal, or hexadecimal after "0x" or "$"; never octal. Text that is not
+// a whole number (negative numbers included) gives nullopt.
+std::optional<std::uint64_t> ParseTargetNumber(std::string_view text);
+
+enum class TargetCheck {
+    Typing,   // exactly "0x": nothing to store yet, nothing to say
+    Valid,    // Value lies in 1 .. 0x1FFE
+    Invalid,  // Message is the operator's text
+};
+
+struct TargetValue {
+    TargetCheck Check = TargetCheck::Invalid;
+    std::uint32_t Value = kNotANumber;
+    std::string Message;
+};
+
+TargetValue CheckTargetText(std::string_view text);
+
+// Targets start as the source values: PIDs, PID lists, program number and
+// the names as the stream carries them (their bytes unchanged).
+void LoadTargetsFromSource(ProgramRemap& remap);
+
+// While the PCR travels on the video PID, setting either target sets both.
+void SetTargetPcrPid(ProgramRemap& remap, std::uint32_t pid);
+void SetTargetVideoPid(ProgramRemap& remap, std::uint32_t pid);
+
+// The provider an operator types holds at most this many characters (one
+// byte each in the code page); a longer provider taken from the stream is
+// kept as it is.
+constexpr std::size_t kMaxProviderCharacters = 20;
+inline bool ProviderFits(std::string_view provider_bytes) { return provider_bytes.size() <= kMaxProviderCharacters; }
+
+// The question asked when the program bit rate lies outside 1.5 to 14.5
+// Mbit/s (MeasureProgramBitrate codes 2 and 3), with the measured value;
+// empty for the other codes.
+std::string ProgramBitrateQuestion(int code, double measured_bitrate);
+constexpr const char* kProgramBitrateQuestionCaption = "Prepare TS file into SD card";
+
+}  // namespace tscard

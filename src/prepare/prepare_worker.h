@@ -1,0 +1,134 @@
+#pragma once
+// The prepare worker: turns an analysed single-program stream into the file
+// the card player plays. It reads the source from its first packet, repairs
+// continuity counters, replaces PAT, PMT and SDT by generated ones, groups
+// the packets into PCR intervals, pads each interval with null packets so
+// that it fills its PCR span at the fixed multiplex rate (TicksPerPacket),
+// restamps every PCR from its output position, rewrites PIDs to their
+// targets, and for MPEG-2 video repairs the tail of the output.
+//
+// Running it on the calling thread (the command line):
+//
+//     PrepareJob job;
+//     MakePrepareJob(state, "clip_pre.ts", job);   // after a prepare analysis
+//     job.Remap.TargetPmtPid = 0x400;              // ... the operator's targets
+//     ContinuityTable continuity;                  // lives as long as the process
+//     PrepareWorker worker;
+//     PrepareResult result = worker.Run(job, continuity, events, stop);
+//
+// Or on a worker thread (the window): Start(...), then Finish() from the
+// evRefreshGauge handler. The worker signals ChangeProgressPosG3 while the
+// accepted input stands on a multiple of 65,424 bytes (ProgressPosition and
+// ProgressMaximum say where it stands) and evRefreshGauge once at its end,
+// whatever the ending. The front end hands the analysis on to its
+// completion handler itself (EventHandOver::PreparedAnalysis) before it
+// starts the run.
+//
+// The output is written under a temporary name beside OutputPath and
+// renamed over it when the run keeps it (Completed, PcrStepError, Stopped);
+// a failed or refused run leaves OutputPath as it was.
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "events/event_sink.h"
+#include "platform/status.h"
+#include "platform/stop_flag.h"
+#include "prepare/continuity_table.h"
+#include "prepare/end_pass.h"
+#include "prepare/prepare_job.h"
+
+namespace tscard {
+
+// The operator's message when a PCR interval is too long (followed by the
+// step as PcrStepText), and its caption.
+constexpr const char* kPcrStepErrorText = "Invalid value PCR; delta PCR(sek)-> ";
+constexpr const char* kPcrStepErrorCaption = "Critical error source clip";
+
+// An interval is held in memory until its closing PCR arrives. A PCR step
+// of at most 0.75 s holds this many packets only above about 130 Mbit/s,
+// far beyond any stream the multiplex rate can carry; a longer interval is
+// counted, not held.
+constexpr std::size_t kMaxHeldIntervalPackets = 1 << 16;
+
+// What a run reports per closed PCR interval, for the front end to show.
+// Called on the worker's thread, in interval order.
+class PrepareObserver {
+public:
+    virtual ~PrepareObserver() = default;
+    // The PCR step of the interval in seconds (text: PcrStepText).
+    virtual void OnPcrStep(double seconds) { (void)seconds; }
+    // The output bit rate of the interval in Mbit/s (text: BitrateText);
+    // reported once 0.25 PaceUnit of stream time has passed.
+    virtual void OnBitrate(double mbit_per_second) { (void)mbit_per_second; }
+    // The step that ends the run, before the tail is repaired: the front
+    // end may show kPcrStepErrorText at once (the result carries it too).
+    virtual void OnPcrStepError(const std::string& text) { (void)text; }
+};
+
+enum class PrepareEnding {
+    Completed,     // the input ended; the tail was repaired
+    PcrStepError,  // a PCR step above 0.75 s ended the input; the tail was repaired
+    Stopped,       // the stop request ended the run; what was written stays, tail not repaired
+    Failed,        // the source or the output failed; no output left behind
+    Refused,       // the job cannot be prepared, or another run is in progress
+};
+
+struct PrepareResult {
+    PrepareEnding Ending = PrepareEnding::Failed;
+    // Failed, Refused: what went wrong, naming the file. PcrStepError:
+    // kPcrStepErrorText followed by the step.
+    std::string Message;
+    double PcrStepSeconds = 0.0;  // PcrStepError: the step that ended the run
+    bool OutputKept = false;      // OutputPath holds what the run wrote
+    std::uint64_t InputPackets = 0;  // accepted (null and separator packets are not)
+    std::uint64_t OutputBytes = 0;   // the output's final size
+    std::uint64_t NullPackets = 0;   // inserted
+    std::uint64_t Intervals = 0;     // PCR intervals written
+    std::uint64_t Separators = 0;
+    EndPassResult EndPass;
+};
+
+class PrepareWorker {
+public:
+    PrepareWorker() = default;
+    ~PrepareWorker();  // waits for a worker still running
+    PrepareWorker(const PrepareWorker&) = delete;
+    PrepareWorker& operator=(const PrepareWorker&) = delete;
+
+    // Runs on the calling thread. The stop flag is polled before every
+    // packet; the run that sees it set clears it.
+    PrepareResult Run(const PrepareJob& job, ContinuityTable& continuity, EventSink& events, StopFlag& stop,
+                      PrepareObserver* observer = nullptr);
+
+    // Runs on a worker thread with its own copy of the job. Not ok while
+    // another run is in progress or its result has not been collected.
+    Status Start(const PrepareJob& job, ContinuityTable& continuity, EventSink& events, StopFlag& stop,
+                 PrepareObserver* observer = nullptr);
+    // Waits for the worker and returns its result.
+    PrepareResult Finish();
+
+    bool Busy() const { return busy_.load(std::memory_order_acquire); }
+    // Steps of 65,424 accepted input bytes so far, and the progress
+    // maximum of the run (any thread).
+    std::uint64_t ProgressPosition() const { return progress_position_.load(std::memory_order_acquire); }
+    std::uint64_t ProgressMaximum() const { return progress_maximum_.load(std::memory_order_acquire); }
+
+private:
+    bool Claim();
+    PrepareResult RunClaimed(const PrepareJob& job, ContinuityTable& continuity, EventSink& events,
+                             StopFlag& stop, PrepareObserver* observer);
+
+    std::atomic<bool> busy_{false};
+    std::atomic<std::uint64_t> progress_position_{0};
+    std::atomic<std::uint64_t> progress_maximum_{0};
+    std::mutex worker_mutex_;
+    std::thread worker_;
+    PrepareJob worker_job_;
+    PrepareResult worker_result_;
+};
+
+}  // namespace tscard

@@ -1,0 +1,79 @@
+#include "prepare/staged_output.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+
+namespace tscard {
+namespace {
+
+std::atomic<unsigned> g_sequence{0};
+
+// "<folder>/.<name>.<pid>-<n>.part": hidden, and unique among runs.
+std::string TemporaryNameFor(const std::string& output) {
+    const std::size_t slash = output.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? std::string() : output.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? output : output.substr(slash + 1);
+    return folder + "." + name + "." + std::to_string(::getpid()) + "-" + std::to_string(g_sequence++) + ".part";
+}
+
+}  // namespace
+
+StagedOutput::~StagedOutput() { Discard(); }
+
+Status StagedOutput::Create(const std::string& output_path) {
+    Discard();
+    output_ = output_path;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string candidate = TemporaryNameFor(output_path);
+        int fd;
+        do {
+            fd = ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        } while (fd < 0 && errno == EINTR);
+        if (fd >= 0) {
+            temporary_ = candidate;
+            file_ = File::Adopt(fd, output_path);
+            return Status::Ok();
+        }
+        if (errno != EEXIST) return Status::Fail(FileError(output_path, "cannot create the output"));
+    }
+    return Status::Fail(output_path + ": cannot create the output: no free temporary name");
+}
+
+Status StagedOutput::Commit() {
+    if (temporary_.empty()) return Status::Fail(output_ + ": nothing to commit");
+    if (Status closed = file_.Close(); !closed) {
+        Discard();
+        return closed;
+    }
+    if (::rename(temporary_.c_str(), output_.c_str()) != 0) {
+        Status failed = Status::Fail(FileError(output_, "cannot replace the output"));
+        Discard();
+        return failed;
+    }
+    temporary_.clear();
+    return Status::Ok();
+}
+
+void StagedOutput::Discard() {
+    file_.Close();
+    if (!temporary_.empty()) ::unlink(temporary_.c_str());
+    temporary_.clear();
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat sa {}, sb {};
+    if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+bool IsFolder(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace tscard

@@ -1,0 +1,44 @@
+#pragma once
+// The prepared file is written under a temporary name beside the output and
+// renamed over it only when the run keeps its result. A run that fails
+// (no space, a write error, a refused source) leaves no file that looks
+// complete, and an earlier file of the same name stays as it was until the
+// new one replaces it in one step.
+
+#include <string>
+
+#include "platform/file_io.h"
+#include "platform/status.h"
+
+namespace tscard {
+
+class StagedOutput {
+public:
+    StagedOutput() = default;
+    StagedOutput(const StagedOutput&) = delete;
+    StagedOutput& operator=(const StagedOutput&) = delete;
+    ~StagedOutput();  // discards what was not committed
+
+    // Creates the temporary file in the output's folder.
+    Status Create(const std::string& output_path);
+    File& Output() { return file_; }
+    const std::string& TemporaryPath() const { return temporary_; }
+
+    // Closes the file and renames it to the output path.
+    Status Commit();
+    // Closes and removes the temporary file.
+    void Discard();
+
+private:
+    File file_;
+    std::string output_;
+    std::string temporary_;
+};
+
+// True when both paths name the same existing file (hard and symbolic
+// links included).
+bool SameFile(const std::string& a, const std::string& b);
+// True when the path exists and is a folder.
+bool IsFolder(const std::string& path);
+
+}  // namespace tscard
