@@ -1,0 +1,237 @@
+// tscard-cli card write and card read end to end on card images: round
+// trips of the ffmpeg streams, the bit rate, streams larger than the card,
+// and the refusals that leave cards and outputs as they were.
+
+#include <gtest/gtest.h>
+
+#include "card_test_util.h"
+#include "card_write_util.h"
+#include "support/test_support.h"
+
+namespace tscard {
+namespace {
+
+using test::RunCli;
+
+constexpr std::uint64_t kMiB = 1 << 20;
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+std::vector<std::uint8_t> Repeat(const std::vector<std::uint8_t>& unit, std::size_t times) {
+    std::vector<std::uint8_t> out;
+    for (std::size_t i = 0; i < times; ++i) out.insert(out.end(), unit.begin(), unit.end());
+    return out;
+}
+
+// A fixture with null packets before and after it, in its own unit size.
+std::vector<std::uint8_t> WithNulls(const std::vector<std::uint8_t>& fixture, std::size_t unit, std::size_t before,
+                                    std::size_t after) {
+    std::vector<std::uint8_t> null_unit(unit - kPacketSize, 0x00);
+    const Packet null_packet = test::SourceNullPacket(0);
+    null_unit.insert(null_unit.end(), null_packet.begin(), null_packet.end());
+    std::vector<std::uint8_t> out = Repeat(null_unit, before);
+    out.insert(out.end(), fixture.begin(), fixture.end());
+    const std::vector<std::uint8_t> tail = Repeat(null_unit, after);
+    out.insert(out.end(), tail.begin(), tail.end());
+    return out;
+}
+
+// The source's packets from the first that is not a null packet to the
+// end, each null packet replaced by the image of NullPacket.
+std::vector<std::uint8_t> ExpectedOriginal(const std::vector<std::uint8_t>& source, std::size_t unit) {
+    std::vector<std::uint8_t> out;
+    bool started = false;
+    for (std::size_t at = unit - kPacketSize; at + kPacketSize <= source.size(); at += unit) {
+        const bool null = FoldPid(source.data() + at) == kNullPid;
+        started = started || !null;
+        if (!started) continue;
+        const std::uint8_t* p = null ? NullPacket().data() : source.data() + at;
+        out.insert(out.end(), p, p + kPacketSize);
+    }
+    return out;
+}
+
+class CardWriteCli : public ::testing::Test {
+protected:
+    void FormatCard(std::uint64_t bytes) {
+        test::MakeImage(card_, bytes, 0x00);
+        const auto r = RunCli({"card", "format", card_.string()});
+        ASSERT_EQ(r.exit_code, 0) << r.err;
+    }
+    std::vector<std::uint8_t> CardBytes() const { return test::ReadFileBytes(card_); }
+
+    test::TempDir dir_;
+    std::filesystem::path card_ = dir_ / "card.img";
+};
+
+TEST_F(CardWriteCli, FixturesRoundTripThroughTheCard) {
+    struct Case {
+        const char* fixture;
+        std::size_t unit;
+    };
+    for (const Case& c : {Case{"single_muxrate.ts", 188}, Case{"units192.m2ts", 192}}) {
+        SCOPED_TRACE(c.fixture);
+        if (!test::HasFixture(c.fixture)) GTEST_SKIP() << "fixture missing";
+        const std::vector<std::uint8_t> source = WithNulls(test::ReadFileBytes(test::Fixture(c.fixture)), c.unit, 500, 300);
+        const std::filesystem::path source_path = dir_ / (std::string("with nulls ") + c.fixture);
+        test::WriteFileBytes(source_path, source);
+        FormatCard(8 * kMiB);
+
+        auto r = RunCli({"card", "write", card_.string(), source_path.string(), "--bitrate", "38000", "--verify"});
+        ASSERT_EQ(r.exit_code, 0) << r.err;
+        const std::vector<std::uint8_t> original = ExpectedOriginal(source, c.unit);
+        const test::StoredForm stored = test::StoredFormOf(test::SplitPackets(original));
+        const StreamExtent extent = ExtentOfPackets(stored.Packets.size());
+        EXPECT_TRUE(Contains(r.out, "Wrote with nulls " + std::string(c.fixture) + " to " + card_.string() + ": " +
+                                        std::to_string(stored.Packets.size()) + " packets in " +
+                                        std::to_string(extent.Blocks) + " blocks; entry 0: start sector 61, length " +
+                                        std::to_string(extent.Length) + ", last slot " +
+                                        std::to_string(extent.LastSlot) + "; bit rate 38000 kbit/s"))
+            << r.out;
+        EXPECT_TRUE(Contains(r.out, "Verified: " + std::to_string(extent.Blocks) + " blocks read back as written"))
+            << r.out;
+        EXPECT_GE(stored.Trailers.back(), 300);  // the trailing nulls (ffmpeg pads m2ts files with some)
+
+        r = RunCli({"card", "info", card_.string()});
+        EXPECT_TRUE(Contains(r.out, "Bit rate: 38000 kbit/s\nStreams: 1\n  0: \"with nulls " + std::string(c.fixture) +
+                                        "\""))
+            << r.out;
+
+        const std::filesystem::path original_path = dir_ / "original.ts";
+        r = RunCli({"card", "read", card_.string(), "0", original_path.string(), "--original"});
+        ASSERT_EQ(r.exit_code, 0) << r.err;
+        EXPECT_TRUE(test::ReadFileBytes(original_path) == original);
+
+        const std::filesystem::path compressed_path = dir_ / "compressed.bin";
+        r = RunCli({"card", "read", card_.string(), "0", compressed_path.string()});
+        ASSERT_EQ(r.exit_code, 0) << r.err;
+        EXPECT_TRUE(Contains(r.out, "as Compressed: " + std::to_string(extent.Blocks) + " blocks, " +
+                                        std::to_string(extent.Blocks * kUnitSize) + " bytes"))
+            << r.out;
+        const std::vector<std::uint8_t> card = CardBytes();
+        EXPECT_TRUE(test::ReadFileBytes(compressed_path) ==
+                    std::vector<std::uint8_t>(card.begin() + kHeaderRegionBytes,
+                                              card.begin() + static_cast<std::ptrdiff_t>(UnitOffset(extent.Blocks))));
+    }
+}
+
+TEST_F(CardWriteCli, TheMeasuredBitRateGoesIntoTheHeader) {
+    if (!test::HasFixture("long_4m.ts")) GTEST_SKIP() << "fixture missing";
+    const std::string source = test::Fixture("long_4m.ts").string();
+    auto r = RunCli({"bitrate", source, "--stream"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    const std::size_t at = r.out.find("CardRate: ");
+    ASSERT_NE(at, std::string::npos) << r.out;
+    const std::string rate = r.out.substr(at + 10, r.out.find('\n', at) - at - 10);
+    FormatCard(32 * kMiB);
+    r = RunCli({"card", "write", card_.string(), source});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_TRUE(Contains(r.err, "Bit rate: " + rate + " kbit/s (measured)")) << r.err;
+    r = RunCli({"card", "info", card_.string()});
+    EXPECT_TRUE(Contains(r.out, "Bit rate: " + rate + " kbit/s\n")) << r.out;
+}
+
+TEST_F(CardWriteCli, AStreamLargerThanTheCardNeedsForceAndKeepsWhatFits) {
+    // 2.4 MB of packets; the card's data area holds 40 blocks (0.3 MB).
+    const std::vector<std::uint8_t> source = test::SourceStream{}.Stored(43 * 300).Bytes;
+    test::WriteFileBytes(dir_ / "big.ts", source);
+    FormatCard(kHeaderRegionBytes + 40 * kUnitSize + 1024);
+    const std::vector<std::uint8_t> before = CardBytes();
+
+    auto r = RunCli({"card", "write", card_.string(), (dir_ / "big.ts").string(), "--bitrate", "5000"});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_TRUE(Contains(r.err, "--force writes as much as fits; nothing was written")) << r.err;
+    EXPECT_EQ(CardBytes(), before);
+
+    r = RunCli({"card", "write", card_.string(), (dir_ / "big.ts").string(), "--bitrate", "5000", "--force", "--verify"});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_TRUE(Contains(r.err, card_.string() + ": the card is full: 1720 packets in 40 blocks reached the card and "
+                                                 "are recorded as entry 0: start sector 61, length 39, last slot 0"))
+        << r.err;
+    EXPECT_TRUE(Contains(r.out, "Verified: 40 blocks read back as written")) << r.out;
+    r = RunCli({"card", "read", card_.string(), "0", (dir_ / "back.ts").string(), "--original"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_TRUE(test::ReadFileBytes(dir_ / "back.ts") ==
+                std::vector<std::uint8_t>(source.begin(), source.begin() + 40 * 43 * kPacketSize));
+}
+
+TEST_F(CardWriteCli, RefusalsLeaveTheCardAsItWas) {
+    FormatCard(4 * kMiB);
+    const std::vector<std::uint8_t> before = CardBytes();
+    const std::string good = (dir_ / "good.ts").string();
+    test::WriteFileBytes(good, test::SourceStream{}.Stored(500).Bytes);
+    const std::string garbage = (dir_ / "garbage.ts").string();
+    test::WriteFileBytes(garbage, std::vector<std::uint8_t>(100000, 0x11));
+    const std::string unformatted = (dir_ / "fat.img").string();
+    test::MakeImage(unformatted, 4 * kMiB, 0x00);
+    const std::string missing = (dir_ / "missing.ts").string();
+    struct Case {
+        std::vector<std::string> args;
+        int exit_code;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{good, "--bitrate", "12x"}, 2, "--bitrate 12x: not a bit rate in kbit/s"},
+        {{good, "--bitrate", "4294967296"}, 2, "(a whole number from 0 to 4294967295)"},
+        {{missing}, 1, "File in use from other application (" + missing + ": cannot open"},
+        {{garbage}, 1, garbage + ": Unknow stream format"},
+        {{card_.string()}, 1, card_.string() + ": the source is the card itself"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"card", "write", card_.string()};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const auto r = RunCli(args);
+        EXPECT_EQ(r.exit_code, c.exit_code) << c.message;
+        EXPECT_TRUE(Contains(r.err, c.message)) << r.err;
+        EXPECT_EQ(CardBytes(), before) << c.message;
+    }
+    const auto r = RunCli({"card", "write", unformatted, good});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_TRUE(Contains(r.err, unformatted + ": Mast be formated")) << r.err;
+    EXPECT_EQ(test::ReadFileBytes(unformatted), std::vector<std::uint8_t>(4 * kMiB, 0x00));
+}
+
+TEST_F(CardWriteCli, ASourceOfNullPacketsOnlyLeavesTheCardEmpty) {
+    FormatCard(4 * kMiB);
+    test::WriteFileBytes(dir_ / "nulls.ts", test::SourceStream{}.Nulls(2000).Bytes);
+    auto r = RunCli({"card", "write", card_.string(), (dir_ / "nulls.ts").string()});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_TRUE(Contains(r.err, "holds no packet to store (only null packets); the card is left empty")) << r.err;
+    r = RunCli({"card", "info", card_.string()});
+    EXPECT_TRUE(Contains(r.out, "Streams: 0\n")) << r.out;
+    EXPECT_TRUE(Contains(r.out, "Flags: 0x07\n")) << r.out;
+}
+
+TEST_F(CardWriteCli, ReadingNeverDamagesAnExistingOutputForNothing) {
+    FormatCard(4 * kMiB);
+    test::WriteFileBytes(dir_ / "s.ts", test::SourceStream{}.Stored(100).Bytes);
+    ASSERT_EQ(RunCli({"card", "write", card_.string(), (dir_ / "s.ts").string(), "--bitrate", "1"}).exit_code, 0);
+
+    // No such stream: an existing output keeps its content, a new one goes.
+    const std::filesystem::path existing = dir_ / "existing.ts";
+    test::WriteFileBytes(existing, {1, 2, 3});
+    auto r = RunCli({"card", "read", card_.string(), "1", existing.string()});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_TRUE(Contains(r.err, card_.string() + ": there is no stream 1 (the card holds 1 stream)")) << r.err;
+    EXPECT_EQ(test::ReadFileBytes(existing), (std::vector<std::uint8_t>{1, 2, 3}));
+    r = RunCli({"card", "read", card_.string(), "1", (dir_ / "new.ts").string()});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "new.ts"));
+
+    // An output that cannot be created is reported before the card is
+    // looked at (this card does not even exist).
+    const std::string nowhere = (dir_ / "no such folder" / "out.ts").string();
+    r = RunCli({"card", "read", (dir_ / "no card.img").string(), "0", nowhere});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_TRUE(Contains(r.err, nowhere + ": cannot create the output file: No such file or directory")) << r.err;
+
+    r = RunCli({"card", "read", card_.string(), "0", card_.string()});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_TRUE(Contains(r.err, "the output is the card itself")) << r.err;
+    r = RunCli({"card", "read", card_.string(), "0", existing.string(), "--original", "--compressed"});
+    EXPECT_EQ(r.exit_code, 2);
+    EXPECT_EQ(test::ReadFileBytes(existing), (std::vector<std::uint8_t>{1, 2, 3}));
+}
+
+}  // namespace
+}  // namespace tscard
