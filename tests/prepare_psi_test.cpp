@@ -1,0 +1,166 @@
+// What a prepare run makes of the source's PSI and PIDs: generated PAT, PMT
+// and SDT in place of the source's, the SDT clock, target PIDs, and the
+// continuity counters that carry over from run to run.
+
+#include <gtest/gtest.h>
+
+#include "platform/log.h"
+#include "prepare_streams.h"
+#include "psi/psi_builder.h"
+
+namespace tscard {
+namespace {
+
+using test::k40ms;
+using test::Mux;
+
+class PreparePsiTest : public ::testing::Test {
+protected:
+    void SetUp() override { SetDebugLogEnabled(false); }
+    void TearDown() override { SetDebugLogEnabled(true); }
+    test::TempDir dir;
+};
+
+std::vector<Packet> OnPid(const std::vector<Packet>& packets, std::uint16_t pid) {
+    std::vector<Packet> out;
+    for (const Packet& p : packets)
+        if (FoldPid(p.data()) == pid) out.push_back(p);
+    return out;
+}
+
+// The generated packet as its n-th use writes it (counter advanced n times).
+Packet NthUse(Packet p, unsigned n) {
+    SetContinuityCounter(p.data(), ContinuityCounter(p.data()) + n);
+    return p;
+}
+
+TEST_F(PreparePsiTest, SourcePsiGivesWayToTheGeneratedTablesOnTheTargetPids) {
+    Mux m;
+    m.Pat().Pmt().Sdt().Pcr(k40ms);
+    for (int i = 2; i <= 5; ++i) m.Pat().Pmt().Sdt().Video(2).Audio(1).Pcr(i * k40ms);
+    PrepareJob job = test::HandJob(dir / "s", dir / "o");
+    ProgramRemap& r = job.Remap;
+    r.TargetProgramNumber = 0x801;
+    r.TargetPmtPid = 0x500;
+    r.TargetPcrPid = r.TargetVideoPid = 0x1001;
+    r.TargetAudioPids = {0x1002};
+    r.TargetProvider = "Prov";
+    r.TargetName = "Name";
+    const auto out = test::PrepareStream(dir, m.Bytes(), job).out;
+    test::ExpectMultiplexRate(out);
+
+    const Packet pat = BuildPat(r);
+    Packet pmt = job.Source.FirstPmtPacket;
+    ASSERT_TRUE(BuildPmt(r, pmt));
+    Packet sdt;
+    ASSERT_TRUE(BuildSdt(r, "Prov", "Name", sdt));
+    // The PSI before the first PCR is dropped; four intervals are written.
+    const struct {
+        std::uint16_t pid;
+        const Packet& generated;
+    } tables[] = {{kPatPid, pat}, {0x500, pmt}, {kSdtPid, sdt}};
+    for (const auto& t : tables) {
+        const auto packets = OnPid(out, t.pid);
+        ASSERT_EQ(packets.size(), 4u) << t.pid;
+        for (unsigned n = 0; n < 4; ++n) EXPECT_EQ(packets[n], NthUse(t.generated, n + 1)) << t.pid << " use " << n;
+    }
+    EXPECT_EQ(OnPid(out, 0x1001).size(), 4u * 2 + 4) << "video and PCR packets on the target";
+    EXPECT_EQ(OnPid(out, 0x1002).size(), 4u);
+    for (std::uint16_t old_pid : {test::kProgramPmt, test::kProgramVideo, test::kProgramAudio})
+        EXPECT_TRUE(OnPid(out, old_pid).empty()) << old_pid;
+}
+
+TEST_F(PreparePsiTest, NoSourceSdtPassesAndTheSdtClockRunsOnlyWithoutOne) {
+    auto long_sdt = test::SdtSection({{1, {{std::string(100, 'P'), std::string(100, 'N')}}}});
+    auto bat = test::SdtSection({{1, {{"B", "A"}}}});
+    bat[0] = 0x4A;
+    struct Case {
+        const char* what;
+        bool in_stream;
+        bool analysis_read_it;
+        std::size_t sdt_packets;
+    };
+    const Case cases[] = {
+        {"source SDT, read by the analysis", true, true, 3},
+        {"source SDT the analysis did not read", true, false, 3},
+        {"no SDT: one every 0.08 PaceUnit (four 40 ms intervals)", false, false, 3},
+    };
+    for (const Case& c : cases) {
+        Mux m;
+        m.Pat().Pmt().Pcr(k40ms);
+        for (int i = 2; i <= 13; ++i) {
+            if (c.in_stream && i % 4 == 0) {
+                for (const Packet& p : test::SectionPackets(kSdtPid, long_sdt)) m.Put(p);
+                m.Put(test::SectionPackets(kSdtPid, bat)[0]);
+            }
+            m.Video(2).Pcr(i * k40ms);
+        }
+        const auto out = test::PrepareStream(dir, m.Bytes(), test::HandJob(dir / "s", dir / "o", c.analysis_read_it)).out;
+        const auto sdts = OnPid(out, kSdtPid);
+        ASSERT_EQ(sdts.size(), c.sdt_packets) << c.what;
+        Packet sdt;
+        ASSERT_TRUE(BuildSdt(test::HandJob("s", "o").Remap, "Provider", "Channel", sdt));
+        for (unsigned n = 0; n < sdts.size(); ++n) EXPECT_EQ(sdts[n], NthUse(sdt, n + 1)) << c.what;
+        if (!c.in_stream) {
+            // Inserted at the end of the 4th, 8th and 12th interval, after its
+            // other packets (the 12th interval's closing PCR is the unwritten tail).
+            std::size_t interval = 0;
+            for (std::size_t i = 0; i < out.size(); ++i) {
+                PcrValue pcr;
+                if (ReadPcr(out[i].data(), pcr)) ++interval;
+                if (FoldPid(out[i].data()) != kSdtPid) continue;
+                EXPECT_EQ(interval % 4, 0u) << c.what << " at packet " << i;
+                std::size_t next = i + 1;
+                while (next < out.size() && FoldPid(out[next].data()) == kNullPid) ++next;
+                EXPECT_TRUE(next == out.size() || ReadPcr(out[next].data(), pcr)) << c.what;
+            }
+        }
+    }
+}
+
+TEST_F(PreparePsiTest, AProgramWithoutVideoKeepsThePatOnPidZero) {
+    Mux m;
+    m.Pat().Pmt({{0x03, test::kProgramAudio, {}}}, test::kProgramAudio);
+    for (int i = 1; i <= 4; ++i) m.Pat().Pcr(i * k40ms, test::kProgramAudio).Audio(2);
+    PrepareJob job = test::HandJob(dir / "s", dir / "o");
+    job.Source.FirstPmtPacket =
+        test::SectionPackets(test::kProgramPmt, test::PmtSection(1, test::kProgramAudio, {{0x03, test::kProgramAudio, {}}}))[0];
+    job.Source.KnownPids = {kPatPid, kNullPid, test::kProgramAudio, test::kProgramPmt, test::kProgramAudio};
+    ProgramRemap& r = job.Remap;
+    r.SourceVideoPid = 0;  // no video: the panel's default target stays unused
+    r.TargetVideoPid = 0x1001;
+    r.PcrInVideo = 0;
+    r.SourcePcrPid = test::kProgramAudio;
+    r.TargetPcrPid = r.TargetAudioPids[0] = 0x1002;
+    const auto out = test::PrepareStream(dir, m.Bytes(), job).out;
+    EXPECT_EQ(OnPid(out, kPatPid).size(), 3u);
+    EXPECT_TRUE(OnPid(out, 0x1001).empty());
+    EXPECT_EQ(OnPid(out, 0x1002).size(), 3u * 2 + 3);
+}
+
+TEST_F(PreparePsiTest, ContinuityCountersCarryOverFromTheRunBefore) {
+    Mux m;
+    m.Pat().Pmt().Pcr(k40ms).Video(3).Pcr(2 * k40ms).Video(1).Pcr(3 * k40ms);
+    ContinuityTable continuity;
+    const auto first = test::PrepareStream(dir, m.Bytes(), test::HandJob("s", "o"), &continuity).out;
+    const auto second = test::PrepareStream(dir, m.Bytes(), test::HandJob("s", "o"), &continuity).out;
+    const auto fresh = test::PrepareStream(dir, m.Bytes(), test::HandJob("s", "o")).out;
+    EXPECT_EQ(first, fresh);
+    // The first run left the video PID at 4; the next run's first video
+    // packet (counter 0) follows on as 5.
+    EXPECT_EQ(ContinuityCounter(first[0].data()), 0u);
+    EXPECT_EQ(ContinuityCounter(second[0].data()), 5u);
+}
+
+TEST_F(PreparePsiTest, BrokenContinuityIsRepaired) {
+    Mux m;
+    m.Pat().Pmt().Pcr(k40ms).Video(3).Pcr(2 * k40ms).Video(1).Pcr(3 * k40ms);
+    SetContinuityCounter(m.packets[4].data(), 9);  // the second video packet jumps
+    const auto out = test::WithoutNulls(test::PrepareStream(dir, m.Bytes(), test::HandJob("s", "o")).out);
+    std::vector<unsigned> counters;
+    for (const Packet& p : out) counters.push_back(ContinuityCounter(p.data()));
+    EXPECT_EQ(counters, (std::vector<unsigned>{0, 1, 2, 3, 3, 4}));
+}
+
+}  // namespace
+}  // namespace tscard
