@@ -1,0 +1,191 @@
+// tscard-cli prepare, end to end.
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "prepare/prepare_targets.h"
+#include "prepare_streams.h"
+#include "support/test_support.h"
+#include "ts/bitrate.h"
+
+namespace tscard {
+namespace {
+
+using test::k40ms;
+
+nlohmann::json Program(const std::filesystem::path& path) {
+    const auto r = test::RunProgram("ffprobe", {"-v", "error", "-show_programs", "-of", "json", path.string()});
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    const auto doc = nlohmann::json::parse(r.out);
+    EXPECT_EQ(doc["programs"].size(), 1u);
+    return doc["programs"][0];
+}
+
+std::set<std::string> StreamIds(const nlohmann::json& program) {
+    std::set<std::string> ids;
+    for (const auto& s : program["streams"]) ids.insert(s["id"].get<std::string>());
+    return ids;
+}
+
+class CliPrepare : public ::testing::Test {
+protected:
+    void SetUp() override { std::filesystem::copy_file(test::Fixture("single_vbr.ts"), dir / "clip.ts"); }
+    std::string Clip() const { return (dir / "clip.ts").string(); }
+    test::TempDir dir;
+};
+
+TEST_F(CliPrepare, KeepsTheSourceValuesUnderTheProposedName) {
+    const auto r = test::RunCli({"prepare", Clip()});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_NE(r.out.find("Output: " + (dir / "clip_pre.ts").string() + "\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("EndPass: cut at "), std::string::npos) << r.out;
+    const auto program = Program(dir / "clip_pre.ts");
+    EXPECT_EQ(program["program_num"], 0x800);
+    EXPECT_EQ(program["pmt_pid"], 0x400);
+    EXPECT_EQ(program["pcr_pid"], 0x201);
+    EXPECT_EQ(program["tags"]["service_provider"], "TestProvider");
+    EXPECT_EQ(program["tags"]["service_name"], "TestChannel");
+    EXPECT_EQ(StreamIds(program), (std::set<std::string>{"0x201", "0x202"}));
+    std::vector<std::string> leftovers;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path())) leftovers.push_back(e.path().filename());
+    std::sort(leftovers.begin(), leftovers.end());
+    EXPECT_EQ(leftovers, (std::vector<std::string>{"clip.ts", "clip_pre.ts"}));
+}
+
+TEST_F(CliPrepare, WritesTheGivenTargets) {
+    const auto out = dir / "out.m2ts";
+    const auto r = test::RunCli({"--codepage", "cp1251", "prepare", Clip(), out.string(), "--program-number", "2049",
+                                 "--pmt-pid", "$500", "--video-pid", "0x1001", "--audio-pids", "0x1002", "--provider",
+                                 "Провайдер", "--name", "Канал"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    const auto program = Program(out);
+    EXPECT_EQ(program["program_num"], 2049);
+    EXPECT_EQ(program["pmt_pid"], 0x500);
+    EXPECT_EQ(program["pcr_pid"], 0x1001) << "the PCR follows the video PID it travels on";
+    EXPECT_EQ(StreamIds(program), (std::set<std::string>{"0x1001", "0x1002"}));
+    // The names are written as code-page bytes.
+    const auto bytes = test::ReadFileBytes(out);
+    const std::string text(bytes.begin(), bytes.end());
+    EXPECT_NE(text.find("\xCF\xF0\xEE\xE2\xE0\xE9\xE4\xE5\xF0\x05\xCA\xE0\xED\xE0\xEB"), std::string::npos);
+}
+
+TEST_F(CliPrepare, RefusesBadTargetsBeforeReadingTheSource) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string message;
+    };
+    const std::string suffix = "- invalid value.Mast be in range 1 to 0x1FFE";
+    const Case cases[] = {
+        {{"--pmt-pid", "0x1fff"}, "--pmt-pid: 0x1fff" + suffix},
+        {{"--pmt-pid", "0"}, "--pmt-pid: 0" + suffix},
+        {{"--program-number", "-5"}, "--program-number: -5" + suffix},
+        {{"--pcr-pid", "0x"}, "--pcr-pid: 0x" + suffix},
+        {{"--audio-pids", "0x1002,zz"}, "--audio-pids: zz" + suffix},
+        {{"--audio-pids", "0x1002,0x1003"}, "--audio-pids names 2 PIDs; the source has 1"},
+        {{"--pes-pids", "0x1003"}, "--pes-pids names 1 PIDs; the source has 0"},
+        {{"--provider", std::string(21, 'P')}, "--provider: at most 20 characters"},
+        {{"--name", "日本"}, "--name: \"日本\" cannot be written in cp1252"},
+        {{"--pcr-pid", "0x100", "--video-pid", "0x200"},
+         "the PCR travels on the video PID: --pcr-pid and --video-pid must be the same"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"--codepage", "cp1252", "prepare", Clip()};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const auto r = test::RunCli(args);
+        EXPECT_EQ(r.exit_code, 2) << c.message;
+        EXPECT_EQ(r.err, "tscard-cli: " + c.message + "\n");
+        EXPECT_FALSE(std::filesystem::exists(dir / "clip_pre.ts")) << c.message;
+    }
+}
+
+TEST_F(CliPrepare, ReadsTargetsAsDecimalOrHexadecimalNeverOctal) {
+    const auto out = dir / "out.ts";
+    const auto r = test::RunCli({"prepare", Clip(), out.string(), "--pmt-pid", "010", "--provider",
+                                 std::string(20, 'P')});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(Program(out)["pmt_pid"], 10);
+}
+
+TEST_F(CliPrepare, RefusesWhatCannotBePrepared) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> args;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"several programs", {"prepare", test::Fixture("multi3.ts").string(), (dir / "o.ts").string()},
+         "use demux first"},
+        {"output is the source", {"prepare", Clip(), Clip()}, "the output would overwrite the source"},
+        {"output folder missing", {"prepare", Clip(), (dir / "none" / "o.ts").string()}, "none/o.ts: cannot create"},
+        {"source missing", {"prepare", (dir / "none.ts").string()}, "none.ts"},
+    };
+    const auto source = test::ReadFileBytes(dir / "clip.ts");
+    for (const Case& c : cases) {
+        const auto r = test::RunCli(c.args);
+        EXPECT_EQ(r.exit_code, 1) << c.what;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << c.what << ": " << r.err;
+        EXPECT_EQ(r.out, "") << c.what;
+    }
+    EXPECT_EQ(test::ReadFileBytes(dir / "clip.ts"), source);
+    EXPECT_FALSE(std::filesystem::exists(dir / "o.ts"));
+}
+
+TEST_F(CliPrepare, AFullDiskLeavesNoOutput) {
+    // The file size limit stands in for a full disk: writes fail with EFBIG.
+    const std::string cli = TSCARD_CLI_PATH;
+    const auto r = test::RunProgram(
+        "/bin/sh", {"-c", "ulimit -f 2000; trap '' XFSZ; exec \"$0\" prepare \"$1\" \"$2\"", cli, Clip(),
+                    (dir / "out.ts").string()});
+    EXPECT_EQ(r.exit_code, 1) << r.err;
+    EXPECT_NE(r.err.find((dir / "out.ts").string() + ": cannot write"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(dir / "out.ts"));
+    std::size_t files = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path())) files += e.path().filename() != "clip.ts";
+    EXPECT_EQ(files, 0u) << "no temporary file left";
+}
+
+TEST_F(CliPrepare, APcrStepAboveTheLimitIsReportedAfterTheOutputIsFinished) {
+    test::Mux m;
+    m.Pat().Pmt().Sdt();
+    for (int i = 1; i <= 20; ++i) m.Pcr(i * k40ms).Video(2);
+    m.Pcr(20 * k40ms + 27000000).Video(2).Pcr(21 * k40ms + 27000000);
+    test::WriteFileBytes(dir / "gap.ts", m.Bytes());
+    const auto r = test::RunCli({"prepare", (dir / "gap.ts").string()});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_NE(r.err.find("Critical error source clip: Invalid value PCR; delta PCR(sek)->    1.000\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.out.find("PcrIntervals: 19\n"), std::string::npos) << r.out;
+    EXPECT_EQ(std::filesystem::file_size(dir / "gap_pre.ts"), 19u * 661 * kPacketSize);
+}
+
+// A stream at about 21 Mbit/s, long enough for the program measurement.
+std::vector<std::uint8_t> FastStream() {
+    test::Mux m;
+    m.Pat().Pmt().Sdt();
+    for (int i = 1; i <= 6800; ++i) m.Pcr(std::uint64_t(i) * 27000).Video(12);
+    return m.Bytes();
+}
+
+TEST_F(CliPrepare, AProgramRateOutsideTheRangeNeedsForce) {
+    test::WriteFileBytes(dir / "fast.ts", FastStream());
+    StreamAnalysis scratch;
+    StopFlag stop;
+    const BitrateMeasurement m = MeasureProgramBitrate(scratch, (dir / "fast.ts").string(), stop);
+    ASSERT_EQ(m.Code, kProgramRateHigh);
+
+    const auto refused = test::RunCli({"prepare", (dir / "fast.ts").string()});
+    EXPECT_EQ(refused.exit_code, 1);
+    EXPECT_NE(refused.err.find(ProgramBitrateQuestion(kProgramRateHigh, m.MeasuredBitrate)), std::string::npos)
+        << refused.err;
+    EXPECT_FALSE(std::filesystem::exists(dir / "fast_pre.ts"));
+
+    const auto forced = test::RunCli({"prepare", (dir / "fast.ts").string(), "--force"});
+    EXPECT_EQ(forced.exit_code, 0) << forced.err;
+    EXPECT_TRUE(std::filesystem::exists(dir / "fast_pre.ts"));
+}
+
+}  // namespace
+}  // namespace tscard
