@@ -276,6 +276,8 @@ TEST(DemuxRun, RefusalsLeaveEverythingAsItWas) {
          "In selected stream is only one programm.There is no need paresed it"},
         {"same program number", {kPrograms[0], {0x001F, 0x0105, 0x0260, {0x0260}}}, {},
          "two selected programs have the program number 0x001F"},
+        {"no folder", {kPrograms[0], kPrograms[1]}, [](DemuxCase& r) { r.settings.OutputFolder.clear(); },
+         "Select folder where streams will be saved"},
         {"input not open", {kPrograms[0], kPrograms[1]}, [](DemuxCase& r) { r.state.DemuxInput.Close(); },
          "no analysed stream to split"},
         {"output is the input", {kPrograms[0], kPrograms[1]},

@@ -117,6 +117,7 @@ Status CheckDemuxRun(const StreamState& state, const DemuxSettings& settings) {
         return Status::Fail(SourceName(state) + ": no analysed stream to split; open and analyse it (parse mode) first");
     if (state.Lists.ProgramNumbers.size() == 1 || programs.size() == 1)
         return Status::Fail(SourceName(state) + ": " + kOnlyOneProgramMessage);
+    if (settings.OutputFolder.empty()) return Status::Fail(kSelectDemuxFolderMessage);
     const std::string source = SourceName(state);
     const std::vector<DemuxOutput> outputs = SelectedDemuxOutputs(programs, settings.OutputFolder);
     if (outputs.size() > kMaxDemuxOutputs)

@@ -25,9 +25,10 @@
 //
 // Refused before anything is touched (ending Refused, no event): another
 // run in progress, no analysed stream (empty ProgramList or no open
-// input), a stream of one program, two selected programs with the same
-// program number (they would share a file), an output name that is the
-// input itself, more than kMaxDemuxOutputs selected programs.
+// input), a stream of one program, no output folder, two selected
+// programs with the same program number (they would share a file), an
+// output name that is the input itself, more than kMaxDemuxOutputs
+// selected programs.
 //
 // Every other ending signals evRefreshGauge once, after every file has been
 // closed, and uses the description up: the input is closed and ProgramList
@@ -72,6 +73,9 @@ struct DemuxResult {
     std::vector<std::uint64_t> PacketsWritten;  // per output file
     std::uint64_t PacketsRead = 0;            // whole input packets
 };
+
+// The operator's prompt when no output folder was chosen.
+constexpr const char* kSelectDemuxFolderMessage = "Select folder where streams will be saved";
 
 // A progress step every this many input packets (65,424 bytes of 188-byte
 // packets).

@@ -74,6 +74,14 @@ void StickChain::OpenFile(std::int32_t row) {
     // Advanced before the worker starts, so that a worker stopping at once
     // (which points next_ past the list) has the last word.
     next_.store(row + 1, std::memory_order_release);
+    // The size counts as it is now, not as it was when the file was added;
+    // taken here, so that the front end may show the row meanwhile.
+    if (Status st = SizeStickEntry(job_.Files[static_cast<std::size_t>(row)]); !st) {
+        copy_status_ = st;
+        next_.store(job_.FileCount, std::memory_order_release);
+        events_.Signal(EventId::evStickCloseFile);
+        return;
+    }
     worker_ = std::thread([this, row] { CopyRow(row); });
 }
 
@@ -91,11 +99,6 @@ void StickChain::CopyRow(std::int32_t row) {
         return copy_status_.ok();
     };
 
-    // The size counts as it is now, not as it was when the file was added.
-    if (Status st = SizeStickEntry(entry); !st) {
-        copy_status_ = st;
-        return end_chain();
-    }
     std::uint64_t in_offset = 0;
     bool input_ended = false;
     for (std::uint64_t b = 0; b < entry.Blocks && !input_ended;) {
