@@ -57,10 +57,12 @@ Status OpenDemuxOutputs(std::vector<DemuxOutput>& outputs) {
         created[i] = made;
     }
     for (DemuxOutput& out : outputs) {
-        // Only regular files have content to replace (a link to a device
-        // may stand in for an output).
+        // Only regular files with content need emptying (a link to a device
+        // may stand in for an output). An empty file is left alone: some
+        // file systems take a truncation to zero as a file being replaced
+        // and write it out in full when it is closed.
         struct stat st_buf {};
-        if (::fstat(out.File.Fd(), &st_buf) == 0 && !S_ISREG(st_buf.st_mode)) continue;
+        if (::fstat(out.File.Fd(), &st_buf) == 0 && (!S_ISREG(st_buf.st_mode) || st_buf.st_size == 0)) continue;
         if (Status st = out.File.Truncate(0); !st) {
             undo();
             return st;
