@@ -78,5 +78,39 @@ TEST(SpliceCli, RefusalsLeaveTheOutputAndTheInputsAlone) {
     }
 }
 
+// Two clips spliced, then prepared: one program on one clock, the
+// separator gone, every PCR shortly after the one before it.
+TEST(SpliceCli, SplicedClipsPrepareIntoOneContinuousStream) {
+    test::TempDir dir;
+    const auto spliced = dir / "spliced.ts";
+    const auto prepared = dir / "prepared.ts";
+    auto r = test::RunCli({"splice", spliced.string(), test::Fixture("single_vbr.ts").string(),
+                           test::Fixture("single_muxrate.ts").string()});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    r = test::RunCli({"prepare", spliced.string(), prepared.string()});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+
+    std::vector<std::uint64_t> pcrs;
+    for (const Packet& p : test::SplitPackets(test::ReadFileBytes(prepared))) {
+        ASSERT_FALSE(IsSeparator(p.data()));
+        if (HasPcr(p.data())) pcrs.push_back(PcrTicks(p.data()));
+    }
+    ASSERT_GT(pcrs.size(), 100u);
+    // The first PCR keeps its source value; the output clock runs from the
+    // second on.
+    pcrs.erase(pcrs.begin());
+    for (std::size_t i = 1; i < pcrs.size(); ++i) {
+        ASSERT_GT(pcrs[i], pcrs[i - 1]) << "PCR " << i;
+        ASSERT_LT(pcrs[i] - pcrs[i - 1], kSystemClockHz / 10) << "PCR " << i;  // no gap at the joint
+    }
+    // Both clips are there: each lasts about 4 s.
+    EXPECT_GT(pcrs.back() - pcrs.front(), 6 * kSystemClockHz);
+
+    const auto probe = test::RunProgram("ffprobe", {"-v", "error", "-show_programs", "-of", "json", prepared.string()});
+    ASSERT_EQ(probe.exit_code, 0);
+    EXPECT_EQ(probe.err, "");
+    EXPECT_NE(probe.out.find("\"nb_streams\": 2"), std::string::npos) << probe.out;
+}
+
 }  // namespace
 }  // namespace tscard
