@@ -12,7 +12,8 @@
 //   evStickRefreshGauge-> Progress(): blocks copied, output size
 //
 // The front end calls the On... functions from its event handlers, one at
-// a time (as the event hub runs them). The result is the inputs' bytes,
+// a time (as the event hub runs them). While a file is copied it may read
+// the rows (Path, SizeText of Progress().CurrentIndex) but not change them. The result is the inputs' bytes,
 // each followed by a separator packet except the last: the separator this
 // splice wrote after its last file is cut off when it finishes; content an
 // output held before (appending) is never touched. Copies go in blocks of
