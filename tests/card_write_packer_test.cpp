@@ -54,7 +54,7 @@ TEST(CardPacking, TrailingNullsAreCountedAndTheFreeSlotHoldsTheDroppedImage) {
 }
 
 TEST(CardPacking, NullsAfterAFullBlockPatchTheHeldBlockWhichGoesOutWithTheNextPacket) {
-    struct Sink final : BlockSink {
+    struct Sink final : CopyingBlockSink {
         const CardPacker* packer = nullptr;
         std::vector<std::uint64_t> stored_when_written;
         std::vector<CardBlock> blocks;

@@ -115,7 +115,7 @@ inline void ExpectBlocks(const std::vector<CardBlock>& blocks, const std::vector
     }
 }
 
-struct CollectingSink final : BlockSink {
+struct CollectingSink final : CopyingBlockSink {
     std::vector<CardBlock> Blocks;
     void WriteBlock(const std::uint8_t* block) override {
         Blocks.emplace_back();

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "card/aligned_buffer.h"
 #include "card/card_directory.h"
+#include "card/card_read_ahead.h"
 #include "ts/packet.h"
 
 namespace tscard {
@@ -99,7 +99,6 @@ CardReadResult CardReader::RunClaimed(const CardReadJob& job, CardDevice& device
     result.Blocks = blocks;
 
     BlockWriter out(output);
-    AlignedBuffer batch(kBatchUnits * kUnitSize);
     auto finish = [&](CardReadEnding ending, std::string message) {
         const Status flushed = out.Flush();
         result.BytesWritten = out.BytesWritten();
@@ -112,42 +111,27 @@ CardReadResult CardReader::RunClaimed(const CardReadJob& job, CardDevice& device
         return result;
     };
 
+    UnitReadAhead units(device, first_unit, blocks, kBatchUnits);
     for (std::uint64_t i = 0; i < blocks;) {
-        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(kBatchUnits, blocks - i));
-        std::size_t good = 0;
-        Status status = device.ReadUnits(first_unit + i, n, batch.data(), &good);
-        if (!status) {
-            // Keep every block that can still be read, one at a time, up to
-            // the first that cannot.
-            for (; good < n; ++good) {
-                const Status single = device.ReadUnit(first_unit + i + good, batch.data() + good * kUnitSize);
-                if (!single) {
-                    status = single;
-                    break;
-                }
-            }
-            if (good == n) status = Status::Ok();
-        }
-        for (std::size_t k = 0; k < good; ++k) {
-            const std::uint64_t block_index = i + k;
-            const std::uint8_t* block = batch.data() + k * kUnitSize;
+        const UnitReadAhead::Batch batch = units.Next();
+        for (std::size_t k = 0; k < batch.Units; ++k, ++i) {
+            const std::uint8_t* block = batch.Data + k * kUnitSize;
             if (job.Form == CardReadForm::Original)
-                RebuildBlock(block, SlotsInBlock(entry, block_index), block_index + 1 == blocks, out);
+                RebuildBlock(block, SlotsInBlock(entry, i), i + 1 == blocks, out);
             else
                 out.Write(block, kUnitSize);
-            result.BlocksRead = block_index + 1;
+            result.BlocksRead = i + 1;
             if (job.Progress) job.Progress(result.BlocksRead, blocks);
             if (out.Failed()) return finish(CardReadEnding::Failed, out.LastStatus().message());
             if (stop.TakeIfSet()) return finish(CardReadEnding::Stopped, std::string());
         }
-        if (!status) {
-            const std::uint64_t unit = first_unit + i + good;
-            return finish(CardReadEnding::Failed, "block " + std::to_string(i + good) + " of " + stream + " (unit " +
+        if (!batch.Result || batch.Units == 0) {
+            const std::uint64_t unit = first_unit + i;
+            return finish(CardReadEnding::Failed, "block " + std::to_string(i) + " of " + stream + " (unit " +
                                                       std::to_string(unit) + ", sector " +
-                                                      std::to_string(UnitToSector(unit)) +
-                                                      ") cannot be read: " + status.message());
+                                                      std::to_string(UnitToSector(unit)) + ") cannot be read: " +
+                                                      (batch.Result ? std::string("no data") : batch.Result.message()));
         }
-        i += n;
     }
     return finish(CardReadEnding::Complete, std::string());
 }

@@ -14,7 +14,7 @@ constexpr std::size_t kLastSlot = kSlotsPerBlock - 1;
 // system may map the file in pieces of that size and drops only whole ones.
 constexpr std::uint64_t kReleaseStep = 2 * 1048576;
 
-std::uint8_t* Slot(CardBlock& block, std::size_t slot) { return block.data() + kSlotSize * slot; }
+std::uint8_t* Slot(std::uint8_t* block, std::size_t slot) { return block + kSlotSize * slot; }
 
 }  // namespace
 
@@ -23,12 +23,27 @@ CardPacker::CardPacker(bool packet192, BlockSink& sink)
       unit_(packet192 ? kUnit192Size : kPacketSize),
       prefix_(packet192 ? kUnitPrefixSize : 0),
       sink_(sink) {
-    NewBlock(*current_);
+    NewCurrentBlock();
 }
 
-void CardPacker::NewBlock(CardBlock& block) { block.fill(0xFF); }
+void CardPacker::NewCurrentBlock() {
+    current_ = sink_.NewBlock();
+    std::memset(current_ + kBlockPaddingOffset, 0xFF, kUnitSize - kBlockPaddingOffset);
+    slot_trailer_zeroed_ = false;
+    slot_null_image_ = false;
+}
 
-void CardPacker::WriteBlock(CardBlock& block) { sink_.WriteBlock(block.data()); }
+// A block that leaves partly filled: the free slots as a block filled with
+// 0xFF has them after the reads made into it.
+void CardPacker::CompleteFreeSlots() {
+    std::uint8_t* slot = Slot(current_, slot_);
+    if (slot_null_image_)
+        std::memcpy(slot, NullPacket().data(), kPacketSize);
+    else
+        std::memset(slot, 0xFF, kPacketSize);
+    if (!slot_trailer_zeroed_) WriteTrailer(current_, slot_, 0xFFFF);
+    std::memset(slot + kSlotSize, 0xFF, kBlockPaddingOffset - kSlotSize * (slot_ + 1));
+}
 
 std::size_t CardPacker::PackWindow(const std::uint8_t* buffer, std::size_t length) {
     buf_ = buffer;
@@ -67,17 +82,21 @@ void CardPacker::FinishPacking(const std::uint8_t* kept, std::size_t length) {
     // Null packets at the end of the source are already counted in the
     // held block's last trailer (PatchHeld) or in the current block.
     if (has_held_) {
-        if (patch_held_) WriteTrailer(held_->data(), kLastSlot, null_count_);
+        if (patch_held_) WriteTrailer(held_, kLastSlot, null_count_);
         patch_held_ = false;
         has_held_ = false;
-        WriteBlock(*held_);
+        sink_.WriteBlock(held_);
     }
-    if (slot_ > 0) WriteBlock(*current_);
+    if (slot_ > 0) {
+        CompleteFreeSlots();
+        sink_.WriteBlock(current_);
+    }
 }
 
 // One read of a pass: the next source packet into slot SlotIndex.
 CardPacker::Read CardPacker::ReadPacket() {
-    WriteTrailer(current_->data(), slot_, 0);
+    WriteTrailer(current_, slot_, 0);
+    slot_trailer_zeroed_ = true;
     if (resync_pending_) {
         resync_pending_ = false;
         std::size_t candidate = 0;
@@ -150,9 +169,7 @@ CardPacker::Sync CardPacker::FindSync(std::size_t from, std::size_t& candidate) 
 }
 
 void CardPacker::TakePacket(const std::uint8_t* packet) {
-    std::uint8_t* slot = Slot(*current_, slot_);
-    std::memcpy(slot, packet, kPacketSize);
-    if (FoldPid(slot) == kNullPid) {
+    if (FoldPid(packet) == kNullPid) {
         std::uint16_t continued = 0;
         if (slot_ == 0 && !patch_held_) {
             // Nothing before it in this block can carry it: the held
@@ -160,7 +177,7 @@ void CardPacker::TakePacket(const std::uint8_t* packet) {
             // nobody (leading null packets are not represented).
             if (!has_held_) return;
             patch_held_ = true;
-            continued = ReadTrailer(held_->data(), kLastSlot);
+            continued = ReadTrailer(held_, kLastSlot);
         }
         if (!in_null_run_) {
             in_null_run_ = true;
@@ -170,29 +187,34 @@ void CardPacker::TakePacket(const std::uint8_t* packet) {
         ++null_count_;
         ++run_length_;
         if (patch_held_)
-            WriteTrailer(held_->data(), kLastSlot, null_count_);
+            WriteTrailer(held_, kLastSlot, null_count_);
         else
-            WriteTrailer(current_->data(), slot_ - 1, null_count_);
-        std::memcpy(slot, NullPacket().data(), kPacketSize);  // the slot stays free
+            WriteTrailer(current_, slot_ - 1, null_count_);
+        // The slot stays free and holds the image of NullPacket; it is put
+        // there only if the block leaves with this slot free.
+        slot_null_image_ = true;
         return;
     }
 
+    std::memcpy(Slot(current_, slot_), packet, kPacketSize);
     if (in_null_run_) EndNullRun();
     ++packets_stored_;
     in_null_run_ = false;
     if (patch_held_) {
         patch_held_ = false;
-        WriteTrailer(held_->data(), kLastSlot, null_count_);
+        WriteTrailer(held_, kLastSlot, null_count_);
         has_held_ = false;
-        WriteBlock(*held_);
+        sink_.WriteBlock(held_);
     }
     null_count_ = 0;
+    slot_trailer_zeroed_ = false;
+    slot_null_image_ = false;
     if (++slot_ == kSlotsPerBlock) {
         slot_ = 0;
-        if (has_held_) WriteBlock(*held_);
-        std::swap(held_, current_);
+        if (has_held_) sink_.WriteBlock(held_);
+        held_ = current_;
         has_held_ = true;
-        NewBlock(*current_);
+        NewCurrentBlock();
     }
 }
 

@@ -11,7 +11,9 @@
 //
 // A block is handed to the sink as soon as its last trailer is final: the
 // last completed block is held back while null packets may still be counted
-// into its slot-42 trailer (HeldBlock / PatchHeld).
+// into its slot-42 trailer (HeldBlock / PatchHeld). Blocks are built in
+// storage the sink lends, so that a sink can have them built where they
+// are written from.
 
 #include <array>
 #include <cstddef>
@@ -23,14 +25,30 @@
 
 namespace tscard {
 
-// Where finished blocks go, in stream order (WriteBlock).
+using CardBlock = std::array<std::uint8_t, kUnitSize>;
+
+// Where finished blocks go, in stream order.
 class BlockSink {
 public:
     virtual ~BlockSink() = default;
+    // Storage for the next block (kUnitSize bytes, any content). The packer
+    // has at most two out at a time (the held and the current block) and
+    // hands them back with WriteBlock in the order it got them; one it
+    // never hands back (dropped at a stop) may be lent again.
+    virtual std::uint8_t* NewBlock() = 0;
+    // WriteBlock: the block is final.
     virtual void WriteBlock(const std::uint8_t* block) = 0;
 };
 
-using CardBlock = std::array<std::uint8_t, kUnitSize>;
+// A sink that copies the blocks it is given: it lends storage of its own.
+class CopyingBlockSink : public BlockSink {
+public:
+    std::uint8_t* NewBlock() override { return storage_[next_++ & 1].data(); }
+
+private:
+    CardBlock storage_[2];
+    unsigned next_ = 0;
+};
 
 // A run of null packets whose count the trailer cannot carry unchanged:
 // longer than 65,535 (the counter wraps), or a count that the read-back rule
@@ -71,8 +89,8 @@ private:
     Sync FindSync(std::size_t from, std::size_t& candidate);
     void TakePacket(const std::uint8_t* packet);
     void EndNullRun();
-    void WriteBlock(CardBlock& block);
-    static void NewBlock(CardBlock& block);
+    void NewCurrentBlock();
+    void CompleteFreeSlots();
 
     const bool packet192_;
     const std::size_t unit_;    // 188 or 192 bytes per source packet
@@ -80,11 +98,16 @@ private:
     BlockSink& sink_;
 
     // Packing state.
-    std::size_t slot_ = 0;  // SlotIndex
-    CardBlock blocks_[2]{};
-    CardBlock* current_ = &blocks_[0];  // CurrentBlock
-    CardBlock* held_ = &blocks_[1];     // HeldBlock, when has_held_
+    std::size_t slot_ = 0;              // SlotIndex
+    std::uint8_t* current_ = nullptr;   // CurrentBlock
+    std::uint8_t* held_ = nullptr;      // HeldBlock, when has_held_
     bool has_held_ = false;
+    // A new block is all 0xFF. Its bytes are written as packets arrive, so
+    // only slot SlotIndex and the ones after it still need that: its
+    // trailer was zeroed by a read, and it holds the image of a dropped
+    // null packet; the rest is put in when a block leaves partly filled.
+    bool slot_trailer_zeroed_ = false;
+    bool slot_null_image_ = false;
     bool patch_held_ = false;
     bool in_null_run_ = false;
     std::uint16_t null_count_ = 0;  // wraps after 65,535 as the trailer does

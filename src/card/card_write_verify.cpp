@@ -18,7 +18,7 @@ std::string Hex2(unsigned value) {
 
 // Takes the blocks of the packed source and compares each with the card's
 // unit, reading the card in large batches.
-class CompareSink final : public BlockSink {
+class CompareSink final : public CopyingBlockSink {
 public:
     static constexpr std::size_t kBatchUnits = 128;
 

@@ -8,6 +8,7 @@
 
 #include <CLI/CLI.hpp>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -65,10 +66,13 @@ public:
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    // From here on the file is the copy's, whatever comes.
+    // From here on the file is the copy's, whatever comes. Only a regular
+    // file is emptied (a device or a pipe takes the copy as it is).
     File& Begin() {
         kept_ = true;
-        if (Status st = file_.Truncate(0); !st) Fail(st.message());
+        struct stat st {};
+        if (::fstat(file_.Fd(), &st) == 0 && S_ISREG(st.st_mode))
+            if (Status emptied = file_.Truncate(0); !emptied) Fail(emptied.message());
         return file_;
     }
 
