@@ -2,12 +2,15 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
+#include <memory>
 #include <optional>
 #include <vector>
 
 #include "platform/file_io.h"
 #include "prepare/mux_rate.h"
 #include "prepare/staged_output.h"
+#include "prepare/unit_reader.h"
 #include "psi/frame_types.h"
 #include "psi/psi_builder.h"
 #include "psi/timestamps.h"
@@ -16,19 +19,25 @@
 namespace tscard {
 namespace {
 
-constexpr std::size_t kIoBlock = 1 << 20;
+constexpr std::size_t kWriteBlock = 1 << 20;
 constexpr std::uint8_t kSdtTableId = 0x42;
+
+// Null packets side by side, so that a run of them is one write.
+constexpr std::size_t kNullRun = 64;
+const std::array<Packet, kNullRun>& NullRun() {
+    static const auto run = [] {
+        std::array<Packet, kNullRun> packets;
+        packets.fill(NullPacket());
+        return packets;
+    }();
+    return run;
+}
 
 // A generated PSI packet's counter advances by one before each use.
 const Packet& NextUse(Packet& packet) {
     SetContinuityCounter(packet.data(), ContinuityCounter(packet.data()) + 1);
     return packet;
 }
-
-struct HeldPacket {
-    Packet Bytes;
-    bool Gop = false;  // DetectGop found a group-of-pictures header in it
-};
 
 class Run {
 public:
@@ -88,22 +97,25 @@ private:
         File source;
         if (Status st = File::OpenRead(job_.SourcePath, source); !st) return Fail(st.message());
         if (Status st = output_.Create(job_.OutputPath); !st) return Fail(st.message());
-        writer_.emplace(output_.Output(), 0, kIoBlock);
-        interval_.reserve(4096);
+        writer_.emplace(output_.Output(), 0, kWriteBlock);
+        // Room for the longest interval held; its memory is only taken as
+        // packets arrive (left uninitialised, it is never touched before).
+        interval_.reset(new Packet[kMaxHeldIntervalPackets]);
+        interval_gop_.reserve(4096);
 
         const std::size_t unit = job_.Source.Packet192Mode ? kUnit192Size : kPacketSize;
         const std::size_t prefix = unit - kPacketSize;
         const std::uint64_t start = job_.Source.SyncOffset > 0 ? std::uint64_t(job_.Source.SyncOffset) : 0;
-        BlockReader reader(source, start, kIoBlock);
-        std::array<std::uint8_t, kUnit192Size> buffer{};
-        std::uint8_t* const p = buffer.data() + prefix;
+        UnitReader reader(source, start, unit);
 
         for (;;) {
             if (stop_.TakeIfSet()) return Ending::Stopped;
-            if (reader.Read(buffer.data(), unit) != unit) {
+            std::uint8_t* const read = reader.Next();
+            if (read == nullptr) {
                 if (reader.Failed()) return Fail(reader.Error());
                 return Ending::InputEnded;
             }
+            std::uint8_t* const p = read + prefix;
             if (input_bytes_ % kProgressStepBytes == 0) {
                 progress_.store(input_bytes_ / kProgressStepBytes, std::memory_order_release);
                 events_.Signal(EventId::ChangeProgressPosG3);
@@ -170,23 +182,23 @@ private:
     }
 
     void Hold(const std::uint8_t* p, bool gop) {
-        if (interval_.size() >= kMaxHeldIntervalPackets) {
+        if (held_ >= kMaxHeldIntervalPackets) {
             ++uncounted_;
             return;
         }
-        HeldPacket& held = interval_.emplace_back();
-        std::copy_n(p, kPacketSize, held.Bytes.begin());
-        held.Gop = gop;
+        std::memcpy(interval_[held_++].data(), p, kPacketSize);
+        interval_gop_.push_back(gop ? 1 : 0);
     }
 
     void DropInterval() {
-        interval_.clear();
+        held_ = 0;
+        interval_gop_.clear();
         uncounted_ = 0;
     }
 
     // P, the packet carrying the PCR `cur`, closes the interval in hand.
     Step CloseInterval(std::uint8_t* p, bool gop, std::uint64_t cur) {
-        const std::uint64_t held = interval_.size() + uncounted_;
+        const std::uint64_t held = held_ + uncounted_;
         if (held == 0) return Step::Continue;  // right after a separator: P is dropped
         // A PCR that goes back (a wrap, or a spliced clip that starts
         // earlier) counts the interval as exactly its packets' slots.
@@ -214,8 +226,8 @@ private:
             Hold(NextUse(sdt_).data(), false);
         }
 
-        NullSchedule nulls(span, interval_.size());
-        const std::uint64_t packets = interval_.size() + nulls.Total();
+        NullSchedule nulls(span, held_);
+        const std::uint64_t packets = held_ + nulls.Total();
         const std::uint64_t new_pcr = SlotPcr(output_bytes_ / kPacketSize + packets);
         WriteInterval(nulls, cur, new_pcr);
         WritePcr(p, PcrValue::FromTicks(new_pcr));
@@ -225,7 +237,7 @@ private:
         ++result_.Intervals;
         result_.NullPackets += nulls.Total();
 
-        interval_.clear();
+        DropInterval();
         Hold(p, gop);
         previous_input_pcr_ = cur;
         previous_output_pcr_ = new_pcr;
@@ -237,12 +249,12 @@ private:
     }
 
     void WriteInterval(NullSchedule& nulls, std::uint64_t in_ref, std::uint64_t out_ref) {
-        for (std::size_t j = 0; j < interval_.size(); ++j) {
-            HeldPacket& held = interval_[j];
-            if (held.Gop) gops_.Record(output_bytes_);
-            if (splice_seen_) RestampPes(held.Bytes.data(), in_ref, out_ref);
-            if (remap_needed_) RemapPids(held.Bytes.data(), job_.Remap);
-            Emit(held.Bytes.data());
+        for (std::size_t j = 0; j < held_; ++j) {
+            std::uint8_t* packet = interval_[j].data();
+            if (interval_gop_[j]) gops_.Record(output_bytes_);
+            if (splice_seen_) RestampPes(packet, in_ref, out_ref);
+            if (remap_needed_) RemapPids(packet, job_.Remap);
+            Emit(packet);
             WriteNulls(j == 0 ? nulls.AfterOpening() : nulls.AfterFurther(j - 1));
         }
         WriteNulls(nulls.AtEnd());
@@ -269,7 +281,12 @@ private:
     }
 
     void WriteNulls(std::uint64_t count) {
-        for (std::uint64_t i = 0; i < count; ++i) Emit(NullPacket().data());
+        while (count > 0) {
+            const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(count, kNullRun));
+            writer_->Write(NullRun().data(), n * kPacketSize);
+            output_bytes_ += n * kPacketSize;
+            count -= n;
+        }
     }
 
     void Finish(Ending ending) {
@@ -342,7 +359,9 @@ private:
 
     StagedOutput output_;
     std::optional<BlockWriter> writer_;
-    std::vector<HeldPacket> interval_;
+    std::unique_ptr<Packet[]> interval_;      // the PCR interval in hand: held_ packets
+    std::size_t held_ = 0;
+    std::vector<std::uint8_t> interval_gop_;  // 1: DetectGop found a GOP header in it
     std::uint64_t uncounted_ = 0;  // packets of an interval too long to hold
 
     std::uint64_t input_bytes_ = 0;

@@ -1,0 +1,46 @@
+#pragma once
+// Hands out a stream file's 188-byte packets or 192-byte units in place,
+// from large reads: the same packets as reading one unit per call, without
+// copying each one out.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/file_io.h"
+
+namespace tscard {
+
+class UnitReader {
+public:
+    // Reads units of unit_size bytes from `start` on.
+    UnitReader(const File& file, std::uint64_t start, std::size_t unit_size, std::size_t units_per_read = 4096);
+
+    // The next whole unit, writable until the next call; nullptr at the end
+    // of the file (a partial last unit is never handed out) or after a read
+    // error (see Failed).
+    std::uint8_t* Next() {
+        if (at_ == end_ && !Fill()) return nullptr;
+        std::uint8_t* unit = buffer_.data() + at_;
+        at_ += unit_;
+        return unit;
+    }
+    bool Failed() const { return failed_; }
+    const std::string& Error() const { return error_; }
+
+private:
+    bool Fill();
+
+    const File& file_;
+    std::vector<std::uint8_t> buffer_;
+    std::size_t unit_;
+    std::size_t at_ = 0;
+    std::size_t end_ = 0;
+    std::uint64_t offset_;
+    bool done_ = false;
+    bool failed_ = false;
+    std::string error_;
+};
+
+}  // namespace tscard
