@@ -12,7 +12,7 @@ namespace {
 using test::Cat;
 using test::GopHeader;
 using test::PesPacket;
-using test::PesSpec;
+using test::PesFields;
 using test::PictureHeader;
 using test::SequenceHeader;
 
@@ -23,7 +23,7 @@ protected:
 };
 
 Packet VideoStart(std::vector<std::uint8_t> es, std::uint8_t stream_id = 0xE0) {
-    PesSpec s;
+    PesFields s;
     s.stream_id = stream_id;
     s.es = std::move(es);
     return PesPacket(s);
@@ -35,7 +35,7 @@ constexpr std::size_t kEs = 18;
 // A packet whose start code begins at `at`, the PES header and stuffing
 // before it.
 Packet CodeAt(std::size_t at, std::vector<std::uint8_t> code) {
-    PesSpec s;
+    PesFields s;
     s.extra_header_bytes = static_cast<std::uint8_t>(at - kEs);
     s.es = std::move(code);
     return PesPacket(s);
@@ -61,11 +61,11 @@ TEST_F(FrameTypes, GopDetectionLooksOnlyIntoVideoPesStartsAfterTheirHeader) {
         Packet packet;
         bool found;
     };
-    PesSpec in_header;  // the start code bytes lie inside PES_header_data_length
+    PesFields in_header;  // the start code bytes lie inside PES_header_data_length
     in_header.es = GopHeader();
     Packet hidden = PesPacket(in_header);
     hidden[12] = 13;  // the header now covers the GOP header
-    PesSpec not_start;
+    PesFields not_start;
     not_start.es = GopHeader();
     Packet continuation = PesPacket(not_start);
     continuation[1] &= ~0x40;
@@ -94,7 +94,7 @@ TEST_F(FrameTypes, MarkBrokenLinkSetsDiscontinuityOnlyWithAnAdaptationField) {
     EXPECT_EQ(plain[kEs + 7], 0x20);
     EXPECT_EQ(plain[5], 0x00) << "payload only: byte 5 belongs to the PES header";
 
-    PesSpec with_pcr;
+    PesFields with_pcr;
     with_pcr.pcr = true;
     with_pcr.es = GopHeader(true);
     Packet pcr = PesPacket(with_pcr);
@@ -115,7 +115,7 @@ TEST_F(FrameTypes, FirstPictureTypeFindsTheFirstCodedPicture) {
         int type;
     };
     // An adaptation field of length 0 before the PES: the payload starts at 5.
-    PesSpec s;
+    PesFields s;
     s.es = PictureHeader(3);
     Packet shifted = PesPacket(s);
     std::copy_backward(shifted.begin() + 4, shifted.end() - 1, shifted.end());

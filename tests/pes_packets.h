@@ -13,7 +13,7 @@
 
 namespace tscard::test {
 
-struct PesSpec {
+struct PesFields {
     std::uint16_t pid = 0x101;
     std::uint8_t stream_id = 0xE0;
     std::uint8_t pts_dts_flags = 2;  // 2: PTS, 3: PTS and DTS
@@ -36,7 +36,7 @@ inline void PutTimestampBytes(std::uint8_t* at, std::uint8_t prefix, std::uint64
     at[4] = static_cast<std::uint8_t>(((v & 0x7F) << 1) | 1);
 }
 
-inline Packet PesPacket(const PesSpec& s) {
+inline Packet PesPacket(const PesFields& s) {
     Packet p;
     p.fill(0xFF);
     p[0] = kSyncByte;

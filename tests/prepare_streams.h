@@ -67,9 +67,9 @@ public:
         for (std::size_t i = 0; i < n; ++i) Put(PayloadPacket(kProgramAudio, 0x3C));
         return *this;
     }
-    Mux& Pes(PesSpec spec) {
-        if (spec.pid == 0x101 && spec.stream_id == 0xE0) spec.pid = kProgramVideo;
-        return Put(PesPacket(spec));
+    Mux& Pes(PesFields fields) {
+        if (fields.pid == 0x101 && fields.stream_id == 0xE0) fields.pid = kProgramVideo;
+        return Put(PesPacket(fields));
     }
     Mux& Nulls(std::size_t n) {
         for (std::size_t i = 0; i < n; ++i) packets.push_back(NullPacket());

@@ -16,7 +16,7 @@ using test::Cat;
 using test::GopHeader;
 using test::k40ms;
 using test::Mux;
-using test::PesSpec;
+using test::PesFields;
 using test::PictureHeader;
 
 class PrepareTailTest : public ::testing::Test {
@@ -26,14 +26,14 @@ protected:
     test::TempDir dir;
 };
 
-PesSpec Picture(std::vector<std::uint8_t> es) {
-    PesSpec s;
+PesFields Picture(std::vector<std::uint8_t> es) {
+    PesFields s;
     s.es = std::move(es);
     return s;
 }
 
-PesSpec PcrPicture(std::uint64_t pcr, std::vector<std::uint8_t> es) {
-    PesSpec s = Picture(std::move(es));
+PesFields PcrPicture(std::uint64_t pcr, std::vector<std::uint8_t> es) {
+    PesFields s = Picture(std::move(es));
     s.pcr = true;
     s.pcr_ticks = pcr;
     return s;

@@ -17,7 +17,7 @@ namespace {
 using test::k40ms;
 using test::Mux;
 using test::CountingSink;
-using test::PesSpec;
+using test::PesFields;
 
 class PrepareWorkerTest : public ::testing::Test {
 protected:
@@ -157,17 +157,17 @@ TEST_F(PrepareWorkerTest, APcrStepOfThreeQuartersOfASecondIsTheLimit) {
 // clock of its interval.
 TEST_F(PrepareWorkerTest, SpliceSeparatorJoinsTheClipsOnTheOutputClock) {
     const std::uint64_t a0 = 100 * k40ms, b0 = 50 * k40ms;
-    PesSpec a1;
+    PesFields a1;
     a1.pts_dts_flags = 3;
     a1.pts = 9003600;
     a1.dts = 9000000;
-    PesSpec a2;
+    PesFields a2;
     a2.pts = 9007200;
-    PesSpec b1;
+    PesFields b1;
     b1.pts_dts_flags = 3;
     b1.pts = 4503600;
     b1.dts = 4500000;
-    PesSpec b2;
+    PesFields b2;
     b2.stream_id = 0xC0;
     b2.pid = test::kProgramAudio;
     b2.pts = 4504000;
@@ -214,11 +214,11 @@ TEST_F(PrepareWorkerTest, AClipStartingMoreThanThreeQuartersOfASecondLaterEndsTh
 }
 
 TEST_F(PrepareWorkerTest, PtsDtsFlags01AfterASpliceAreLeftAlone) {
-    PesSpec odd;
+    PesFields odd;
     odd.pts_dts_flags = 1;
     odd.es = {0x00, 0x00, 0x01, 0xB3, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC};
     Mux m;
-    m.Pat().Pmt().Pcr(k40ms).Video(1).Separator().Video(1).Pes(PesSpec{}).Pes(odd).Pcr(2 * k40ms).Video(1).Pcr(3 * k40ms);
+    m.Pat().Pmt().Pcr(k40ms).Video(1).Separator().Video(1).Pes(PesFields{}).Pes(odd).Pcr(2 * k40ms).Video(1).Pcr(3 * k40ms);
     const Packet source_odd = m.packets[7];
     ASSERT_EQ(source_odd[11], 0x40) << "PTS_DTS_flags 01";
     const auto r = Prepare(m);

@@ -10,7 +10,7 @@ namespace tscard {
 namespace {
 
 using test::PesPacket;
-using test::PesSpec;
+using test::PesFields;
 
 TEST(Pcr, WriteThenReadGivesTheSameValue) {
     constexpr std::uint64_t kMaxPcr = (std::uint64_t(1) << 33) * 300 - 1;
@@ -71,7 +71,7 @@ TEST(PesTimestamps, ZeroDecodesAndEncodesToTheSameBytes) {
 
 TEST(PesTimestamps, ReadsAudioAndVideoHeadersIntoTheirSlots) {
     PesTimestamps ts;
-    PesSpec audio;
+    PesFields audio;
     audio.stream_id = 0xC0;
     audio.pts = 0x1FFFFFFFFull;  // 33 bits
     ASSERT_TRUE(ReadPesTimestamps(PesPacket(audio).data(), ts));
@@ -81,7 +81,7 @@ TEST(PesTimestamps, ReadsAudioAndVideoHeadersIntoTheirSlots) {
     EXPECT_EQ(ts.AudioPts, 0x1FFFFFFFFull * 300);
     EXPECT_EQ(ts.PtsOffset, 4 + 9);
 
-    PesSpec video;
+    PesFields video;
     video.pts_dts_flags = 3;
     video.pts = 183600;
     video.dts = 180000;
@@ -105,7 +105,7 @@ TEST(PesTimestamps, ReadsAudioAndVideoHeadersIntoTheirSlots) {
 
 TEST(PesTimestamps, ForbiddenFlags01CarryNoTimestamp) {
     PesTimestamps ts;
-    PesSpec video;
+    PesFields video;
     video.pts = 4000;
     ASSERT_TRUE(ReadPesTimestamps(PesPacket(video).data(), ts));
     video.pts_dts_flags = 1;
@@ -118,39 +118,39 @@ TEST(PesTimestamps, ForbiddenFlags01CarryNoTimestamp) {
 TEST(PesTimestamps, RefusesPacketsThatCarryNoReadableTimestamp) {
     struct Case {
         const char* what;
-        PesSpec spec;
+        PesFields fields;
         void (*change)(Packet&);
     };
     auto none = [](Packet&) {};
-    PesSpec flags00;
+    PesFields flags00;
     flags00.pts_dts_flags = 0;
-    PesSpec private1;
+    PesFields private1;
     private1.stream_id = 0xBD;
-    PesSpec padding;
+    PesFields padding;
     padding.stream_id = 0xBE;
-    PesSpec late;  // the adaptation field leaves 10 bytes: header fits, PTS does not
+    PesFields late;  // the adaptation field leaves 10 bytes: header fits, PTS does not
     late.adaptation_bytes = 173;
-    PesSpec late_dts;  // PTS fits, DTS does not
+    PesFields late_dts;  // PTS fits, DTS does not
     late_dts.pts_dts_flags = 3;
     late_dts.adaptation_bytes = 165;
     const Case cases[] = {
         {"PTS_DTS_flags 00", flags00, none},
         {"private_stream_1", private1, none},
         {"padding stream", padding, none},
-        {"transport_error_indicator", PesSpec{}, [](Packet& p) { p[1] |= 0x80; }},
-        {"no start code prefix", PesSpec{}, [](Packet& p) { p[6] = 0x02; }},
+        {"transport_error_indicator", PesFields{}, [](Packet& p) { p[1] |= 0x80; }},
+        {"no start code prefix", PesFields{}, [](Packet& p) { p[6] = 0x02; }},
         {"adaptation field of length 0",
-         PesSpec{},
+         PesFields{},
          [](Packet& p) {
              p[3] = 0x30;
              p[4] = 0;
          }},
-        {"adaptation only", PesSpec{}, [](Packet& p) { p[3] = 0x20; }},
+        {"adaptation only", PesFields{}, [](Packet& p) { p[3] = 0x20; }},
         {"PTS past the packet end", late, none},
         {"DTS past the packet end", late_dts, none},
     };
     for (const Case& c : cases) {
-        Packet p = PesPacket(c.spec);
+        Packet p = PesPacket(c.fields);
         c.change(p);
         PesTimestamps ts;
         ts.VideoPts = 77;
@@ -160,7 +160,7 @@ TEST(PesTimestamps, RefusesPacketsThatCarryNoReadableTimestamp) {
 }
 
 TEST(PesTimestamps, WrittenPtsAndDtsReadBack) {
-    PesSpec video;
+    PesFields video;
     video.pts_dts_flags = 3;
     video.pts = 1;
     video.dts = 2;
