@@ -202,6 +202,18 @@ TEST_F(CardWriteCli, ASourceOfNullPacketsOnlyLeavesTheCardEmpty) {
     EXPECT_TRUE(Contains(r.out, "Flags: 0x07\n")) << r.out;
 }
 
+TEST_F(CardWriteCli, ALongNullRunIsWrittenAsTheCardKeepsItAndTheOperatorIsWarned) {
+    FormatCard(16 * kMiB);  // room for the file as it is, nulls and all
+    test::WriteFileBytes(dir_ / "gap.ts", test::SourceStream{}.Stored(5).Nulls(70000).Stored(5).Bytes);
+    auto r = RunCli({"card", "write", card_.string(), (dir_ / "gap.ts").string(), "--bitrate", "100"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_TRUE(Contains(r.err, "warning: 1 run(s) of null packets will not read back with the same count: the first, "
+                                "after stored packet 4, has 70000 null packets and reads back as 4464"))
+        << r.err;
+    const std::vector<std::uint8_t> card = CardBytes();
+    EXPECT_EQ(ReadTrailer(card.data() + UnitOffset(0), 4), 70000 - 65536);
+}
+
 TEST_F(CardWriteCli, ReadingNeverDamagesAnExistingOutputForNothing) {
     FormatCard(4 * kMiB);
     test::WriteFileBytes(dir_ / "s.ts", test::SourceStream{}.Stored(100).Bytes);

@@ -4,11 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <mutex>
 #include <optional>
 
 #include "card/card_write.h"
 #include "card/card_write_handlers.h"
+#include "card/card_write_verify.h"
 #include "card/failing_backend.h"
 #include "card_test_util.h"
 #include "card_write_util.h"
@@ -382,6 +384,38 @@ TEST_F(CardWrite, OnAWorkerThreadASecondWriteIsRefused) {
     EXPECT_EQ(writer.ProgressPosition(), writer.ProgressMaximum());
     EXPECT_EQ(writer.ProgressMaximum(), 20000u * 188 / 65536);
     EXPECT_TRUE(other.Source.IsMapped());  // the refused job was not touched
+}
+
+TEST_F(CardWrite, VerifyFindsTheFirstUnitThatDoesNotReadBackAsWritten) {
+    MakeCard(4 << 20);
+    const SourceStream source = SourceStream{}.Stored(20 * 43).Nulls(5);
+    {
+        CardDevice device = OpenCard();
+        CardWriteJob job = Job(source);
+        ASSERT_EQ(Write(device, job).result.Ending, CardWriteEnding::Complete);
+    }
+    CardWriteJob again = Job(source);
+    CardDevice device = OpenCard();
+    const DirEntry entry = device.Directory.Records[0];
+    StopFlag stop;
+    CardVerifyResult verify = VerifyWrittenStream(device, entry, again.Source, 0, false, stop);
+    EXPECT_TRUE(verify.Matches) << verify.Message;
+    EXPECT_EQ(verify.BlocksCompared, 20u);
+
+    // A card that lost a byte of unit 7.
+    std::vector<std::uint8_t> bytes = test::ReadFileBytes(card_);
+    const std::uint8_t written = bytes[UnitOffset(7) + 1000];
+    bytes[UnitOffset(7) + 1000] ^= 0x01;
+    test::WriteFileBytes(card_, bytes);
+    verify = VerifyWrittenStream(device, entry, again.Source, 0, false, stop);
+    EXPECT_FALSE(verify.Matches);
+    char expected[160];
+    std::snprintf(expected, sizeof expected,
+                  "block 7 (unit 7, sector 173) differs from what was written at byte 1000: the card gives 0x%02X, "
+                  "written was 0x%02X",
+                  written ^ 0x01, written);
+    EXPECT_NE(verify.Message.find(expected), std::string::npos) << verify.Message;
+    EXPECT_EQ(verify.BlocksCompared, 7u);
 }
 
 TEST(CardWriteBitrate, OnlyDecimalWholeNumbersThatFitInTheHeader) {
