@@ -65,7 +65,7 @@ protected:
         job.Progress = std::move(progress);
         StopFlag stop;
         stop_ = &stop;
-        CardReader reader;
+        CardReadWorker reader;
         CardReadResult result = reader.Run(job, device, *output, stop);
         stop_ = nullptr;
         EXPECT_FALSE(stop.IsSet());
@@ -231,7 +231,7 @@ TEST_F(CardRead, OnAWorkerThread) {
     CardReadJob job;
     job.Form = CardReadForm::Original;
     StopFlag stop;
-    CardReader reader;
+    CardReadWorker reader;
     ASSERT_TRUE(reader.Start(job, device, out, stop).ok());
     EXPECT_FALSE(reader.Start(job, device, out, stop).ok());
     const CardReadResult result = reader.Finish();

@@ -89,7 +89,7 @@ protected:
         AtWindow events(n, std::move(at_window));
         EventHandOver hand_over;
         StopFlag stop;
-        CardWriter writer;
+        CardWriteWorker writer;
         const CardWriteResult result = writer.Run(job, device, write, hand_over, events, stop);
         // The front end's handlers, in the order the events ask for them.
         NullEventSink next;

@@ -120,7 +120,7 @@ protected:
         hub.SetHandler(EventId::evBreakWrite, [&] { DoBreakWrite(device, run.write, hub.HandOver(), sink); });
         hub.SetHandler(EventId::CompleteErrWriteFile, [&] { DoCompleteErrWriteFile(run.write); });
         hub.Start([](const EventHub::Handler& handler) { handler(); });
-        CardWriter writer;
+        CardWriteWorker writer;
         run.result = writer.Run(job, device, run.write, hub.HandOver(), sink, stop);
         hub.Drain();
         hub.Shutdown();
@@ -375,7 +375,7 @@ TEST_F(CardWrite, OnAWorkerThreadASecondWriteIsRefused) {
     EventHandOver hand_over;
     NullEventSink events;
     StopFlag stop;
-    CardWriter writer;
+    CardWriteWorker writer;
     ASSERT_TRUE(writer.Start(job, device, write, hand_over, events, stop).ok());
     EXPECT_FALSE(writer.Start(other, device, write, hand_over, events, stop).ok());
     const CardWriteResult result = writer.Finish();

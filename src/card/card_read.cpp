@@ -24,17 +24,17 @@ void RebuildBlock(const std::uint8_t* block, std::size_t slots, bool final_block
     }
 }
 
-CardReader::~CardReader() {
+CardReadWorker::~CardReadWorker() {
     std::lock_guard lock(worker_mutex_);
     if (worker_.joinable()) worker_.join();
 }
 
-bool CardReader::Claim() {
+bool CardReadWorker::Claim() {
     bool expected = false;
     return busy_.compare_exchange_strong(expected, true, std::memory_order_acq_rel);
 }
 
-CardReadResult CardReader::Run(const CardReadJob& job, CardDevice& device, File& output, StopFlag& stop) {
+CardReadResult CardReadWorker::Run(const CardReadJob& job, CardDevice& device, File& output, StopFlag& stop) {
     if (!Claim()) {
         CardReadResult refused;
         refused.Message = device.Path() + ": refused, another card read is in progress";
@@ -45,7 +45,7 @@ CardReadResult CardReader::Run(const CardReadJob& job, CardDevice& device, File&
     return result;
 }
 
-Status CardReader::Start(const CardReadJob& job, CardDevice& device, File& output, StopFlag& stop) {
+Status CardReadWorker::Start(const CardReadJob& job, CardDevice& device, File& output, StopFlag& stop) {
     if (!Claim()) return Status::Fail(device.Path() + ": refused, another card read is in progress");
     std::lock_guard lock(worker_mutex_);
     worker_ = std::thread([this, job, &device, &output, &stop] {
@@ -54,7 +54,7 @@ Status CardReader::Start(const CardReadJob& job, CardDevice& device, File& outpu
     return Status::Ok();
 }
 
-CardReadResult CardReader::Finish() {
+CardReadResult CardReadWorker::Finish() {
     std::lock_guard lock(worker_mutex_);
     if (!worker_.joinable()) {
         CardReadResult none;
@@ -68,7 +68,7 @@ CardReadResult CardReader::Finish() {
     return result;
 }
 
-CardReadResult CardReader::RunClaimed(const CardReadJob& job, CardDevice& device, File& output, StopFlag& stop) {
+CardReadResult CardReadWorker::RunClaimed(const CardReadJob& job, CardDevice& device, File& output, StopFlag& stop) {
     CardReadResult result;
     const std::string stream = "stream " + std::to_string(job.ReadEntryIndex);
 

@@ -55,14 +55,14 @@ struct CardReadResult {
 // null packet): a final block with one packet has LastSlot 0 as a full one.
 void RebuildBlock(const std::uint8_t* block, std::size_t slots, bool final_block, BlockWriter& out);
 
-class CardReader {
+class CardReadWorker {
 public:
     static constexpr std::size_t kBatchUnits = 128;  // 1 MiB per read
 
-    CardReader() = default;
-    ~CardReader();
-    CardReader(const CardReader&) = delete;
-    CardReader& operator=(const CardReader&) = delete;
+    CardReadWorker() = default;
+    ~CardReadWorker();
+    CardReadWorker(const CardReadWorker&) = delete;
+    CardReadWorker& operator=(const CardReadWorker&) = delete;
 
     // The whole copy on the calling thread. The output must be open for
     // writing; it is written from its start.

@@ -40,17 +40,17 @@ bool StreamExceedsDataArea(std::int64_t card_bytes, std::int64_t data_units) {
     return double(stream_mb) > data_area_mb;
 }
 
-CardWriter::~CardWriter() {
+CardWriteWorker::~CardWriteWorker() {
     std::lock_guard lock(worker_mutex_);
     if (worker_.joinable()) worker_.join();
 }
 
-bool CardWriter::Claim() {
+bool CardWriteWorker::Claim() {
     bool expected = false;
     return busy_.compare_exchange_strong(expected, true, std::memory_order_acq_rel);
 }
 
-CardWriteResult CardWriter::Run(CardWriteJob& job, CardDevice& device, CardWriteState& write,
+CardWriteResult CardWriteWorker::Run(CardWriteJob& job, CardDevice& device, CardWriteState& write,
                                 EventHandOver& hand_over, EventSink& events, StopFlag& stop) {
     if (!Claim()) {
         CardWriteResult refused;
@@ -63,7 +63,7 @@ CardWriteResult CardWriter::Run(CardWriteJob& job, CardDevice& device, CardWrite
     return result;
 }
 
-Status CardWriter::Start(CardWriteJob& job, CardDevice& device, CardWriteState& write, EventHandOver& hand_over,
+Status CardWriteWorker::Start(CardWriteJob& job, CardDevice& device, CardWriteState& write, EventHandOver& hand_over,
                          EventSink& events, StopFlag& stop) {
     if (!Claim()) return Status::Fail(device.Path() + ": refused, another card write is in progress");
     std::lock_guard lock(worker_mutex_);
@@ -73,7 +73,7 @@ Status CardWriter::Start(CardWriteJob& job, CardDevice& device, CardWriteState& 
     return Status::Ok();
 }
 
-CardWriteResult CardWriter::Finish() {
+CardWriteResult CardWriteWorker::Finish() {
     std::lock_guard lock(worker_mutex_);
     if (!worker_.joinable()) {
         CardWriteResult none;
@@ -88,7 +88,7 @@ CardWriteResult CardWriter::Finish() {
     return result;
 }
 
-CardWriteResult CardWriter::RunClaimed(CardWriteJob& job, CardDevice& device, CardWriteState& write,
+CardWriteResult CardWriteWorker::RunClaimed(CardWriteJob& job, CardDevice& device, CardWriteState& write,
                                        EventHandOver& hand_over, EventSink& events, StopFlag& stop) {
     CardWriteResult result;
     progress_maximum_.store(0, std::memory_order_release);

@@ -5,7 +5,7 @@
 //
 // The work is shared between the worker and the front end:
 //
-//   - the worker (CardWriter) asks the front end to rebuild the header
+//   - the worker (CardWriteWorker) asks the front end to rebuild the header
 //     (ReinitCardHeader) and waits for it, packs and writes the blocks,
 //     signals ChangeProgressPosG1 once per 64 KiB window, and at the end
 //     fills the entry into the card's in-memory directory and signals
@@ -118,12 +118,12 @@ struct CardWriteResult {
     NullRunWarning NullRuns;
 };
 
-class CardWriter {
+class CardWriteWorker {
 public:
-    CardWriter() = default;
-    ~CardWriter();  // waits for a worker still running
-    CardWriter(const CardWriter&) = delete;
-    CardWriter& operator=(const CardWriter&) = delete;
+    CardWriteWorker() = default;
+    ~CardWriteWorker();  // waits for a worker still running
+    CardWriteWorker(const CardWriteWorker&) = delete;
+    CardWriteWorker& operator=(const CardWriteWorker&) = delete;
 
     // The whole write on the calling thread. The card must be open for
     // writing and its directory loaded.

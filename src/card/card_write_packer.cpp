@@ -27,8 +27,8 @@ CardPacker::CardPacker(bool packet192, BlockSink& sink)
 }
 
 void CardPacker::NewCurrentBlock() {
-    current_ = sink_.NewBlock();
-    std::memset(current_ + kBlockPaddingOffset, 0xFF, kUnitSize - kBlockPaddingOffset);
+    state_.CurrentBlock = sink_.NewBlock();
+    std::memset(state_.CurrentBlock + kBlockPaddingOffset, 0xFF, kUnitSize - kBlockPaddingOffset);
     slot_trailer_zeroed_ = false;
     slot_null_image_ = false;
 }
@@ -36,13 +36,13 @@ void CardPacker::NewCurrentBlock() {
 // A block that leaves partly filled: the free slots as a block filled with
 // 0xFF has them after the reads made into it.
 void CardPacker::CompleteFreeSlots() {
-    std::uint8_t* slot = Slot(current_, slot_);
+    std::uint8_t* slot = Slot(state_.CurrentBlock, state_.SlotIndex);
     if (slot_null_image_)
         std::memcpy(slot, NullPacket().data(), kPacketSize);
     else
         std::memset(slot, 0xFF, kPacketSize);
-    if (!slot_trailer_zeroed_) WriteTrailer(current_, slot_, 0xFFFF);
-    std::memset(slot + kSlotSize, 0xFF, kBlockPaddingOffset - kSlotSize * (slot_ + 1));
+    if (!slot_trailer_zeroed_) WriteTrailer(state_.CurrentBlock, state_.SlotIndex, 0xFFFF);
+    std::memset(slot + kSlotSize, 0xFF, kBlockPaddingOffset - kSlotSize * (state_.SlotIndex + 1));
 }
 
 std::size_t CardPacker::PackWindow(const std::uint8_t* buffer, std::size_t length) {
@@ -78,24 +78,24 @@ void CardPacker::FinishPacking(const std::uint8_t* kept, std::size_t length) {
     at_end_ = true;
     while (pos_ < len_ && ReadPacket() == Read::Packed) {
     }
-    if (in_null_run_) EndNullRun();
+    if (state_.InNullRun) EndNullRun();
     // Null packets at the end of the source are already counted in the
     // held block's last trailer (PatchHeld) or in the current block.
-    if (has_held_) {
-        if (patch_held_) WriteTrailer(held_, kLastSlot, null_count_);
-        patch_held_ = false;
-        has_held_ = false;
-        sink_.WriteBlock(held_);
+    if (state_.HeldBlock != nullptr) {
+        if (state_.PatchHeld) WriteTrailer(state_.HeldBlock, kLastSlot, state_.NullCount);
+        state_.PatchHeld = false;
+        sink_.WriteBlock(state_.HeldBlock);
+        state_.HeldBlock = nullptr;
     }
-    if (slot_ > 0) {
+    if (state_.SlotIndex > 0) {
         CompleteFreeSlots();
-        sink_.WriteBlock(current_);
+        sink_.WriteBlock(state_.CurrentBlock);
     }
 }
 
 // One read of a pass: the next source packet into slot SlotIndex.
 CardPacker::Read CardPacker::ReadPacket() {
-    WriteTrailer(current_, slot_, 0);
+    WriteTrailer(state_.CurrentBlock, state_.SlotIndex, 0);
     slot_trailer_zeroed_ = true;
     if (resync_pending_) {
         resync_pending_ = false;
@@ -171,58 +171,57 @@ CardPacker::Sync CardPacker::FindSync(std::size_t from, std::size_t& candidate) 
 void CardPacker::TakePacket(const std::uint8_t* packet) {
     if (FoldPid(packet) == kNullPid) {
         std::uint16_t continued = 0;
-        if (slot_ == 0 && !patch_held_) {
+        if (state_.SlotIndex == 0 && !state_.PatchHeld) {
             // Nothing before it in this block can carry it: the held
             // block's last packet does, or, before the first stored packet,
             // nobody (leading null packets are not represented).
-            if (!has_held_) return;
-            patch_held_ = true;
-            continued = ReadTrailer(held_, kLastSlot);
+            if (state_.HeldBlock == nullptr) return;
+            state_.PatchHeld = true;
+            continued = ReadTrailer(state_.HeldBlock, kLastSlot);
         }
-        if (!in_null_run_) {
-            in_null_run_ = true;
-            null_count_ = continued;
+        if (!state_.InNullRun) {
+            state_.InNullRun = true;
+            state_.NullCount = continued;
             run_length_ = 0;
         }
-        ++null_count_;
+        ++state_.NullCount;
         ++run_length_;
-        if (patch_held_)
-            WriteTrailer(held_, kLastSlot, null_count_);
+        if (state_.PatchHeld)
+            WriteTrailer(state_.HeldBlock, kLastSlot, state_.NullCount);
         else
-            WriteTrailer(current_, slot_ - 1, null_count_);
+            WriteTrailer(state_.CurrentBlock, state_.SlotIndex - 1, state_.NullCount);
         // The slot stays free and holds the image of NullPacket; it is put
         // there only if the block leaves with this slot free.
         slot_null_image_ = true;
         return;
     }
 
-    std::memcpy(Slot(current_, slot_), packet, kPacketSize);
-    if (in_null_run_) EndNullRun();
-    ++packets_stored_;
-    in_null_run_ = false;
-    if (patch_held_) {
-        patch_held_ = false;
-        WriteTrailer(held_, kLastSlot, null_count_);
-        has_held_ = false;
-        sink_.WriteBlock(held_);
+    std::memcpy(Slot(state_.CurrentBlock, state_.SlotIndex), packet, kPacketSize);
+    if (state_.InNullRun) EndNullRun();
+    ++state_.PacketsStored;
+    state_.InNullRun = false;
+    if (state_.PatchHeld) {
+        state_.PatchHeld = false;
+        WriteTrailer(state_.HeldBlock, kLastSlot, state_.NullCount);
+        sink_.WriteBlock(state_.HeldBlock);
+        state_.HeldBlock = nullptr;
     }
-    null_count_ = 0;
+    state_.NullCount = 0;
     slot_trailer_zeroed_ = false;
     slot_null_image_ = false;
-    if (++slot_ == kSlotsPerBlock) {
-        slot_ = 0;
-        if (has_held_) sink_.WriteBlock(held_);
-        held_ = current_;
-        has_held_ = true;
+    if (++state_.SlotIndex == kSlotsPerBlock) {
+        state_.SlotIndex = 0;
+        if (state_.HeldBlock != nullptr) sink_.WriteBlock(state_.HeldBlock);
+        state_.HeldBlock = state_.CurrentBlock;
         NewCurrentBlock();
     }
 }
 
 void CardPacker::EndNullRun() {
-    const std::uint16_t read_back = TrailerNullCount(null_count_);
+    const std::uint16_t read_back = TrailerNullCount(state_.NullCount);
     if (read_back == run_length_) return;
     if (null_runs_.Runs++ == 0) {
-        null_runs_.FirstAfterPacket = packets_stored_ - 1;
+        null_runs_.FirstAfterPacket = state_.PacketsStored - 1;
         null_runs_.FirstLength = run_length_;
         null_runs_.FirstReadBack = read_back;
     }

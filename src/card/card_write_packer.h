@@ -61,6 +61,17 @@ struct NullRunWarning {
     std::uint16_t FirstReadBack = 0;  // the count a reader takes from its trailer
 };
 
+// What packing keeps from one window to the next.
+struct PackingState {
+    std::size_t SlotIndex = 0;             // next free slot of CurrentBlock
+    std::uint8_t* CurrentBlock = nullptr;  // the block being filled
+    std::uint8_t* HeldBlock = nullptr;     // the last completed block, not yet written; or none
+    bool PatchHeld = false;                // null packets are counted into HeldBlock's last trailer
+    bool InNullRun = false;                // the source packet before was a null packet
+    std::uint16_t NullCount = 0;           // length of the null run; wraps after 65,535 as the trailer does
+    std::uint64_t PacketsStored = 0;
+};
+
 class CardPacker {
 public:
     // Buffers smaller than this get fewer passes of 43 reads.
@@ -78,7 +89,7 @@ public:
     // than a packet is dropped) and hands over the held and current blocks.
     void FinishPacking(const std::uint8_t* kept, std::size_t length);
 
-    std::uint64_t PacketsStored() const { return packets_stored_; }
+    std::uint64_t PacketsStored() const { return state_.PacketsStored; }
     const NullRunWarning& NullRuns() const { return null_runs_; }
 
 private:
@@ -97,22 +108,14 @@ private:
     const std::size_t prefix_;  // 0 or 4
     BlockSink& sink_;
 
-    // Packing state.
-    std::size_t slot_ = 0;              // SlotIndex
-    std::uint8_t* current_ = nullptr;   // CurrentBlock
-    std::uint8_t* held_ = nullptr;      // HeldBlock, when has_held_
-    bool has_held_ = false;
+    PackingState state_;
     // A new block is all 0xFF. Its bytes are written as packets arrive, so
     // only slot SlotIndex and the ones after it still need that: its
     // trailer was zeroed by a read, and it holds the image of a dropped
     // null packet; the rest is put in when a block leaves partly filled.
     bool slot_trailer_zeroed_ = false;
     bool slot_null_image_ = false;
-    bool patch_held_ = false;
-    bool in_null_run_ = false;
-    std::uint16_t null_count_ = 0;  // wraps after 65,535 as the trailer does
-    std::uint64_t run_length_ = 0;  // the same run, not wrapped
-    std::uint64_t packets_stored_ = 0;
+    std::uint64_t run_length_ = 0;  // the current null run, not wrapped
     NullRunWarning null_runs_;
 
     // The buffer of the call in progress.

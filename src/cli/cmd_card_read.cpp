@@ -117,7 +117,7 @@ int RunCardRead(const ReadArgs& args, const SystemRoots& roots, const GlobalOpti
     StopFlag stop;
     StopOnSignals signals(stop);
     File& file = output.Begin();
-    CardReader reader;
+    CardReadWorker reader;
     const CardReadResult result = reader.Run(job, device, file, stop);
     bar.Finish();
     if (Status closed = file.Close(); !closed && result.Ending == CardReadEnding::Complete) Fail(closed.message());

@@ -206,7 +206,7 @@ int RunCardWrite(const WriteArgs& args, const SystemRoots& roots, const GlobalOp
 
     std::cerr << "Bit rate: " << bitrate << " kbit/s (" << bitrate_origin << ")" << std::endl;
     CardWriteState write;
-    CardWriter writer;
+    CardWriteWorker writer;
     CardWriteResult result;
     {
         EventSink* sink = nullptr;
