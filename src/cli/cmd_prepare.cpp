@@ -4,6 +4,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -37,83 +38,98 @@ struct PrepareArgs {
     }
 };
 
-// A refusal of the command line: the message, and exit code 2.
-struct UsageError {
-    std::string message;
+// Reads the values of the command line; the first refusal is kept as the
+// message to print (exit code 2), later values are still read but unused.
+class TargetReader {
+public:
+    explicit TargetReader(const GlobalOptions& options) : options_(options) {}
+
+    bool Ok() const { return error_.empty(); }
+    const std::string& Error() const { return error_; }
+    void Refuse(std::string message) {
+        if (error_.empty()) error_ = std::move(message);
+    }
+
+    std::uint32_t Value(const std::string& option, const std::string& text) {
+        const TargetValue value = CheckTargetText(text);
+        // The window waits while "0x" is being typed; here it is a finished, invalid value.
+        if (value.Check != TargetCheck::Valid) Refuse(option + ": " + text + kInvalidTargetSuffix);
+        return value.Value;
+    }
+
+    std::vector<std::uint16_t> List(const std::string& option, const std::string& text) {
+        std::vector<std::uint16_t> pids;
+        std::stringstream items(text);
+        for (std::string item; std::getline(items, item, ',');)
+            pids.push_back(static_cast<std::uint16_t>(Value(option, item)));
+        if (pids.empty()) Refuse(option + ": no PIDs given");
+        return pids;
+    }
+
+    std::vector<std::uint16_t> List(const std::string& option, const std::string& text, std::size_t source_count) {
+        std::vector<std::uint16_t> pids = List(option, text);
+        if (pids.size() != source_count)
+            Refuse(option + " names " + std::to_string(pids.size()) + " PIDs; the source has " +
+                   std::to_string(source_count));
+        return pids;
+    }
+
+    std::string Name(const std::string& option, const std::string& utf8) {
+        const std::optional<std::string> bytes = EncodeCodePage(utf8, options_.codepage);
+        if (!bytes) Refuse(option + ": \"" + utf8 + "\" cannot be written in " + std::string(CodePageName(options_.codepage)));
+        return bytes.value_or(std::string());
+    }
+
+    std::string Provider(const std::string& utf8) {
+        std::string bytes = Name("--provider", utf8);
+        if (!ProviderFits(bytes)) Refuse("--provider: at most " + std::to_string(kMaxProviderCharacters) + " characters");
+        return bytes;
+    }
+
+private:
+    const GlobalOptions& options_;
+    std::string error_;
 };
 
-std::uint32_t TargetOf(const std::string& option, const std::string& text) {
-    const TargetValue value = CheckTargetText(text);
-    // The window waits while "0x" is being typed; here it is a finished, invalid value.
-    if (value.Check != TargetCheck::Valid) throw UsageError{option + ": " + text + kInvalidTargetSuffix};
-    return value.Value;
-}
-
-std::vector<std::uint16_t> TargetListOf(const std::string& option, const std::string& text) {
-    std::vector<std::uint16_t> pids;
-    std::stringstream items(text);
-    std::string item;
-    while (std::getline(items, item, ',')) pids.push_back(static_cast<std::uint16_t>(TargetOf(option, item)));
-    if (pids.empty()) throw UsageError{option + ": no PIDs given"};
-    return pids;
-}
-
-std::vector<std::uint16_t> TargetListOf(const std::string& option, const std::string& text,
-                                        std::size_t source_count) {
-    std::vector<std::uint16_t> pids = TargetListOf(option, text);
-    if (pids.size() != source_count)
-        throw UsageError{option + " names " + std::to_string(pids.size()) + " PIDs; the source has " +
-                         std::to_string(source_count)};
-    return pids;
-}
-
-std::string EncodedName(const std::string& option, const std::string& utf8, const GlobalOptions& options) {
-    const std::optional<std::string> bytes = EncodeCodePage(utf8, options.codepage);
-    if (!bytes)
-        throw UsageError{option + ": \"" + utf8 + "\" cannot be written in " +
-                         std::string(CodePageName(options.codepage))};
-    return *bytes;
-}
-
 // The values given, checked before the source is read at all.
-void CheckGivenValues(const PrepareArgs& args, const GlobalOptions& options) {
+std::string CheckGivenValues(const PrepareArgs& args, const GlobalOptions& options) {
+    TargetReader read(options);
     const std::pair<const char*, const std::string*> numbers[] = {{"--program-number", &args.program_number},
                                                                    {"--pmt-pid", &args.pmt_pid},
                                                                    {"--pcr-pid", &args.pcr_pid},
                                                                    {"--video-pid", &args.video_pid}};
     for (const auto& [option, text] : numbers)
-        if (args.Given(option)) TargetOf(option, *text);
-    if (args.Given("--audio-pids")) TargetListOf("--audio-pids", args.audio_pids);
-    if (args.Given("--pes-pids")) TargetListOf("--pes-pids", args.pes_pids);
-    if (args.Given("--provider") &&
-        !ProviderFits(EncodedName("--provider", args.provider, options)))
-        throw UsageError{"--provider: at most " + std::to_string(kMaxProviderCharacters) + " characters"};
-    if (args.Given("--name")) EncodedName("--name", args.name, options);
+        if (args.Given(option)) read.Value(option, *text);
+    if (args.Given("--audio-pids")) read.List("--audio-pids", args.audio_pids);
+    if (args.Given("--pes-pids")) read.List("--pes-pids", args.pes_pids);
+    if (args.Given("--provider")) read.Provider(args.provider);
+    if (args.Given("--name")) read.Name("--name", args.name);
+    return read.Error();
 }
 
-// The targets: the source values, then what the command line gives.
-void ApplyTargets(const PrepareArgs& args, const GlobalOptions& options, ProgramRemap& r) {
+// The targets: the source values, then what the command line gives. The
+// refusal's message, or empty.
+std::string ApplyTargets(const PrepareArgs& args, const GlobalOptions& options, ProgramRemap& r) {
+    TargetReader read(options);
     LoadTargetsFromSource(r);
-    if (args.Given("--program-number")) r.TargetProgramNumber = TargetOf("--program-number", args.program_number);
-    if (args.Given("--pmt-pid")) r.TargetPmtPid = TargetOf("--pmt-pid", args.pmt_pid);
+    if (args.Given("--program-number")) r.TargetProgramNumber = read.Value("--program-number", args.program_number);
+    if (args.Given("--pmt-pid")) r.TargetPmtPid = read.Value("--pmt-pid", args.pmt_pid);
     const bool pcr = args.Given("--pcr-pid");
     const bool video = args.Given("--video-pid");
-    if (pcr && video && r.PcrInVideo && TargetOf("--pcr-pid", args.pcr_pid) != TargetOf("--video-pid", args.video_pid))
-        throw UsageError{"the PCR travels on the video PID: --pcr-pid and --video-pid must be the same"};
-    if (pcr) SetTargetPcrPid(r, TargetOf("--pcr-pid", args.pcr_pid));
-    if (video) SetTargetVideoPid(r, TargetOf("--video-pid", args.video_pid));
+    if (pcr && video && r.PcrInVideo &&
+        read.Value("--pcr-pid", args.pcr_pid) != read.Value("--video-pid", args.video_pid))
+        read.Refuse("the PCR travels on the video PID: --pcr-pid and --video-pid must be the same");
+    if (pcr) SetTargetPcrPid(r, read.Value("--pcr-pid", args.pcr_pid));
+    if (video) SetTargetVideoPid(r, read.Value("--video-pid", args.video_pid));
     if (args.Given("--audio-pids"))
-        r.TargetAudioPids = TargetListOf("--audio-pids", args.audio_pids, r.SourceAudioPids.size());
-    if (args.Given("--pes-pids")) r.TargetPesPids = TargetListOf("--pes-pids", args.pes_pids, r.SourcePesPids.size());
-    if (args.Given("--provider")) {
-        r.TargetProvider = EncodedName("--provider", args.provider, options);
-        if (!ProviderFits(r.TargetProvider))
-            throw UsageError{"--provider: at most " + std::to_string(kMaxProviderCharacters) + " characters"};
-    }
-    if (args.Given("--name")) r.TargetName = EncodedName("--name", args.name, options);
+        r.TargetAudioPids = read.List("--audio-pids", args.audio_pids, r.SourceAudioPids.size());
+    if (args.Given("--pes-pids")) r.TargetPesPids = read.List("--pes-pids", args.pes_pids, r.SourcePesPids.size());
+    if (args.Given("--provider")) r.TargetProvider = read.Provider(args.provider);
+    if (args.Given("--name")) r.TargetName = read.Name("--name", args.name);
     if (r.TargetProvider.size() + r.TargetName.size() > kMaxSdtNameBytes)
-        throw UsageError{"provider and program name together take more than " + std::to_string(kMaxSdtNameBytes) +
-                         " characters"};
+        read.Refuse("provider and program name together take more than " + std::to_string(kMaxSdtNameBytes) +
+                    " characters");
+    return read.Error();
 }
 
 // Keeps the last values of the two figures a window shows during a run.
@@ -170,10 +186,8 @@ int CheckProgramBitrate(const PrepareArgs& args, StopFlag& stop) {
 
 int RunPrepare(const PrepareArgs& args, const GlobalOptions& options) {
     const std::string output = args.output.empty() ? PreparedOutputName(args.source) : args.output;
-    try {
-        CheckGivenValues(args, options);
-    } catch (const UsageError& e) {
-        PrintError(e.message);
+    if (const std::string refused = CheckGivenValues(args, options); !refused.empty()) {
+        PrintError(refused);
         return kExitUsage;
     }
     StopFlag stop;
@@ -199,10 +213,8 @@ int RunPrepare(const PrepareArgs& args, const GlobalOptions& options) {
 
     PrepareJob job;
     if (Status st = MakePrepareJob(state, output, job); !st) return Report(st);
-    try {
-        ApplyTargets(args, options, job.Remap);
-    } catch (const UsageError& e) {
-        PrintError(e.message);
+    if (const std::string refused = ApplyTargets(args, options, job.Remap); !refused.empty()) {
+        PrintError(refused);
         return kExitUsage;
     }
 
