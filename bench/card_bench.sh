@@ -67,6 +67,8 @@ peak_kib() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -1; }
 ratio() { printf '%.2f' "$(echo "$1 / $2" | bc -l)"; }
 seconds() { printf '%.3f' "$1"; }
 
+load=$(cut -d' ' -f1-3 /proc/loadavg)
+
 # The stream: the 4 Mbit/s fixture repeated, with one in twenty of its null
 # packets kept (about a fifth of the packets are null, as in a prepared
 # stream; the fixture itself is four fifths null).
@@ -132,6 +134,7 @@ rm -f "$original"
 m_read=$(peak_kib "$cli" card read "$target" 0 "$original" --original --allow-non-removable)
 
 [ -n "$mounted" ] && kind="$kind, in memory"
+echo "load average before: $load (the tool overlaps packing or rebuilding with the transfers, so a busy machine costs it more than dd)"
 echo "target: $kind; stream $stream_bytes bytes, $units units on the card ($card_bytes bytes), Original $out_bytes bytes"
 echo "write: tscard-cli $(seconds "$t_write")s, dd oflag=direct $(seconds "$t_dd_write")s, ratio $(ratio "$t_write" "$t_dd_write") (limit 1.2)"
 echo "       dd oflag=direct conv=fsync $(seconds "$t_dd_sync")s, ratio $(ratio "$t_write" "$t_dd_sync")"
