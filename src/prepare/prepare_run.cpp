@@ -125,7 +125,6 @@ private:
             if (IsSeparator(p)) {
                 // The previous clip's tail after its last PCR is never written.
                 ++result_.Separators;
-                splice_seen_ = true;
                 DropInterval();
                 continue;
             }
@@ -147,7 +146,10 @@ private:
                 started_ = true;
                 previous_input_pcr_ = pcr.Ticks();
                 previous_output_pcr_ = 0;
-                Hold(p, gop);  // keeps its source PCR
+                // The output clock starts here: the first packet's slot is 0,
+                // so its PCR is 0 like every later one is its slot's.
+                WritePcr(p, PcrValue::FromTicks(SlotPcr(0)));
+                Hold(p, gop);
                 continue;
             }
             if (has_pcr) {
@@ -252,7 +254,7 @@ private:
         for (std::size_t j = 0; j < held_; ++j) {
             std::uint8_t* packet = interval_[j].data();
             if (interval_gop_[j]) gops_.Record(output_bytes_);
-            if (splice_seen_) RestampPes(packet, in_ref, out_ref);
+            RestampPes(packet, in_ref, out_ref);
             if (remap_needed_) RemapPids(packet, job_.Remap);
             Emit(packet);
             WriteNulls(j == 0 ? nulls.AfterOpening() : nulls.AfterFurther(j - 1));
@@ -260,8 +262,9 @@ private:
         WriteNulls(nulls.AtEnd());
     }
 
-    // After a splice the timestamps follow the output clock: the interval's
-    // closing PCR maps input time (in_ref) to output time (out_ref).
+    // Timestamps follow the output clock, so that they keep their distance
+    // to the PCR whatever the source's clock read and across splices: the
+    // interval's closing PCR maps input time (in_ref) to output time (out_ref).
     void RestampPes(std::uint8_t* p, std::uint64_t in_ref, std::uint64_t out_ref) {
         if (!ReadPesTimestamps(p, pes_) || !pes_.HasPts) return;
         TimestampPatch patch;
@@ -372,7 +375,6 @@ private:
     double display_clock_ = 0.0;
     bool seen_unit_start_ = false;
     bool started_ = false;
-    bool splice_seen_ = false;
     bool sdt_seen_ = false;
     GopMarking gop_marking_;
     GopOffsets gops_;
