@@ -2,10 +2,12 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cstdlib>
 #include <iostream>
 
 #include "cli/cli_common.h"
 #include "cli/commands.h"
+#include "platform/log.h"
 
 int main(int argc, char** argv) {
     using namespace tscard::cli;
@@ -22,7 +24,12 @@ int main(int argc, char** argv) {
                    "8-bit code page of service and card file names: cp1251 or cp1252 "
                    "(default: cp1251 under a Russian locale, cp1252 otherwise)")
         ->check(CLI::IsMember({"cp1251", "cp1252"}));
+    // The diagnostic log (frame types, raw card I/O errors) is for tracing;
+    // scripts get clean stderr unless they ask for it.
+    bool log = std::getenv("TSCARD_LOG") != nullptr;
+    app.add_flag("--log", log, "Print the diagnostic log on stderr (also: TSCARD_LOG set)");
     app.parse_complete_callback([&] {
+        tscard::SetDebugLogEnabled(log);
         if (!codepage.empty()) options.codepage = *tscard::ParseCodePage(codepage);
     });
     RegisterAllCommands(app, options);
