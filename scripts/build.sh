@@ -6,4 +6,5 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 dir=${1:-"$root/build"}
 [ $# -gt 0 ] && shift
 cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-cmake --build "$dir" -j"$(nproc)"
+# Build output goes to stderr: stdout belongs to the program run after it.
+cmake --build "$dir" -j"$(nproc)" >&2
