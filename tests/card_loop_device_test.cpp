@@ -27,6 +27,7 @@ namespace tscard {
 namespace {
 
 using test::RunCli;
+using test::AttachedLoop;
 using test::RunProgram;
 
 constexpr std::uint64_t kMiB = 1 << 20;
@@ -39,20 +40,6 @@ bool IsMounted(const std::string& mount_point) {
     text << in.rdbuf();
     return Contains(text.str(), " " + mount_point + " ");
 }
-
-// A loop device over a file; detached when it goes.
-struct AttachedLoop {
-    explicit AttachedLoop(const std::filesystem::path& backing) {
-        const auto r = RunProgram("losetup", {"--find", "--show", backing.string()});
-        if (r.exit_code == 0) node = r.out.substr(0, r.out.find('\n'));
-    }
-    ~AttachedLoop() {
-        if (!node.empty()) RunProgram("losetup", {"--detach", node});
-    }
-    AttachedLoop(const AttachedLoop&) = delete;
-    AttachedLoop& operator=(const AttachedLoop&) = delete;
-    std::string node;  // empty when no loop device could be attached
-};
 
 // A file system mounted where removable media are (/mnt); unmounted and
 // its folder removed when it goes.

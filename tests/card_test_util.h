@@ -15,6 +15,7 @@
 #include "card/card_device.h"
 #include "card/card_layout.h"
 #include "card/image_file_backend.h"
+#include "support/test_support.h"
 
 namespace tscard::test {
 
@@ -50,5 +51,19 @@ inline CardDevice OpenImage(const std::filesystem::path& path, bool writable = t
     EXPECT_TRUE(status.ok()) << status.message();
     return status ? CardDevice(std::move(backend)) : CardDevice();
 }
+
+// A loop device over a file; detached when it goes.
+struct AttachedLoop {
+    explicit AttachedLoop(const std::filesystem::path& backing) {
+        const auto r = RunProgram("losetup", {"--find", "--show", backing.string()});
+        if (r.exit_code == 0) node = r.out.substr(0, r.out.find('\n'));
+    }
+    ~AttachedLoop() {
+        if (!node.empty()) RunProgram("losetup", {"--detach", node});
+    }
+    AttachedLoop(const AttachedLoop&) = delete;
+    AttachedLoop& operator=(const AttachedLoop&) = delete;
+    std::string node;  // empty when no loop device could be attached
+};
 
 }  // namespace tscard::test

@@ -20,25 +20,12 @@ namespace tscard {
 namespace {
 
 using test::RunCli;
+using test::AttachedLoop;
 using test::RunProgram;
 
 constexpr std::uint64_t kMiB = 1 << 20;
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-// A loop device over a file; detached when it goes.
-struct AttachedLoop {
-    explicit AttachedLoop(const std::filesystem::path& backing) {
-        const auto r = RunProgram("losetup", {"--find", "--show", backing.string()});
-        if (r.exit_code == 0) node = r.out.substr(0, r.out.find('\n'));
-    }
-    ~AttachedLoop() {
-        if (!node.empty()) RunProgram("losetup", {"--detach", node});
-    }
-    AttachedLoop(const AttachedLoop&) = delete;
-    AttachedLoop& operator=(const AttachedLoop&) = delete;
-    std::string node;
-};
 
 // Runs something in the worker's thread at its n-th progress event.
 class AtWindow final : public EventSink {
