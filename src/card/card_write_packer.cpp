@@ -1,5 +1,7 @@
 #include "card/card_write_packer.h"
 
+#include <optional>
+
 #include <algorithm>
 #include <cstring>
 
@@ -93,21 +95,31 @@ void CardPacker::FinishPacking(const std::uint8_t* kept, std::size_t length) {
     }
 }
 
+// Moves to the next sync position at or after `from`; a result ends the
+// read (more bytes needed, or the stream is lost), none means go on.
+std::optional<CardPacker::Read> CardPacker::Resync(std::size_t from) {
+    std::size_t candidate = 0;
+    switch (FindSync(from, candidate)) {
+        case Sync::Found:
+            pos_ = candidate - prefix_;
+            return std::nullopt;
+        case Sync::NeedMore:
+            keep_from_ = candidate - prefix_;
+            resync_pending_ = true;
+            return Read::NeedMore;
+        case Sync::Failed:
+            break;
+    }
+    return Read::Lost;
+}
+
 // One read of a pass: the next source packet into slot SlotIndex.
 CardPacker::Read CardPacker::ReadPacket() {
     WriteTrailer(state_.CurrentBlock, state_.SlotIndex, 0);
     slot_trailer_zeroed_ = true;
     if (resync_pending_) {
         resync_pending_ = false;
-        std::size_t candidate = 0;
-        switch (FindSync(pos_ + prefix_, candidate)) {
-            case Sync::Found: pos_ = candidate - prefix_; break;
-            case Sync::NeedMore:
-                keep_from_ = candidate - prefix_;
-                resync_pending_ = true;
-                return Read::NeedMore;
-            case Sync::Failed: return Read::Lost;
-        }
+        if (const auto stop = Resync(pos_ + prefix_)) return *stop;
     }
     for (;;) {
         // A whole unit, prefix included, must be there: a packet that
@@ -123,15 +135,7 @@ CardPacker::Read CardPacker::ReadPacket() {
             return Read::Packed;
         }
         // Lost sync: search after the bytes just read.
-        std::size_t candidate = 0;
-        switch (FindSync(pos_ + unit_, candidate)) {
-            case Sync::Found: pos_ = candidate - prefix_; break;
-            case Sync::NeedMore:
-                keep_from_ = candidate - prefix_;
-                resync_pending_ = true;
-                return Read::NeedMore;
-            case Sync::Failed: return Read::Lost;
-        }
+        if (const auto stop = Resync(pos_ + unit_)) return *stop;
     }
 }
 

@@ -18,6 +18,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <functional>
 
 #include "card/card_layout.h"
@@ -98,6 +99,7 @@ private:
 
     Read ReadPacket();
     Sync FindSync(std::size_t from, std::size_t& candidate);
+    std::optional<Read> Resync(std::size_t from);
     void TakePacket(const std::uint8_t* packet);
     void EndNullRun();
     void NewCurrentBlock();
