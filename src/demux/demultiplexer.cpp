@@ -9,6 +9,7 @@
 #include "demux/file_identity.h"
 #include "ts/analyzer.h"
 #include "ts/packet.h"
+#include "ts/unit_reader.h"
 
 namespace tscard {
 namespace {
@@ -250,10 +251,7 @@ DemuxResult Demultiplexer::RunClaimed(StreamState& state, const DemuxSettings& s
     }
 
     const DemuxRouting routing(outputs);
-    std::vector<std::uint8_t> buffer(kReadPackets * unit);
-    std::size_t have = 0;  // whole packets in the buffer
-    std::size_t next = 0;  // the next of them
-    bool at_end = false;
+    UnitReader reader(input, offset, unit, kReadPackets);
     unsigned sdt_counter = 0;
     std::uint64_t read = 0;
     for (;;) {
@@ -265,24 +263,21 @@ DemuxResult Demultiplexer::RunClaimed(StreamState& state, const DemuxSettings& s
             progress_position_.fetch_add(1, std::memory_order_acq_rel);
             events.Signal(EventId::ChangeProgressPosG4);
         }
-        if (next == have) {
+        // Write failures are looked at once per read block.
+        if (read % kReadPackets == 0) {
             if (Status st = writers.FirstError(); !st) return close_outputs(DemuxEnding::Failed, st.message());
-            if (at_end) break;
-            const std::int64_t n = input.ReadAt(offset, buffer.data(), buffer.size());
-            if (n < 0) {
-                result.PacketsRead = read;
-                return close_outputs(DemuxEnding::Failed, FileError(source, "cannot read"));
-            }
-            offset += static_cast<std::uint64_t>(n);
-            // A short read is the end of the file; what is left of a partial
-            // packet there is not written.
-            at_end = static_cast<std::size_t>(n) < buffer.size();
-            have = static_cast<std::size_t>(n) / unit;
-            next = 0;
-            if (have == 0) break;
         }
-        const std::uint8_t* packet = buffer.data() + next * unit + prefix;
-        ++next;
+        // A short read is the end of the file; what is left of a partial
+        // packet there is not written.
+        const std::uint8_t* const unit_start = reader.Next();
+        if (unit_start == nullptr) {
+            if (reader.Failed()) {
+                result.PacketsRead = read;
+                return close_outputs(DemuxEnding::Failed, reader.Error());
+            }
+            break;
+        }
+        const std::uint8_t* packet = unit_start + prefix;
         ++read;
         const std::uint16_t pid = FoldPid(packet);
         const bool remove_stuffing = settings.RemoveStuffing.load(std::memory_order_relaxed);

@@ -10,7 +10,7 @@
 #include "platform/file_io.h"
 #include "prepare/mux_rate.h"
 #include "prepare/staged_output.h"
-#include "prepare/unit_reader.h"
+#include "ts/unit_reader.h"
 #include "psi/frame_types.h"
 #include "psi/psi_builder.h"
 #include "psi/timestamps.h"

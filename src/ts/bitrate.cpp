@@ -8,6 +8,7 @@
 #include "ts/fixed_text.h"
 #include "ts/packet.h"
 #include "ts/packet_probe.h"
+#include "ts/unit_reader.h"
 
 namespace tscard {
 namespace {
@@ -72,21 +73,20 @@ bool OpenSource(const std::string& path, StopFlag& stop, Source& source, Bitrate
     return true;
 }
 
-// Reads whole units front to back; a short read ends the input and is never
-// handed out.
-class UnitReader {
+// Whole units from the measurement's start; the packet follows the prefix.
+class PacketSource {
 public:
-    explicit UnitReader(const Source& source) : reader_(source.file, source.start), unit_(source.unit) {}
+    explicit PacketSource(const Source& source)
+        : reader_(source.file, source.start, source.unit), prefix_(source.unit - kPacketSize) {}
     const std::uint8_t* Next() {
-        if (reader_.Read(buffer_.data(), unit_) != unit_) return nullptr;
-        return buffer_.data() + (unit_ - kPacketSize);
+        const std::uint8_t* unit = reader_.Next();
+        return unit == nullptr ? nullptr : unit + prefix_;
     }
     std::string Error() const { return reader_.Failed() ? reader_.Error() : std::string(); }
 
 private:
-    BlockReader reader_;
-    std::size_t unit_;
-    std::array<std::uint8_t, kUnit192Size> buffer_{};
+    UnitReader reader_;
+    std::size_t prefix_;
 };
 
 }  // namespace
@@ -97,7 +97,7 @@ BitrateMeasurement MeasureProgramBitrate(StreamAnalysis& analysis, const std::st
     if (!OpenSource(path, stop, source, out, kProgramRateNoFile, kProgramRateLow, kProgramSkipPackets,
                     kProgramSkipPackets))
         return out;
-    UnitReader reader(source);
+    PacketSource reader(source);
 
     bool have_pcr = false;
     std::uint16_t pcr_pid = 0;
@@ -164,7 +164,7 @@ BitrateMeasurement MeasureStreamBitrate(StreamAnalysis& analysis, const std::str
     if (!OpenSource(path, stop, source, out, kStreamRateFailed, kStreamRateFailed, kStreamSkipPackets188,
                     kStreamSkipUnits192))
         return out;
-    UnitReader reader(source);
+    PacketSource reader(source);
 
     bool have_pcr = false;
     std::uint16_t pcr_pid = 0;

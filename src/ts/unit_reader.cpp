@@ -1,4 +1,4 @@
-#include "prepare/unit_reader.h"
+#include "ts/unit_reader.h"
 
 namespace tscard {
 
