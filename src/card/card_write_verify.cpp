@@ -1,20 +1,14 @@
 #include "card/card_write_verify.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
 #include "card/aligned_buffer.h"
 #include "card/card_write_packer.h"
+#include "platform/hex_text.h"
 
 namespace tscard {
 namespace {
-
-std::string Hex2(unsigned value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "0x%02X", value & 0xFF);
-    return text;
-}
 
 // Takes the blocks of the packed source and compares each with the card's
 // unit, reading the card in large batches.
@@ -42,8 +36,8 @@ public:
             const std::uint64_t unit = first_unit_ + compared_;
             message_ = device_.Path() + ": block " + std::to_string(compared_) + " (unit " + std::to_string(unit) +
                        ", sector " + std::to_string(UnitToSector(unit)) + ") differs from what was written at byte " +
-                       std::to_string(at) + ": the card gives " + Hex2(on_card[at]) + ", written was " +
-                       Hex2(block[at]);
+                       std::to_string(at) + ": the card gives " + HexText(on_card[at], 2) + ", written was " +
+                       HexText(block[at], 2);
             return;
         }
         ++compared_;

@@ -1,5 +1,6 @@
 #include "cli/cli_common.h"
 
+#include "platform/hex_text.h"
 #include "platform/number_text.h"
 
 #include <charconv>
@@ -22,11 +23,9 @@ std::string FormatFixed(double value, int decimals) {
     return std::string(buffer, result.ptr);
 }
 
-std::string Hex4(std::uint32_t value) {
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "0x%04X", value);
-    return buffer;
-}
+std::string Hex4(std::uint32_t value) { return HexText(value, 4); }
+
+std::string Hex2(std::uint32_t value) { return HexText(value, 2); }
 
 std::optional<std::uint64_t> ParseNumber(std::string_view text) { return ParseWholeNumber(text); }
 

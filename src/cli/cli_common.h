@@ -31,8 +31,10 @@ int Report(const Status& status);
 
 // Fixed-point text with '.' whatever the locale.
 std::string FormatFixed(double value, int decimals);
-// "0x" followed by four upper-case hexadecimal digits.
+// "0x" followed by four (two) upper-case hexadecimal digits, or more when
+// the value needs them.
 std::string Hex4(std::uint32_t value);
+std::string Hex2(std::uint32_t value);
 
 // Reads 0x... or $... as hexadecimal, anything else as decimal (never
 // octal); nullopt for anything that is not a whole number.

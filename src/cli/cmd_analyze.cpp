@@ -60,12 +60,6 @@ std::string PacketHex(const Packet& packet) {
     return text;
 }
 
-std::string Hex2(std::uint32_t value) {
-    char buffer[8];
-    std::snprintf(buffer, sizeof buffer, "0x%02X", value);
-    return buffer;
-}
-
 // The fields of a ProgramRemap as (name, text) pairs; stored packets only
 // when parse mode built them.
 std::vector<std::pair<std::string, std::string>> RemapFields(const ProgramRemap& r, bool with_packets,

@@ -9,7 +9,6 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
-#include <cstdio>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -39,12 +38,6 @@ struct CardArgs {
 [[noreturn]] void Fail(const std::string& message) {
     PrintError(message);
     Exit(kExitFailed);
-}
-
-std::string Hex2(unsigned value) {
-    char buffer[8];
-    std::snprintf(buffer, sizeof buffer, "0x%02X", value & 0xFF);
-    return buffer;
 }
 
 int RunList(const SystemRoots& roots) {

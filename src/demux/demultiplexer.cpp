@@ -1,12 +1,12 @@
 #include "demux/demultiplexer.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <memory>
 
 #include "demux/demux_output.h"
 #include "demux/demux_routing.h"
 #include "demux/file_identity.h"
+#include "platform/hex_text.h"
 #include "ts/analyzer.h"
 #include "ts/packet.h"
 #include "ts/unit_reader.h"
@@ -25,12 +25,6 @@ std::string SourceName(const StreamState& state) {
     if (!state.Path.empty()) return state.Path;
     if (!state.DemuxInput.Path().empty()) return state.DemuxInput.Path();
     return "the stream";
-}
-
-std::string Hex4Text(std::uint32_t value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "0x%04X", value & 0xFFFF);
-    return text;
 }
 
 // The files of the outputs, each written through its own large buffer.
@@ -133,7 +127,7 @@ Status CheckDemuxRun(const StreamState& state, const DemuxSettings& settings) {
         for (std::size_t j = 0; j < i; ++j) {
             if (outputs[j].ProgramNumber == outputs[i].ProgramNumber)
                 return Status::Fail(source + ": two selected programs have the program number " +
-                                    Hex4Text(outputs[i].ProgramNumber) + " and would both be written to " +
+                                    HexText(outputs[i].ProgramNumber, 4) + " and would both be written to " +
                                     outputs[i].Path + "; select only one of them");
         }
     }

@@ -1,22 +1,16 @@
 #include "ts/analyzer.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 
 #include "platform/file_io.h"
+#include "platform/hex_text.h"
 #include "psi/psi_builder.h"
 #include "psi/psi_reader.h"
 #include "ts/packet_probe.h"
 
 namespace tscard {
 namespace {
-
-std::string HexDigits(unsigned value, int digits) {
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "%0*X", digits, value);
-    return buffer;
-}
 
 // Decides when the scan may end. The description is complete on the packet
 // that reads the last PMT; the scan then goes on for the SDT (a common muxer
