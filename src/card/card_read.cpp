@@ -24,48 +24,30 @@ void RebuildBlock(const std::uint8_t* block, std::size_t slots, bool final_block
     }
 }
 
-CardReadWorker::~CardReadWorker() {
-    std::lock_guard lock(worker_mutex_);
-    if (worker_.joinable()) worker_.join();
-}
-
-bool CardReadWorker::Claim() {
-    bool expected = false;
-    return busy_.compare_exchange_strong(expected, true, std::memory_order_acq_rel);
-}
+CardReadWorker::~CardReadWorker() { run_.Join(); }
 
 CardReadResult CardReadWorker::Run(const CardReadJob& job, CardDevice& device, File& output, StopFlag& stop) {
-    if (!Claim()) {
+    if (!run_.Claim()) {
         CardReadResult refused;
         refused.Message = device.Path() + ": refused, another card read is in progress";
         return refused;
     }
     CardReadResult result = RunClaimed(job, device, output, stop);
-    busy_.store(false, std::memory_order_release);
+    run_.Release();
     return result;
 }
 
 Status CardReadWorker::Start(const CardReadJob& job, CardDevice& device, File& output, StopFlag& stop) {
-    if (!Claim()) return Status::Fail(device.Path() + ": refused, another card read is in progress");
-    std::lock_guard lock(worker_mutex_);
-    worker_ = std::thread([this, job, &device, &output, &stop] {
-        worker_result_ = RunClaimed(job, device, output, stop);
-    });
+    if (!run_.Claim()) return Status::Fail(device.Path() + ": refused, another card read is in progress");
+    run_.Launch([this, job, &device, &output, &stop] { return RunClaimed(job, device, output, stop); });
     return Status::Ok();
 }
 
 CardReadResult CardReadWorker::Finish() {
-    std::lock_guard lock(worker_mutex_);
-    if (!worker_.joinable()) {
-        CardReadResult none;
-        none.Message = "no card read was started";
-        return none;
-    }
-    worker_.join();
-    CardReadResult result = std::move(worker_result_);
-    worker_result_ = CardReadResult{};
-    busy_.store(false, std::memory_order_release);
-    return result;
+    if (auto result = run_.Collect()) return std::move(*result);
+    CardReadResult none;
+    none.Message = "no card read was started";
+    return none;
 }
 
 CardReadResult CardReadWorker::RunClaimed(const CardReadJob& job, CardDevice& device, File& output, StopFlag& stop) {

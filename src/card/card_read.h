@@ -12,12 +12,11 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <string>
-#include <thread>
 
 #include "card/card_device.h"
 #include "platform/file_io.h"
+#include "platform/single_run.h"
 #include "platform/status.h"
 #include "platform/stop_flag.h"
 
@@ -71,16 +70,13 @@ public:
     Status Start(const CardReadJob& job, CardDevice& device, File& output, StopFlag& stop);
     CardReadResult Finish();
 
-    bool Busy() const { return busy_.load(std::memory_order_acquire); }
+    bool Busy() const { return run_.Busy(); }
 
 private:
-    bool Claim();
     CardReadResult RunClaimed(const CardReadJob& job, CardDevice& device, File& output, StopFlag& stop);
 
-    std::atomic<bool> busy_{false};
-    std::mutex worker_mutex_;
-    std::thread worker_;
-    CardReadResult worker_result_;
+    // Last: destroyed first, so a running worker ends before the rest goes.
+    SingleRun<CardReadResult> run_;
 };
 
 }  // namespace tscard

@@ -40,52 +40,36 @@ bool StreamExceedsDataArea(std::int64_t card_bytes, std::int64_t data_units) {
     return double(stream_mb) > data_area_mb;
 }
 
-CardWriteWorker::~CardWriteWorker() {
-    std::lock_guard lock(worker_mutex_);
-    if (worker_.joinable()) worker_.join();
-}
-
-bool CardWriteWorker::Claim() {
-    bool expected = false;
-    return busy_.compare_exchange_strong(expected, true, std::memory_order_acq_rel);
-}
+CardWriteWorker::~CardWriteWorker() { run_.Join(); }
 
 CardWriteResult CardWriteWorker::Run(CardWriteJob& job, CardDevice& device, CardWriteState& write,
-                                EventHandOver& hand_over, EventSink& events, StopFlag& stop) {
-    if (!Claim()) {
+                                     EventHandOver& hand_over, EventSink& events, StopFlag& stop) {
+    if (!run_.Claim()) {
         CardWriteResult refused;
         refused.Ending = CardWriteEnding::Refused;
         refused.Message = device.Path() + ": refused, another card write is in progress";
         return refused;
     }
     CardWriteResult result = RunClaimed(job, device, write, hand_over, events, stop);
-    busy_.store(false, std::memory_order_release);
+    run_.Release();
     return result;
 }
 
-Status CardWriteWorker::Start(CardWriteJob& job, CardDevice& device, CardWriteState& write, EventHandOver& hand_over,
-                         EventSink& events, StopFlag& stop) {
-    if (!Claim()) return Status::Fail(device.Path() + ": refused, another card write is in progress");
-    std::lock_guard lock(worker_mutex_);
-    worker_ = std::thread([this, &job, &device, &write, &hand_over, &events, &stop] {
-        worker_result_ = RunClaimed(job, device, write, hand_over, events, stop);
+Status CardWriteWorker::Start(CardWriteJob& job, CardDevice& device, CardWriteState& write,
+                              EventHandOver& hand_over, EventSink& events, StopFlag& stop) {
+    if (!run_.Claim()) return Status::Fail(device.Path() + ": refused, another card write is in progress");
+    run_.Launch([this, &job, &device, &write, &hand_over, &events, &stop] {
+        return RunClaimed(job, device, write, hand_over, events, stop);
     });
     return Status::Ok();
 }
 
 CardWriteResult CardWriteWorker::Finish() {
-    std::lock_guard lock(worker_mutex_);
-    if (!worker_.joinable()) {
-        CardWriteResult none;
-        none.Ending = CardWriteEnding::Refused;
-        none.Message = "no card write was started";
-        return none;
-    }
-    worker_.join();
-    CardWriteResult result = std::move(worker_result_);
-    worker_result_ = CardWriteResult{};
-    busy_.store(false, std::memory_order_release);
-    return result;
+    if (auto result = run_.Collect()) return std::move(*result);
+    CardWriteResult none;
+    none.Ending = CardWriteEnding::Refused;
+    none.Message = "no card write was started";
+    return none;
 }
 
 CardWriteResult CardWriteWorker::RunClaimed(CardWriteJob& job, CardDevice& device, CardWriteState& write,

@@ -30,16 +30,15 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <thread>
 
 #include "card/card_device.h"
 #include "card/card_write_packer.h"
 #include "events/event_hub.h"
 #include "platform/file_io.h"
+#include "platform/single_run.h"
 #include "platform/status.h"
 #include "platform/stop_flag.h"
 
@@ -136,23 +135,20 @@ public:
     // Waits for the worker and returns its result (Refused when none ran).
     CardWriteResult Finish();
 
-    bool Busy() const { return busy_.load(std::memory_order_acquire); }
+    bool Busy() const { return run_.Busy(); }
     // Whole 64 KiB windows of the source, and how many are packed (any
     // thread): the progress bar's maximum and position.
     std::uint64_t ProgressMaximum() const { return progress_maximum_.load(std::memory_order_acquire); }
     std::uint64_t ProgressPosition() const { return progress_position_.load(std::memory_order_acquire); }
 
 private:
-    bool Claim();
     CardWriteResult RunClaimed(CardWriteJob& job, CardDevice& device, CardWriteState& write,
                                EventHandOver& hand_over, EventSink& events, StopFlag& stop);
 
-    std::atomic<bool> busy_{false};
     std::atomic<std::uint64_t> progress_maximum_{0};
     std::atomic<std::uint64_t> progress_position_{0};
-    std::mutex worker_mutex_;
-    std::thread worker_;
-    CardWriteResult worker_result_;
+    // Last: destroyed first, so a running worker ends before the rest goes.
+    SingleRun<CardWriteResult> run_;
 };
 
 }  // namespace tscard

@@ -139,59 +139,40 @@ Status CheckDemuxRun(const StreamState& state, const DemuxSettings& settings) {
     return Status::Ok();
 }
 
-Demultiplexer::~Demultiplexer() {
-    std::lock_guard lock(worker_mutex_);
-    if (worker_.joinable()) worker_.join();
-}
-
-bool Demultiplexer::Claim() {
-    bool expected = false;
-    return busy_.compare_exchange_strong(expected, true, std::memory_order_acq_rel);
-}
+Demultiplexer::~Demultiplexer() { run_.Join(); }
 
 DemuxResult Demultiplexer::Run(StreamState& state, const DemuxSettings& settings, EventSink& events,
                                StopFlag& stop) {
     DemuxResult refused;
-    if (!Claim()) {
+    if (!run_.Claim()) {
         refused.Message = SourceName(state) + ": refused, a split is already in progress";
         return refused;
     }
     if (Status st = CheckDemuxRun(state, settings); !st) {
-        busy_.store(false, std::memory_order_release);
+        run_.Release();
         refused.Message = st.message();
         return refused;
     }
     DemuxResult result = RunClaimed(state, settings, events, stop);
-    busy_.store(false, std::memory_order_release);
+    run_.Release();
     return result;
 }
 
 Status Demultiplexer::Start(StreamState& state, const DemuxSettings& settings, EventSink& events, StopFlag& stop) {
-    if (!Claim()) return Status::Fail(SourceName(state) + ": refused, a split is already in progress");
+    if (!run_.Claim()) return Status::Fail(SourceName(state) + ": refused, a split is already in progress");
     if (Status st = CheckDemuxRun(state, settings); !st) {
-        busy_.store(false, std::memory_order_release);
+        run_.Release();
         return st;
     }
-    std::lock_guard lock(worker_mutex_);
-    if (worker_.joinable()) worker_.join();  // a finished run nobody collected
-    worker_ = std::thread([this, &state, &settings, &events, &stop] {
-        worker_result_ = RunClaimed(state, settings, events, stop);
-    });
+    run_.Launch([this, &state, &settings, &events, &stop] { return RunClaimed(state, settings, events, stop); });
     return Status::Ok();
 }
 
 DemuxResult Demultiplexer::Finish() {
-    std::lock_guard lock(worker_mutex_);
-    if (!worker_.joinable()) {
-        DemuxResult none;
-        none.Message = "no split was started";
-        return none;
-    }
-    worker_.join();
-    DemuxResult result = std::move(worker_result_);
-    worker_result_ = DemuxResult{};
-    busy_.store(false, std::memory_order_release);
-    return result;
+    if (auto result = run_.Collect()) return std::move(*result);
+    DemuxResult none;
+    none.Message = "no split was started";
+    return none;
 }
 
 DemuxResult Demultiplexer::RunClaimed(StreamState& state, const DemuxSettings& settings, EventSink& events,

@@ -40,12 +40,11 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "events/event_sink.h"
+#include "platform/single_run.h"
 #include "platform/status.h"
 #include "platform/stop_flag.h"
 #include "ts/stream_state.h"
@@ -96,21 +95,18 @@ public:
     // Waits for the worker and returns its result (Refused when none).
     DemuxResult Finish();
 
-    bool Busy() const { return busy_.load(std::memory_order_acquire); }
+    bool Busy() const { return run_.Busy(); }
     // Progress steps the current run takes in all, and has taken so far.
     std::uint64_t ProgressMaximum() const { return progress_maximum_.load(std::memory_order_acquire); }
     std::uint64_t ProgressPosition() const { return progress_position_.load(std::memory_order_acquire); }
 
 private:
-    bool Claim();
     DemuxResult RunClaimed(StreamState& state, const DemuxSettings& settings, EventSink& events, StopFlag& stop);
 
-    std::atomic<bool> busy_{false};
     std::atomic<std::uint64_t> progress_maximum_{0};
     std::atomic<std::uint64_t> progress_position_{0};
-    std::mutex worker_mutex_;
-    std::thread worker_;
-    DemuxResult worker_result_;
+    // Last: destroyed first, so a running worker ends before the rest goes.
+    SingleRun<DemuxResult> run_;
 };
 
 // The refusals, checked on the caller's thread; ok when a run may start.

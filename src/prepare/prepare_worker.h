@@ -30,11 +30,10 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <string>
-#include <thread>
 
 #include "events/event_sink.h"
+#include "platform/single_run.h"
 #include "platform/status.h"
 #include "platform/stop_flag.h"
 #include "prepare/continuity_table.h"
@@ -111,24 +110,20 @@ public:
     // Waits for the worker and returns its result.
     PrepareResult Finish();
 
-    bool Busy() const { return busy_.load(std::memory_order_acquire); }
+    bool Busy() const { return run_.Busy(); }
     // Steps of 65,424 accepted input bytes so far, and the progress
     // maximum of the run (any thread).
     std::uint64_t ProgressPosition() const { return progress_position_.load(std::memory_order_acquire); }
     std::uint64_t ProgressMaximum() const { return progress_maximum_.load(std::memory_order_acquire); }
 
 private:
-    bool Claim();
     PrepareResult RunClaimed(const PrepareJob& job, ContinuityTable& continuity, EventSink& events,
                              StopFlag& stop, PrepareObserver* observer);
 
-    std::atomic<bool> busy_{false};
     std::atomic<std::uint64_t> progress_position_{0};
     std::atomic<std::uint64_t> progress_maximum_{0};
-    std::mutex worker_mutex_;
-    std::thread worker_;
-    PrepareJob worker_job_;
-    PrepareResult worker_result_;
+    // Last: destroyed first, so a running worker ends before the rest goes.
+    SingleRun<PrepareResult> run_;
 };
 
 }  // namespace tscard

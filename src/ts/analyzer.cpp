@@ -271,50 +271,32 @@ std::string StreamNodeText(const EsEntry& stream) {
            std::string(StreamClassText(stream.StreamType));
 }
 
-Analyzer::~Analyzer() {
-    std::lock_guard lock(worker_mutex_);
-    if (worker_.joinable()) worker_.join();
-}
-
-bool Analyzer::Claim() {
-    bool expected = false;
-    return busy_.compare_exchange_strong(expected, true, std::memory_order_acq_rel);
-}
+Analyzer::~Analyzer() { run_.Join(); }
 
 AnalysisResult Analyzer::Run(const AnalysisRequest& request, StreamState& state, EventSink& events, StopFlag& stop) {
-    if (!Claim()) {
+    if (!run_.Claim()) {
         AnalysisResult refused;
         refused.Ending = AnalysisEnding::Refused;
         refused.Message = request.Path + ": refused, another analysis is in progress";
         return refused;
     }
     AnalysisResult result = RunClaimed(request, state, events, stop);
-    busy_.store(false, std::memory_order_release);
+    run_.Release();
     return result;
 }
 
 Status Analyzer::Start(const AnalysisRequest& request, StreamState& state, EventSink& events, StopFlag& stop) {
-    if (!Claim()) return Status::Fail(request.Path + ": refused, another analysis is in progress");
-    std::lock_guard lock(worker_mutex_);
-    worker_ = std::thread([this, request, &state, &events, &stop] {
-        worker_result_ = RunClaimed(request, state, events, stop);
-    });
+    if (!run_.Claim()) return Status::Fail(request.Path + ": refused, another analysis is in progress");
+    run_.Launch([this, request, &state, &events, &stop] { return RunClaimed(request, state, events, stop); });
     return Status::Ok();
 }
 
 AnalysisResult Analyzer::Finish() {
-    std::lock_guard lock(worker_mutex_);
-    if (!worker_.joinable()) {
-        AnalysisResult none;
-        none.Ending = AnalysisEnding::Refused;
-        none.Message = "no analysis was started";
-        return none;
-    }
-    worker_.join();
-    AnalysisResult result = std::move(worker_result_);
-    worker_result_ = AnalysisResult{};
-    busy_.store(false, std::memory_order_release);
-    return result;
+    if (auto result = run_.Collect()) return std::move(*result);
+    AnalysisResult none;
+    none.Ending = AnalysisEnding::Refused;
+    none.Message = "no analysis was started";
+    return none;
 }
 
 AnalysisResult Analyzer::RunClaimed(const AnalysisRequest& request, StreamState& state, EventSink& events,

@@ -51,13 +51,12 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "events/event_sink.h"
+#include "platform/single_run.h"
 #include "platform/status.h"
 #include "platform/stop_flag.h"
 #include "ts/model.h"
@@ -126,7 +125,7 @@ public:
     AnalysisResult Finish();
 
     // True from the start of a run until its result is ready (any thread).
-    bool Busy() const { return busy_.load(std::memory_order_acquire); }
+    bool Busy() const { return run_.Busy(); }
     // True while the file is being mapped and scanned (any thread).
     bool Scanning() const { return scanning_.load(std::memory_order_acquire); }
     // Number of full 64 KiB windows of the current run's file, known once
@@ -138,17 +137,14 @@ public:
     std::uint64_t ProgressPosition() const { return progress_position_.load(std::memory_order_acquire); }
 
 private:
-    bool Claim();
     AnalysisResult RunClaimed(const AnalysisRequest& request, StreamState& state, EventSink& events,
                               StopFlag& stop);
 
-    std::atomic<bool> busy_{false};
     std::atomic<bool> scanning_{false};
     std::atomic<std::uint64_t> progress_maximum_{0};
     std::atomic<std::uint64_t> progress_position_{0};
-    std::mutex worker_mutex_;
-    std::thread worker_;
-    AnalysisResult worker_result_;
+    // Last: destroyed first, so a running worker ends before the rest goes.
+    SingleRun<AnalysisResult> run_;
 };
 
 // "Programm number -0x0001,content:" and the other tree texts.
