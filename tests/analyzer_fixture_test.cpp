@@ -8,8 +8,9 @@
 #include <map>
 #include <nlohmann/json.hpp>
 
+#include "analysis/analyzer.h"
+#include "demux/parsed_programs.h"
 #include "support/test_support.h"
-#include "ts/analyzer.h"
 
 namespace tscard {
 namespace {
@@ -74,6 +75,7 @@ TEST_P(AnalyzerFixture, AgreesWithFfprobe) {
     Analyzer analyzer;
     const AnalysisResult result = analyzer.Run(AnalysisRequest{0, AnalysisMode::ModeParse, path}, state, none, stop);
     ASSERT_EQ(result.Ending, AnalysisEnding::Complete) << result.Message;
+    SelectParsedPrograms(state);
     EXPECT_EQ(state.Packet192Mode, name.ends_with(".m2ts") ? 1 : 0);
     EXPECT_EQ(result.Tree.Text, name);
     ASSERT_EQ(state.Lists.ProgramList.size(), probed.size());

@@ -6,8 +6,9 @@
 #include <algorithm>
 #include <mutex>
 
+#include "analysis/analyzer.h"
 #include "analysis_streams.h"
-#include "ts/analyzer.h"
+#include "demux/parsed_programs.h"
 
 namespace tscard {
 namespace {
@@ -292,7 +293,7 @@ TEST_F(AnalyzerScan, HandOverByMode) {
     ASSERT_EQ(parse->result.Ending, AnalysisEnding::Complete);
     EXPECT_TRUE(parse->state.DemuxInput.IsOpen());
     EXPECT_FALSE(parse->result.OnlyOneProgram);
-    EXPECT_EQ(parse->result.ParseLines, (std::vector<std::string>{"One[0x0001]", "Two[0x0002]"}));
+    EXPECT_EQ(SelectParsedPrograms(parse->state), (std::vector<std::string>{"One[0x0001]", "Two[0x0002]"}));
     for (const ProgramRemap& p : parse->state.Lists.ProgramList) {
         EXPECT_EQ(p.Selected, 1);
         EXPECT_EQ(FoldPid(p.StoredPmt.data()), p.SourcePmtPid);

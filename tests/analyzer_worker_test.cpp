@@ -7,9 +7,9 @@
 #include <future>
 #include <mutex>
 
+#include "analysis/analyzer.h"
 #include "analysis_streams.h"
 #include "events/event_hub.h"
-#include "ts/analyzer.h"
 
 namespace tscard {
 namespace {

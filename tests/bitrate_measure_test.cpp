@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "analysis/bitrate.h"
 #include "analysis_streams.h"
-#include "ts/bitrate.h"
 
 namespace tscard {
 namespace {

@@ -4,10 +4,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include "analysis/bitrate.h"
 #include "prepare/prepare_targets.h"
 #include "prepare_streams.h"
 #include "support/test_support.h"
-#include "ts/bitrate.h"
 
 namespace tscard {
 namespace {

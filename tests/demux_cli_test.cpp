@@ -10,10 +10,11 @@
 #include <nlohmann/json.hpp>
 #include <set>
 
+#include "analysis/analyzer.h"
 #include "demux/demultiplexer.h"
+#include "demux/parsed_programs.h"
 #include "events/event_hub.h"
 #include "support/test_support.h"
-#include "ts/analyzer.h"
 
 namespace tscard {
 namespace {
@@ -117,6 +118,7 @@ TEST(DemuxWorker, RunsOnAThreadAndReportsThroughTheEventHub) {
     Analyzer analyzer;
     AnalysisRequest request{0, AnalysisMode::ModeParse, test::Fixture("multi3.ts").string()};
     ASSERT_EQ(analyzer.Run(request, state, quiet, stop).Ending, AnalysisEnding::Complete);
+    SelectParsedPrograms(state);
     state.Lists.ProgramList[1].Selected = 0;  // as the operator may do
 
     test::TempDir dir;

@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "analysis/stream_state.h"
 #include "events/event_sink.h"
 #include "psi/psi_builder.h"
 #include "support/psi_sections.h"
 #include "support/test_support.h"
-#include "ts/stream_state.h"
 
 namespace tscard::test {
 

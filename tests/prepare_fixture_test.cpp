@@ -9,11 +9,11 @@
 #include <nlohmann/json.hpp>
 #include <set>
 
+#include "analysis/analyzer.h"
 #include "platform/log.h"
 #include "prepare/prepare_targets.h"
 #include "prepare_streams.h"
 #include "psi/psi_builder.h"
-#include "ts/analyzer.h"
 
 namespace tscard {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "analysis/bitrate.h"
 #include "prepare/prepare_targets.h"
-#include "ts/bitrate.h"
 
 namespace tscard {
 namespace {

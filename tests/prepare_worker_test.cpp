@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include "platform/log.h"
-#include "prepare/staged_output.h"
+#include "platform/staged_output.h"
 #include "prepare_streams.h"
 #include "psi/psi_builder.h"
 

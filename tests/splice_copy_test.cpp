@@ -11,8 +11,8 @@
 #include <fstream>
 #include <mutex>
 
-#include "demux/stick_chain.h"
-#include "demux/stick_run.h"
+#include "splice/splice_chain.h"
+#include "splice/splice_run.h"
 #include "support/test_support.h"
 #include "ts/packet.h"
 

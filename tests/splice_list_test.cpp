@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "demux/stick_job.h"
+#include "splice/splice_job.h"
 #include "support/test_support.h"
 
 namespace tscard {

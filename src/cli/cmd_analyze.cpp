@@ -7,11 +7,12 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "analysis/analyzer.h"
 #include "cli/cli_common.h"
 #include "cli/cli_events.h"
 #include "cli/commands.h"
 #include "cli/signals.h"
-#include "ts/analyzer.h"
+#include "demux/parsed_programs.h"
 
 namespace tscard::cli {
 namespace {
@@ -155,7 +156,7 @@ std::vector<std::pair<std::string, std::string>> LayoutFields(const StreamState&
 }
 
 void PrintText(std::ostream& out, const AnalysisResult& result, const StreamState& state, AnalysisMode mode,
-               const GlobalOptions& options) {
+               const std::vector<std::string>& parse_lines, const GlobalOptions& options) {
     const bool parse = mode == AnalysisMode::ModeParse;
     PrintTree(out, result.Tree, 0);
     out << '\n';
@@ -173,14 +174,15 @@ void PrintText(std::ostream& out, const AnalysisResult& result, const StreamStat
         for (const auto& [name, value] : RemapFields(state.CurrentRemap, false, options))
             out << name << ": " << value << '\n';
     }
-    if (parse && !result.ParseLines.empty()) {
+    if (parse && !parse_lines.empty()) {
         out << '\n';
-        for (const std::string& line : result.ParseLines) out << "ParseLine: " << DisplayText(line, options) << '\n';
+        for (const std::string& line : parse_lines) out << "ParseLine: " << DisplayText(line, options) << '\n';
     }
 }
 
 nlohmann::json ResultJson(const AnalysisResult& result, const StreamState& state, AnalysisMode mode,
-                          const std::string& mode_name, const GlobalOptions& options) {
+                          const std::string& mode_name, const std::vector<std::string>& parse_lines,
+                          const GlobalOptions& options) {
     const bool parse = mode == AnalysisMode::ModeParse;
     const StreamLayout& l = state.Layout;
     nlohmann::json j = {
@@ -214,7 +216,7 @@ nlohmann::json ResultJson(const AnalysisResult& result, const StreamState& state
     j["CurrentRemap"] = RemapJson(state.CurrentRemap, false, options);
     if (parse) {
         j["ParseLines"] = nlohmann::json::array();
-        for (const std::string& line : result.ParseLines) j["ParseLines"].push_back(DisplayText(line, options));
+        for (const std::string& line : parse_lines) j["ParseLines"].push_back(DisplayText(line, options));
     }
     return j;
 }
@@ -236,14 +238,17 @@ int RunAnalyze(const AnalyzeArgs& args, const GlobalOptions& options) {
         result = analyzer.Run(request, state, events.Sink(), stop);
         events.Close();
     }
+    std::vector<std::string> parse_lines;
+    if (mode == AnalysisMode::ModeParse && result.Ending == AnalysisEnding::Complete)
+        parse_lines = SelectParsedPrograms(state);
     if (args.json) {
         // File names need not be UTF-8; such bytes become U+FFFD.
-        std::cout << ResultJson(result, state, mode, args.mode, options)
+        std::cout << ResultJson(result, state, mode, args.mode, parse_lines, options)
                          .dump(2, ' ', false, nlohmann::json::error_handler_t::replace)
                   << '\n';
     } else if (result.Ending == AnalysisEnding::Complete) {
         std::ostringstream out;
-        PrintText(out, result, state, mode, options);
+        PrintText(out, result, state, mode, parse_lines, options);
         std::cout << out.str();
     }
     if (mode == AnalysisMode::ModeParse && result.OnlyOneProgram)

@@ -6,10 +6,10 @@
 #include <iostream>
 #include <memory>
 
+#include "analysis/bitrate.h"
 #include "cli/cli_common.h"
 #include "cli/commands.h"
 #include "cli/signals.h"
-#include "ts/bitrate.h"
 
 namespace tscard::cli {
 namespace {

@@ -14,6 +14,8 @@
 #include <optional>
 #include <string>
 
+#include "analysis/analyzer.h"
+#include "analysis/bitrate.h"
 #include "card/card_list.h"
 #include "card/card_write.h"
 #include "card/card_write_handlers.h"
@@ -25,8 +27,6 @@
 #include "cli/commands.h"
 #include "cli/progress.h"
 #include "cli/signals.h"
-#include "ts/analyzer.h"
-#include "ts/bitrate.h"
 #include "ts/packet_probe.h"
 #include "ts/stream_open.h"
 

@@ -7,12 +7,13 @@
 #include <memory>
 #include <set>
 
+#include "analysis/analyzer.h"
 #include "cli/cli_common.h"
 #include "cli/cli_events.h"
 #include "cli/commands.h"
 #include "cli/signals.h"
 #include "demux/demultiplexer.h"
-#include "ts/analyzer.h"
+#include "demux/parsed_programs.h"
 
 namespace tscard::cli {
 namespace {
@@ -80,6 +81,7 @@ int RunDemux(const DemuxArgs& args) {
         PrintError(analysis.Message);
         return kExitFailed;
     }
+    SelectParsedPrograms(state);
     if (guard.Signalled()) {
         PrintError(args.source + ": split stopped before it began");
         return kExitFailed;

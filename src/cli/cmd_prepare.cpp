@@ -10,6 +10,8 @@
 #include <optional>
 #include <sstream>
 
+#include "analysis/analyzer.h"
+#include "analysis/bitrate.h"
 #include "cli/cli_common.h"
 #include "cli/cli_events.h"
 #include "cli/commands.h"
@@ -18,8 +20,6 @@
 #include "prepare/prepare_targets.h"
 #include "prepare/prepare_worker.h"
 #include "psi/psi_builder.h"
-#include "ts/analyzer.h"
-#include "ts/bitrate.h"
 #include "ts/stream_open.h"
 
 namespace tscard::cli {

@@ -9,8 +9,8 @@
 #include "cli/commands.h"
 #include "cli/progress.h"
 #include "cli/signals.h"
-#include "demux/file_identity.h"
-#include "demux/stick_run.h"
+#include "platform/file_identity.h"
+#include "splice/splice_run.h"
 
 namespace tscard::cli {
 namespace {

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <memory>
 
+#include "analysis/analyzer.h"
 #include "demux/demux_output.h"
 #include "demux/demux_routing.h"
-#include "demux/file_identity.h"
+#include "platform/file_identity.h"
 #include "platform/hex_text.h"
-#include "ts/analyzer.h"
 #include "ts/packet.h"
 #include "ts/unit_reader.h"
 

@@ -43,11 +43,11 @@
 #include <string>
 #include <vector>
 
+#include "analysis/stream_state.h"
 #include "events/event_sink.h"
 #include "platform/single_run.h"
 #include "platform/status.h"
 #include "platform/stop_flag.h"
-#include "ts/stream_state.h"
 
 namespace tscard {
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "demux/file_identity.h"
+#include "platform/file_identity.h"
 
 namespace tscard {
 

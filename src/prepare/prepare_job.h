@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "analysis/stream_state.h"
 #include "platform/status.h"
 #include "ts/model.h"
-#include "ts/stream_state.h"
 
 namespace tscard {
 

@@ -7,14 +7,15 @@
 #include <optional>
 #include <vector>
 
+#include "platform/file_identity.h"
 #include "platform/file_io.h"
+#include "platform/staged_output.h"
 #include "prepare/mux_rate.h"
-#include "prepare/staged_output.h"
-#include "ts/unit_reader.h"
 #include "psi/frame_types.h"
 #include "psi/psi_builder.h"
 #include "psi/timestamps.h"
 #include "ts/packet.h"
+#include "ts/unit_reader.h"
 
 namespace tscard {
 namespace {

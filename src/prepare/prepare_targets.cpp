@@ -1,7 +1,7 @@
 #include "prepare/prepare_targets.h"
 
+#include "analysis/bitrate.h"
 #include "platform/number_text.h"
-#include "ts/bitrate.h"
 #include "ts/fixed_text.h"
 
 namespace tscard {

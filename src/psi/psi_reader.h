@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "platform/stop_flag.h"
+#include "psi/psi_state.h"
 #include "ts/model.h"
 
 namespace tscard {

@@ -1,10 +1,10 @@
-#include "demux/stick_job.h"
+#include "splice/splice_job.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <utility>
 
-#include "demux/file_identity.h"
+#include "platform/file_identity.h"
 
 namespace tscard {
 namespace {

@@ -1,4 +1,4 @@
-#include "demux/stick_run.h"
+#include "splice/splice_run.h"
 
 #include <condition_variable>
 #include <mutex>

@@ -1,8 +1,8 @@
 #pragma once
 // Telling whether two names or handles are the same file (same device and
 // inode), so that a run never writes over one of its own inputs, whatever
-// path, link or relative name leads to it; and opening an output without
-// emptying it yet.
+// path, link or relative name leads to it; what a name is; and opening an
+// output without emptying it yet.
 
 #include <cstdint>
 #include <optional>
@@ -23,6 +23,12 @@ struct FileIdentity {
 std::optional<FileIdentity> IdentityOf(const File& file);
 // nullopt when nothing of that name exists (or it cannot be looked at).
 std::optional<FileIdentity> IdentityOf(const std::string& path);
+
+// True when both paths name the same existing file (hard and symbolic
+// links included).
+bool SameFile(const std::string& a, const std::string& b);
+// True when the path exists and is a folder.
+bool IsFolder(const std::string& path);
 
 // Opens the file for reading and writing, creating it when missing, and
 // keeps what it holds; created says whether this call made it.

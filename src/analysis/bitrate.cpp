@@ -1,4 +1,4 @@
-#include "ts/bitrate.h"
+#include "analysis/bitrate.h"
 
 #include <algorithm>
 #include <array>

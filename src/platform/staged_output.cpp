@@ -1,7 +1,6 @@
-#include "prepare/staged_output.h"
+#include "platform/staged_output.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -63,17 +62,6 @@ void StagedOutput::Discard() {
     file_.Close();
     if (!temporary_.empty()) ::unlink(temporary_.c_str());
     temporary_.clear();
-}
-
-bool SameFile(const std::string& a, const std::string& b) {
-    struct stat sa {}, sb {};
-    if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
-    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-}
-
-bool IsFolder(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 }  // namespace tscard

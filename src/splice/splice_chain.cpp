@@ -1,8 +1,8 @@
-#include "demux/stick_chain.h"
+#include "splice/splice_chain.h"
 
 #include <algorithm>
 
-#include "demux/file_identity.h"
+#include "platform/file_identity.h"
 #include "ts/packet.h"
 
 namespace tscard {

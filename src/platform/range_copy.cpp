@@ -1,4 +1,4 @@
-#include "demux/range_copy.h"
+#include "platform/range_copy.h"
 
 #include <unistd.h>
 

@@ -1,4 +1,4 @@
-#include "demux/file_identity.h"
+#include "platform/file_identity.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -25,6 +25,16 @@ std::optional<FileIdentity> IdentityOf(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return std::nullopt;
     return IdentityOfStat(st);
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    const auto first = IdentityOf(a);
+    return first && IdentityOf(b) == first;
+}
+
+bool IsFolder(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 Status OpenOrCreateKeeping(const std::string& path, File& out, bool& created) {

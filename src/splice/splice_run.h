@@ -5,9 +5,9 @@
 
 #include <functional>
 
-#include "demux/stick_chain.h"
-#include "demux/stick_job.h"
 #include "platform/stop_flag.h"
+#include "splice/splice_chain.h"
+#include "splice/splice_job.h"
 
 namespace tscard {
 

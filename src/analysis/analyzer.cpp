@@ -1,11 +1,10 @@
-#include "ts/analyzer.h"
+#include "analysis/analyzer.h"
 
 #include <algorithm>
 #include <filesystem>
 
 #include "platform/file_io.h"
 #include "platform/hex_text.h"
-#include "psi/psi_builder.h"
 #include "psi/psi_reader.h"
 #include "ts/packet_probe.h"
 
@@ -217,40 +216,6 @@ ContentNode BuildDescription(StreamState& state, AnalysisMode mode) {
     return root;
 }
 
-// An SDT packet for the program; names that do not fit in one packet are
-// shortened, the provider first.
-Packet StoredSdtFor(const ProgramRemap& program) {
-    std::string provider = program.TargetProvider;
-    std::string name = program.TargetName;
-    if (name.size() > kMaxSdtNameBytes) name.resize(kMaxSdtNameBytes);
-    if (provider.size() + name.size() > kMaxSdtNameBytes) provider.resize(kMaxSdtNameBytes - name.size());
-    Packet sdt{};
-    BuildSdt(program, provider, name, sdt);
-    return sdt;
-}
-
-// Parse mode: every program whose PMT was read is selected for the
-// demultiplexer, with a PAT, an SDT and its first PMT packet of its own.
-std::vector<std::string> SelectParsedPrograms(StreamState& state) {
-    std::vector<std::string> lines;
-    const StreamAnalysis& analysis = *state.Analysis;
-    for (std::size_t slot = 0; slot < analysis.PatPrograms.size() && slot < kMaxPrograms; ++slot) {
-        const ProgramEntry& entry = analysis.PatPrograms[slot];
-        if (entry.PmtRead != 1 || entry.ProgramNumber == 0) continue;
-        Packet pmt;
-        std::copy_n(analysis.PmtSlots[slot].Data.begin(), kPacketSize, pmt.begin());
-        for (ProgramRemap& program : state.Lists.ProgramList) {
-            if (program.SourceProgramNumber != entry.ProgramNumber) continue;
-            program.StoredPmt = pmt;
-            program.StoredPat = BuildPat(program);
-            program.StoredSdt = StoredSdtFor(program);
-            program.Selected = 1;
-            lines.push_back(program.SourceName + "[0x" + HexDigits(program.SourceProgramNumber, 4) + "]");
-        }
-    }
-    return lines;
-}
-
 void ForgetDescription(StreamState& state) {
     state.Analysis.reset();
     state.Lists.Clear();
@@ -429,10 +394,7 @@ AnalysisResult Analyzer::RunClaimed(const AnalysisRequest& request, StreamState&
     state.AnalysisScanning = 0;
 
     result.Tree = BuildDescription(state, request.Mode);
-    if (request.Mode == AnalysisMode::ModeParse) {
-        result.ParseLines = SelectParsedPrograms(state);
-        result.OnlyOneProgram = state.Lists.ProgramNumbers.size() == 1;
-    }
+    if (request.Mode == AnalysisMode::ModeParse) result.OnlyOneProgram = state.Lists.ProgramNumbers.size() == 1;
     layout.WindowOffset = static_cast<std::uint64_t>(layout.StartOffset);
 
     // Hand-over by mode.

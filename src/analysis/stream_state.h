@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/file_io.h"
+#include "psi/psi_state.h"
 #include "ts/model.h"
 
 namespace tscard {

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "platform/stop_flag.h"
-#include "ts/model.h"
+#include "psi/psi_state.h"
 
 namespace tscard {
 

@@ -1,6 +1,6 @@
 #pragma once
-// The prepared file is written under a temporary name beside the output and
-// renamed over it only when the run keeps its result. A run that fails
+// An output written under a temporary name beside it and renamed over it
+// only when the run keeps its result (the prepared file). A run that fails
 // (no space, a write error, a refused source) leaves no file that looks
 // complete, and an earlier file of the same name stays as it was until the
 // new one replaces it in one step.
@@ -34,11 +34,5 @@ private:
     std::string output_;
     std::string temporary_;
 };
-
-// True when both paths name the same existing file (hard and symbolic
-// links included).
-bool SameFile(const std::string& a, const std::string& b);
-// True when the path exists and is a folder.
-bool IsFolder(const std::string& path);
 
 }  // namespace tscard

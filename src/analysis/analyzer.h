@@ -44,8 +44,8 @@
 //     mode: ModeCardWrite keeps Mapping (the whole file, read-only) for the
 //     card writer; ModePrepare sets PrepareGaugeMax and closes the file;
 //     ModeParse keeps DemuxInput open for the demultiplexer (which closes
-//     it) and marks every program whose PMT was read Selected, with its
-//     StoredPat, StoredPmt and StoredSdt.
+//     it); SelectParsedPrograms (demux/parsed_programs.h) then chooses the
+//     programs to split.
 //   - any other ending: no open file or mapping, no description (Analysis
 //     null, lists and CurrentRemap empty).
 
@@ -55,14 +55,27 @@
 #include <string>
 #include <vector>
 
+#include "analysis/stream_state.h"
 #include "events/event_sink.h"
 #include "platform/single_run.h"
 #include "platform/status.h"
 #include "platform/stop_flag.h"
 #include "ts/model.h"
-#include "ts/stream_state.h"
 
 namespace tscard {
+
+enum class AnalysisMode : std::uint8_t {
+    ModeCardWrite = 0,  // write to the card
+    ModePrepare = 1,    // prepare one program
+    ModeParse = 2,      // split a multi-program stream
+};
+
+// What an analysis is for and which file it reads.
+struct AnalysisRequest {
+    std::uint8_t Reserved = 0;
+    AnalysisMode Mode = AnalysisMode::ModePrepare;
+    std::string Path;  // full path of the stream file
+};
 
 // How a run ended; each ending signals evRefreshGauge once.
 enum class AnalysisEnding {
@@ -89,9 +102,6 @@ struct AnalysisResult {
     std::string Message;
     // Complete only: root (the file name) > programs > PCR and stream lines.
     ContentNode Tree;
-    // ModeParse, Complete: one line per selected program, SourceName (8-bit
-    // bytes) + "[0x" + four hex digits of the program number + "]".
-    std::vector<std::string> ParseLines;
     // ModeParse: the PAT announced exactly one program; the operator is
     // told kOnlyOneProgramMessage and no split is offered.
     bool OnlyOneProgram = false;

@@ -28,11 +28,11 @@
 #include <string>
 #include <thread>
 
-#include "demux/range_copy.h"
-#include "demux/stick_job.h"
 #include "events/event_sink.h"
+#include "platform/range_copy.h"
 #include "platform/status.h"
 #include "platform/stop_flag.h"
+#include "splice/splice_job.h"
 
 namespace tscard {
 
