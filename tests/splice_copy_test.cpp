@@ -1,6 +1,6 @@
 // Joining files: the output's bytes, appending, the trailing separator,
 // stop, failed reads and writes, and sizes taken at copy time. Most runs go
-// through the event hub (RunStick); the stop test drives the chain's
+// through the event hub (RunSplice); the stop test drives the chain's
 // handlers itself to stop at a known block.
 
 #include <gtest/gtest.h>
@@ -52,8 +52,8 @@ struct Splice {
         }
         return paths;
     }
-    StickResult Go(const std::function<void(const StickProgress&)>& progress = {}) {
-        return RunStick(job, stop, progress);
+    SpliceResult Go(const std::function<void(const SpliceProgress&)>& progress = {}) {
+        return RunSplice(job, stop, progress);
     }
 };
 
@@ -64,11 +64,11 @@ TEST(SpliceCopy, FilesAreJoinedWithASeparatorBetweenTwo) {
     for (const auto& sizes : cases) {
         SCOPED_TRACE(::testing::PrintToString(sizes));
         Splice s;
-        ASSERT_TRUE(SetUpStick(s.job, s.out.string(), StickOutputMode::Replace));
-        ASSERT_TRUE(AddStickFiles(s.job, s.Inputs(sizes)));
-        StickProgress last;
-        const StickResult r = s.Go([&](const StickProgress& p) { last = p; });
-        ASSERT_EQ(r.Ending, StickEnding::Complete) << r.Message;
+        ASSERT_TRUE(SetUpSplice(s.job, s.out.string(), SpliceOutputMode::Replace));
+        ASSERT_TRUE(AddSpliceFiles(s.job, s.Inputs(sizes)));
+        SpliceProgress last;
+        const SpliceResult r = s.Go([&](const SpliceProgress& p) { last = p; });
+        ASSERT_EQ(r.Ending, SpliceEnding::Complete) << r.Message;
         const auto expected = Joined(s.contents);
         EXPECT_EQ(test::ReadFileBytes(s.out), expected);
         EXPECT_EQ(r.OutputSize, expected.size());
@@ -83,9 +83,9 @@ TEST(SpliceCopy, FilesAreJoinedWithASeparatorBetweenTwo) {
 
 TEST(SpliceCopy, ThreeFilesGiveTheSeparatorsWhereExpected) {
     Splice s;
-    ASSERT_TRUE(SetUpStick(s.job, s.out.string(), StickOutputMode::Replace));
-    ASSERT_TRUE(AddStickFiles(s.job, s.Inputs({100000, 65536, 10})));
-    ASSERT_EQ(s.Go().Ending, StickEnding::Complete);
+    ASSERT_TRUE(SetUpSplice(s.job, s.out.string(), SpliceOutputMode::Replace));
+    ASSERT_TRUE(AddSpliceFiles(s.job, s.Inputs({100000, 65536, 10})));
+    ASSERT_EQ(s.Go().Ending, SpliceEnding::Complete);
     const auto bytes = test::ReadFileBytes(s.out);
     ASSERT_EQ(bytes.size(), 165922u);
     EXPECT_TRUE(IsSeparator(bytes.data() + 100000));
@@ -98,10 +98,10 @@ TEST(SpliceCopy, AppendingFollowsTheOldContentAndNeverCutsIt) {
         Splice s;
         const auto old = Content(1000, 99);
         test::WriteFileBytes(s.out, old);
-        ASSERT_TRUE(SetUpStick(s.job, s.out.string(), StickOutputMode::Append));
-        ASSERT_TRUE(AddStickFiles(s.job, s.Inputs(std::vector<std::size_t>(files, 300))));
-        const StickResult r = s.Go();
-        ASSERT_EQ(r.Ending, StickEnding::Complete) << r.Message;
+        ASSERT_TRUE(SetUpSplice(s.job, s.out.string(), SpliceOutputMode::Append));
+        ASSERT_TRUE(AddSpliceFiles(s.job, s.Inputs(std::vector<std::size_t>(files, 300))));
+        const SpliceResult r = s.Go();
+        ASSERT_EQ(r.Ending, SpliceEnding::Complete) << r.Message;
         auto expected = old;
         const auto joined = Joined(s.contents);
         expected.insert(expected.end(), joined.begin(), joined.end());
@@ -112,23 +112,23 @@ TEST(SpliceCopy, AppendingFollowsTheOldContentAndNeverCutsIt) {
 TEST(SpliceCopy, ReplacingDropsTheOldContent) {
     Splice s;
     test::WriteFileBytes(s.out, Content(100000, 5));
-    ASSERT_TRUE(SetUpStick(s.job, s.out.string(), StickOutputMode::Replace));
-    ASSERT_TRUE(AddStickFiles(s.job, s.Inputs({200})));
-    ASSERT_EQ(s.Go().Ending, StickEnding::Complete);
+    ASSERT_TRUE(SetUpSplice(s.job, s.out.string(), SpliceOutputMode::Replace));
+    ASSERT_TRUE(AddSpliceFiles(s.job, s.Inputs({200})));
+    ASSERT_EQ(s.Go().Ending, SpliceEnding::Complete);
     EXPECT_EQ(test::ReadFileBytes(s.out), s.contents[0]);
 }
 
 TEST(SpliceCopy, SizesAreTakenWhenEachFileIsCopied) {
     Splice s;
-    ASSERT_TRUE(SetUpStick(s.job, s.out.string(), StickOutputMode::Replace));
+    ASSERT_TRUE(SetUpSplice(s.job, s.out.string(), SpliceOutputMode::Replace));
     const auto paths = s.Inputs({70000, 70000});
-    ASSERT_TRUE(AddStickFiles(s.job, paths));
+    ASSERT_TRUE(AddSpliceFiles(s.job, paths));
     // After adding: the first grows, the second shrinks.
     s.contents[0] = Content(140000, 1);
     test::WriteFileBytes(paths[0], s.contents[0]);
     s.contents[1].resize(100);
     std::filesystem::resize_file(paths[1], 100);
-    ASSERT_EQ(s.Go().Ending, StickEnding::Complete);
+    ASSERT_EQ(s.Go().Ending, SpliceEnding::Complete);
     EXPECT_EQ(test::ReadFileBytes(s.out), Joined(s.contents));
 }
 
@@ -136,12 +136,12 @@ TEST(SpliceCopy, ReadAndWriteFailuresEndTheSpliceNamingTheFile) {
     {
         SCOPED_TRACE("unreadable input");
         Splice s;
-        ASSERT_TRUE(SetUpStick(s.job, s.out.string(), StickOutputMode::Replace));
+        ASSERT_TRUE(SetUpSplice(s.job, s.out.string(), SpliceOutputMode::Replace));
         const auto paths = s.Inputs({500, 500});
         std::filesystem::create_directory(s.dir / "folder.ts");
-        ASSERT_TRUE(AddStickFiles(s.job, {paths[0], (s.dir / "folder.ts").string(), paths[1]}));
-        const StickResult r = s.Go();
-        EXPECT_EQ(r.Ending, StickEnding::Failed);
+        ASSERT_TRUE(AddSpliceFiles(s.job, {paths[0], (s.dir / "folder.ts").string(), paths[1]}));
+        const SpliceResult r = s.Go();
+        EXPECT_EQ(r.Ending, SpliceEnding::Failed);
         EXPECT_NE(r.Message.find("folder.ts: cannot read"), std::string::npos) << r.Message;
         // The first file was joined; nothing after the failure was.
         EXPECT_EQ(test::ReadFileBytes(s.out), s.contents[0]);
@@ -151,18 +151,18 @@ TEST(SpliceCopy, ReadAndWriteFailuresEndTheSpliceNamingTheFile) {
         SCOPED_TRACE("full output");
         Splice s;
         std::filesystem::create_symlink("/dev/full", s.out);
-        ASSERT_TRUE(SetUpStick(s.job, s.out.string(), StickOutputMode::Replace));
-        ASSERT_TRUE(AddStickFiles(s.job, s.Inputs({70000})));
-        const StickResult r = s.Go();
-        EXPECT_EQ(r.Ending, StickEnding::Failed);
+        ASSERT_TRUE(SetUpSplice(s.job, s.out.string(), SpliceOutputMode::Replace));
+        ASSERT_TRUE(AddSpliceFiles(s.job, s.Inputs({70000})));
+        const SpliceResult r = s.Go();
+        EXPECT_EQ(r.Ending, SpliceEnding::Failed);
         EXPECT_NE(r.Message.find("out.ts: cannot write"), std::string::npos) << r.Message;
     }
 }
 
 TEST(SpliceCopy, StartIsRefusedWithoutAnOutput) {
     Splice s;
-    const StickResult r = s.Go();
-    EXPECT_EQ(r.Ending, StickEnding::Refused);
+    const SpliceResult r = s.Go();
+    EXPECT_EQ(r.Ending, SpliceEnding::Refused);
     EXPECT_NE(r.Message.find("no output file"), std::string::npos) << r.Message;
 }
 
@@ -194,8 +194,8 @@ private:
 
 TEST(SpliceCopy, StopEndsAfterTheCurrentBlockAndCutsNothingButTheSeparator) {
     Splice s;
-    ASSERT_TRUE(SetUpStick(s.job, s.out.string(), StickOutputMode::Replace));
-    ASSERT_TRUE(AddStickFiles(s.job, s.Inputs({1000, 3 * 1048576 + 5, 1000})));
+    ASSERT_TRUE(SetUpSplice(s.job, s.out.string(), SpliceOutputMode::Replace));
+    ASSERT_TRUE(AddSpliceFiles(s.job, s.Inputs({1000, 3 * 1048576 + 5, 1000})));
     QueueSink events;
     int refreshes = 0;
     // Raised by the second file's first progress step: its first 1 MiB is
@@ -203,7 +203,7 @@ TEST(SpliceCopy, StopEndsAfterTheCurrentBlockAndCutsNothingButTheSeparator) {
     events.on_signal = [&](EventId id) {
         if (id == EventId::evStickRefreshGauge && ++refreshes == 2) s.stop.Request();
     };
-    StickChain chain(s.job, events, s.stop);
+    SpliceChain chain(s.job, events, s.stop);
     ASSERT_TRUE(chain.Start());
     for (bool finished = false; !finished;) {
         switch (events.Take()) {
@@ -212,8 +212,8 @@ TEST(SpliceCopy, StopEndsAfterTheCurrentBlockAndCutsNothingButTheSeparator) {
             default: break;
         }
     }
-    const StickResult& r = chain.Result();
-    EXPECT_EQ(r.Ending, StickEnding::Stopped);
+    const SpliceResult& r = chain.Result();
+    EXPECT_EQ(r.Ending, SpliceEnding::Stopped);
     EXPECT_EQ(r.FilesCopied, 1);
     auto expected = Joined({s.contents[0], std::vector<std::uint8_t>(s.contents[1].begin(), s.contents[1].begin() + 1048576)});
     EXPECT_EQ(test::ReadFileBytes(s.out), expected);

@@ -59,8 +59,8 @@ TEST(SpliceList, MovesExchangeNeighboursAndWrapAtBothEnds) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.list) + (c.down ? " down " : " up ") + std::to_string(c.focused));
         SpliceList s;
-        ASSERT_TRUE(AddStickFiles(s.job, s.Make(c.list)));
-        const int focus = c.down ? MoveStickEntryDown(s.job, c.focused) : MoveStickEntryUp(s.job, c.focused);
+        ASSERT_TRUE(AddSpliceFiles(s.job, s.Make(c.list)));
+        const int focus = c.down ? MoveSpliceEntryDown(s.job, c.focused) : MoveSpliceEntryUp(s.job, c.focused);
         EXPECT_EQ(s.Names(), c.after);
         EXPECT_EQ(focus, c.focus_after);
     }
@@ -68,28 +68,28 @@ TEST(SpliceList, MovesExchangeNeighboursAndWrapAtBothEnds) {
 
 TEST(SpliceList, RemovingPacksTheRestInOrderAndClearingEmptiesIt) {
     SpliceList s;
-    ASSERT_TRUE(AddStickFiles(s.job, s.Make("abcde")));
-    RemoveStickEntries(s.job, {1, 2});  // two adjacent entries
+    ASSERT_TRUE(AddSpliceFiles(s.job, s.Make("abcde")));
+    RemoveSpliceEntries(s.job, {1, 2});  // two adjacent entries
     EXPECT_EQ(s.Names(), "ade");
-    RemoveStickEntries(s.job, {2, 0});
+    RemoveSpliceEntries(s.job, {2, 0});
     EXPECT_EQ(s.Names(), "d");
     EXPECT_FALSE(s.job.Files[1].Handle.IsOpen());
-    ClearStickEntries(s.job);
+    ClearSpliceEntries(s.job);
     EXPECT_EQ(s.job.FileCount, 0);
     EXPECT_FALSE(s.job.Files[0].Handle.IsOpen());
 }
 
 TEST(SpliceList, AddingKeepsTheChosenOrderAndSizesEachFile) {
     SpliceList s;
-    ASSERT_TRUE(AddStickFiles(s.job, s.Make("ca")));
-    ASSERT_TRUE(AddStickFiles(s.job, s.Make("b")));
+    ASSERT_TRUE(AddSpliceFiles(s.job, s.Make("ca")));
+    ASSERT_TRUE(AddSpliceFiles(s.job, s.Make("b")));
     EXPECT_EQ(s.Names(), "cab");
     EXPECT_EQ(s.job.Files[0].TailBytes, 3u);
     EXPECT_EQ(s.job.Files[0].Blocks, 0u);
 
     const auto big = s.dir / "big";
     test::WriteFileBytes(big, std::vector<std::uint8_t>(2 * 65536 + 5, 1));
-    ASSERT_TRUE(AddStickFiles(s.job, {big.string()}));
+    ASSERT_TRUE(AddSpliceFiles(s.job, {big.string()}));
     EXPECT_EQ(s.job.Files[3].Blocks, 2u);
     EXPECT_EQ(s.job.Files[3].TailBytes, 5u);
 }
@@ -99,18 +99,18 @@ TEST(SpliceList, AddsThatCannotAllBeTakenAreRefusedWholeAndNothingIsLost) {
     const auto paths = s.Make("abc");
     std::vector<std::string> many;
     for (int i = 0; i < 42; ++i) many.insert(many.end(), paths.begin(), paths.end());  // 126
-    ASSERT_TRUE(AddStickFiles(s.job, many));
-    ASSERT_TRUE(AddStickFiles(s.job, {paths[0], paths[1]}));  // 128: full
+    ASSERT_TRUE(AddSpliceFiles(s.job, many));
+    ASSERT_TRUE(AddSpliceFiles(s.job, {paths[0], paths[1]}));  // 128: full
 
-    Status st = AddStickFiles(s.job, {paths[2]});
+    Status st = AddSpliceFiles(s.job, {paths[2]});
     EXPECT_FALSE(st);
     EXPECT_NE(st.message().find("at most 128 files"), std::string::npos) << st.message();
     EXPECT_EQ(s.job.FileCount, 128);
     EXPECT_EQ(s.job.Files[127].Path, paths[1]);
 
     // A missing file among those chosen: none of them is added.
-    RemoveStickEntries(s.job, {0, 1, 2});
-    st = AddStickFiles(s.job, {paths[0], (s.dir / "missing").string()});
+    RemoveSpliceEntries(s.job, {0, 1, 2});
+    st = AddSpliceFiles(s.job, {paths[0], (s.dir / "missing").string()});
     EXPECT_FALSE(st);
     EXPECT_NE(st.message().find("missing"), std::string::npos) << st.message();
     EXPECT_EQ(s.job.FileCount, 125);
@@ -119,9 +119,9 @@ TEST(SpliceList, AddsThatCannotAllBeTakenAreRefusedWholeAndNothingIsLost) {
 TEST(SpliceList, TheOutputCannotBeAnInput) {
     SpliceList s;
     const auto paths = s.Make("ab");
-    ASSERT_TRUE(SetUpStick(s.job, (s.dir / "out.ts").string(), StickOutputMode::Replace));
+    ASSERT_TRUE(SetUpSplice(s.job, (s.dir / "out.ts").string(), SpliceOutputMode::Replace));
     std::filesystem::create_symlink(s.dir / "out.ts", s.dir / "link.ts");
-    const Status st = AddStickFiles(s.job, {paths[0], (s.dir / "link.ts").string()});
+    const Status st = AddSpliceFiles(s.job, {paths[0], (s.dir / "link.ts").string()});
     EXPECT_FALSE(st);
     EXPECT_NE(st.message().find("is the output of the splice"), std::string::npos) << st.message();
     EXPECT_EQ(s.job.FileCount, 0);
@@ -131,25 +131,25 @@ TEST(SpliceList, SetUpReplacesOrKeepsAnExistingOutput) {
     SpliceList s;
     const auto out = s.dir / "out.ts";
     test::WriteFileBytes(out, std::vector<std::uint8_t>(1000, 7));
-    ASSERT_TRUE(SetUpStick(s.job, out.string(), StickOutputMode::Append));
+    ASSERT_TRUE(SetUpSplice(s.job, out.string(), SpliceOutputMode::Append));
     EXPECT_EQ(s.job.OutputStart, 1000u);
     EXPECT_EQ(std::filesystem::file_size(out), 1000u);
-    ASSERT_TRUE(AddStickFiles(s.job, s.Make("a")));
-    ASSERT_TRUE(SetUpStick(s.job, out.string(), StickOutputMode::Replace));
+    ASSERT_TRUE(AddSpliceFiles(s.job, s.Make("a")));
+    ASSERT_TRUE(SetUpSplice(s.job, out.string(), SpliceOutputMode::Replace));
     EXPECT_EQ(s.job.FileCount, 0);  // a new set-up starts an empty list
     EXPECT_EQ(std::filesystem::file_size(out), 0u);
 }
 
 TEST(SpliceList, Texts) {
-    EXPECT_EQ(StickSizeText(0), "0.000");
-    EXPECT_EQ(StickSizeText(1572863), "1.000");  // whole mebibytes only
-    EXPECT_EQ(StickSizeText(1048576 * 3 - 1), "2.000");
-    EXPECT_EQ(StickSizeText(5ull << 40, ','), "5242880,000");
-    EXPECT_EQ(StickOutputName("/x/New", 2), "/x/New.m4ts");
-    EXPECT_EQ(StickOutputName("/x/New", 1), "/x/New.m2ts");
-    EXPECT_EQ(StickOutputName("/x/New", 3), "/x/New.mpg");
-    EXPECT_EQ(StickOutputName("/x/New", 5), "/x/New.ts");
-    EXPECT_EQ(StickOutputName("/x/clip.ts", 1), "/x/clip.ts");
+    EXPECT_EQ(SpliceSizeText(0), "0.000");
+    EXPECT_EQ(SpliceSizeText(1572863), "1.000");  // whole mebibytes only
+    EXPECT_EQ(SpliceSizeText(1048576 * 3 - 1), "2.000");
+    EXPECT_EQ(SpliceSizeText(5ull << 40, ','), "5242880,000");
+    EXPECT_EQ(SpliceOutputName("/x/New", 2), "/x/New.m4ts");
+    EXPECT_EQ(SpliceOutputName("/x/New", 1), "/x/New.m2ts");
+    EXPECT_EQ(SpliceOutputName("/x/New", 3), "/x/New.mpg");
+    EXPECT_EQ(SpliceOutputName("/x/New", 5), "/x/New.ts");
+    EXPECT_EQ(SpliceOutputName("/x/clip.ts", 1), "/x/clip.ts");
 }
 
 }  // namespace

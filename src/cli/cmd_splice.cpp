@@ -24,8 +24,8 @@ struct SpliceArgs {
 // Everything that would refuse the splice, checked before the output is
 // touched: an existing output is replaced only when the run can go ahead.
 Status CheckInputs(const SpliceArgs& args) {
-    if (args.inputs.size() > kStickMaxFiles)
-        return Status::Fail("at most " + std::to_string(kStickMaxFiles) + " files can be spliced; " +
+    if (args.inputs.size() > kSpliceMaxFiles)
+        return Status::Fail("at most " + std::to_string(kSpliceMaxFiles) + " files can be spliced; " +
                             std::to_string(args.inputs.size()) + " were given");
     const auto output = IdentityOf(args.output);
     for (const std::string& path : args.inputs) {
@@ -40,22 +40,22 @@ Status CheckInputs(const SpliceArgs& args) {
 int RunSplice(const SpliceArgs& args) {
     if (Status st = CheckInputs(args); !st) return Report(st);
     StickJob job;
-    const StickOutputMode mode = args.append ? StickOutputMode::Append : StickOutputMode::Replace;
-    if (Status st = SetUpStick(job, args.output, mode); !st) return Report(st);
-    if (Status st = AddStickFiles(job, args.inputs); !st) return Report(st);
+    const SpliceOutputMode mode = args.append ? SpliceOutputMode::Append : SpliceOutputMode::Replace;
+    if (Status st = SetUpSplice(job, args.output, mode); !st) return Report(st);
+    if (Status st = AddSpliceFiles(job, args.inputs); !st) return Report(st);
 
     StopFlag stop;
-    StickResult result;
+    SpliceResult result;
     {
         StopOnSignals guard(stop);
         std::unique_ptr<TerminalProgress> bar;
-        result = RunStick(job, stop, [&bar](const StickProgress& p) {
+        result = tscard::RunSplice(job, stop, [&bar](const SpliceProgress& p) {
             if (!bar) bar = std::make_unique<TerminalProgress>("Splicing", p.Maximum);
             bar->Set(p.Blocks);
         });
         if (bar) bar->Finish();
     }
-    if (result.Ending != StickEnding::Complete) {
+    if (result.Ending != SpliceEnding::Complete) {
         PrintError(result.Message);
         return kExitFailed;
     }

@@ -7,18 +7,18 @@
 
 namespace tscard {
 
-StickChain::StickChain(StickJob& job, EventSink& events, StopFlag& stop) : job_(job), events_(events), stop_(stop) {}
+SpliceChain::SpliceChain(StickJob& job, EventSink& events, StopFlag& stop) : job_(job), events_(events), stop_(stop) {}
 
-StickChain::~StickChain() {
+SpliceChain::~SpliceChain() {
     JoinWorker();
     if (job_.Splicing && !finished_.load(std::memory_order_acquire)) job_.Splicing = false;
 }
 
-void StickChain::JoinWorker() {
+void SpliceChain::JoinWorker() {
     if (worker_.joinable()) worker_.join();
 }
 
-Status StickChain::Start() {
+Status SpliceChain::Start() {
     if (job_.Splicing) return Status::Fail(job_.OutputPath + ": refused, a splice is in progress");
     if (!job_.OutputFile.IsOpen()) return Status::Fail("no output file is set up for the splice");
     JoinWorker();
@@ -28,7 +28,7 @@ Status StickChain::Start() {
         StickFileEntry& entry = job_.Files[static_cast<std::size_t>(i)];
         if (output && IdentityOf(entry.Handle) == output)
             return Status::Fail(entry.Path + ": is the output of the splice; it cannot be one of its inputs");
-        if (Status st = SizeStickEntry(entry); !st) return st;
+        if (Status st = SizeSpliceEntry(entry); !st) return st;
         maximum += entry.Blocks;
     }
     // Appending goes after whatever the output holds now.
@@ -42,7 +42,7 @@ Status StickChain::Start() {
     copy_status_ = Status::Ok();
     copy_stopped_ = false;
     copy_complete_ = false;
-    result_ = StickResult{};
+    result_ = SpliceResult{};
     next_.store(0, std::memory_order_release);
     blocks_.store(0, std::memory_order_release);
     maximum_.store(maximum, std::memory_order_release);
@@ -53,7 +53,7 @@ Status StickChain::Start() {
     return Status::Ok();
 }
 
-bool StickChain::OnOpenFile() {
+bool SpliceChain::OnOpenFile() {
     JoinWorker();
     if (finished_.load(std::memory_order_acquire)) return true;
     if (!job_.Splicing) return false;
@@ -66,7 +66,7 @@ bool StickChain::OnOpenFile() {
     return false;
 }
 
-void StickChain::OpenFile(std::int32_t row) {
+void SpliceChain::OpenFile(std::int32_t row) {
     job_.CurrentIndex = row;
     current_.store(row, std::memory_order_release);
     copy_stopped_ = false;
@@ -76,7 +76,7 @@ void StickChain::OpenFile(std::int32_t row) {
     next_.store(row + 1, std::memory_order_release);
     // The size counts as it is now, not as it was when the file was added;
     // taken here, so that the front end may show the row meanwhile.
-    if (Status st = SizeStickEntry(job_.Files[static_cast<std::size_t>(row)]); !st) {
+    if (Status st = SizeSpliceEntry(job_.Files[static_cast<std::size_t>(row)]); !st) {
         copy_status_ = st;
         next_.store(job_.FileCount, std::memory_order_release);
         events_.Signal(EventId::evStickCloseFile);
@@ -85,7 +85,7 @@ void StickChain::OpenFile(std::int32_t row) {
     worker_ = std::thread([this, row] { CopyRow(row); });
 }
 
-void StickChain::CopyRow(std::int32_t row) {
+void SpliceChain::CopyRow(std::int32_t row) {
     StickFileEntry& entry = job_.Files[static_cast<std::size_t>(row)];
     auto end_chain = [&] {
         next_.store(job_.FileCount, std::memory_order_release);
@@ -102,14 +102,14 @@ void StickChain::CopyRow(std::int32_t row) {
     std::uint64_t in_offset = 0;
     bool input_ended = false;
     for (std::uint64_t b = 0; b < entry.Blocks && !input_ended;) {
-        const std::uint64_t step = std::min(kStickBlocksPerStep, entry.Blocks - b);
+        const std::uint64_t step = std::min(kSpliceBlocksPerStep, entry.Blocks - b);
         blocks_.fetch_add(step, std::memory_order_acq_rel);
         if (stop_.IsSet()) {
             copy_stopped_ = true;
             return end_chain();
         }
         events_.Signal(EventId::evStickRefreshGauge);
-        const std::uint64_t len = step * kStickBlockSize;
+        const std::uint64_t len = step * kSpliceBlockSize;
         std::uint64_t copied = 0;
         if (!copy(in_offset, len, copied)) return end_chain();
         in_offset += copied;
@@ -126,7 +126,7 @@ void StickChain::CopyRow(std::int32_t row) {
     events_.Signal(EventId::evStickCloseFile);
 }
 
-void StickChain::OnCloseFile() {
+void SpliceChain::OnCloseFile() {
     JoinWorker();
     if (!job_.Splicing) return;
     const std::int32_t row = current_.load(std::memory_order_acquire);
@@ -146,7 +146,7 @@ void StickChain::OnCloseFile() {
     events_.Signal(EventId::evStickOpenFile);
 }
 
-void StickChain::Finish() {
+void SpliceChain::Finish() {
     Status status = copy_status_;
     // Only the separator this splice wrote after its last file goes; what
     // the output held before is never cut.
@@ -160,20 +160,20 @@ void StickChain::Finish() {
 
     result_.OutputSize = write_offset_;
     if (!status) {
-        result_.Ending = StickEnding::Failed;
+        result_.Ending = SpliceEnding::Failed;
         result_.Message = status.message();
     } else if (copy_stopped_) {
-        result_.Ending = StickEnding::Stopped;
+        result_.Ending = SpliceEnding::Stopped;
         result_.Message = job_.OutputPath + ": splice stopped; the output keeps what was copied";
     } else {
-        result_.Ending = StickEnding::Complete;
+        result_.Ending = SpliceEnding::Complete;
     }
     job_.Splicing = false;
     finished_.store(true, std::memory_order_release);
 }
 
-StickProgress StickChain::Progress() const {
-    StickProgress p;
+SpliceProgress SpliceChain::Progress() const {
+    SpliceProgress p;
     p.Blocks = blocks_.load(std::memory_order_acquire);
     p.Maximum = maximum_.load(std::memory_order_acquire);
     p.CurrentIndex = current_.load(std::memory_order_acquire);

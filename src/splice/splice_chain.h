@@ -13,10 +13,11 @@
 //
 // The front end calls the On... functions from its event handlers, one at
 // a time (as the event hub runs them). While a file is copied it may read
-// the rows (Path, SizeText of Progress().CurrentIndex) but not change them. The result is the inputs' bytes,
-// each followed by a separator packet except the last: the separator this
-// splice wrote after its last file is cut off when it finishes; content an
-// output held before (appending) is never touched. Copies go in blocks of
+// the rows (Path, SizeText of Progress().CurrentIndex) but not change
+// them. The result is the inputs' bytes, each followed by a separator
+// packet except the last: the separator this splice wrote after its last
+// file is cut off when it finishes; content an output held before
+// (appending) is never touched. Copies go in blocks of
 // 16 x 64 KiB, each block written exactly as read; a file's size is taken
 // when its copy starts. A read or write that fails ends the splice (Failed,
 // naming the file); the stop request ends it after the current block, the
@@ -37,39 +38,39 @@
 namespace tscard {
 
 // Blocks copied per progress step (1 MiB).
-constexpr std::uint64_t kStickBlocksPerStep = 16;
+constexpr std::uint64_t kSpliceBlocksPerStep = 16;
 
-enum class StickEnding {
+enum class SpliceEnding {
     Complete,  // every file was joined
     Stopped,   // the stop request ended the splice
     Failed,    // a read or write failed; Message names the file
     Refused,   // nothing was started; Message says why
 };
 
-struct StickResult {
-    StickEnding Ending = StickEnding::Complete;
+struct SpliceResult {
+    SpliceEnding Ending = SpliceEnding::Complete;
     std::string Message;
     std::int32_t FilesCopied = 0;  // copied whole
     std::uint64_t OutputSize = 0;  // the output's size at the end
 };
 
-struct StickProgress {
+struct SpliceProgress {
     std::uint64_t Blocks = 0;   // 64 KiB blocks copied (a file's tail counts as one)
     std::uint64_t Maximum = 0;  // 1 + the whole blocks of every file, at the start
     std::int32_t CurrentIndex = -1;  // the row being copied, -1 before the first
     std::uint64_t OutputBytes = 0;   // the output's size now
 };
 
-class StickChain {
+class SpliceChain {
 public:
     // The stop flag is the splice's own: the front end raises it, a new set
     // up clears it.
-    StickChain(StickJob& job, EventSink& events, StopFlag& stop);
+    SpliceChain(StickJob& job, EventSink& events, StopFlag& stop);
     // Waits for a copy worker still running (raise the stop flag first to
     // cut it short); a splice left unfinished releases the list.
-    ~StickChain();
-    StickChain(const StickChain&) = delete;
-    StickChain& operator=(const StickChain&) = delete;
+    ~SpliceChain();
+    SpliceChain(const SpliceChain&) = delete;
+    SpliceChain& operator=(const SpliceChain&) = delete;
 
     // Sizes the files, signals evStickOpenFile. Refused (nothing signalled)
     // while a splice runs, without an open output, or when the output is
@@ -80,10 +81,10 @@ public:
     // evStickCloseFile.
     void OnCloseFile();
     // evStickRefreshGauge, or any time.
-    StickProgress Progress() const;
+    SpliceProgress Progress() const;
 
     bool Finished() const { return finished_.load(std::memory_order_acquire); }
-    const StickResult& Result() const { return result_; }
+    const SpliceResult& Result() const { return result_; }
 
 private:
     void OpenFile(std::int32_t row);
@@ -109,7 +110,7 @@ private:
     bool copy_stopped_ = false;
     bool copy_complete_ = false;
     Status copy_status_;
-    StickResult result_;
+    SpliceResult result_;
 };
 
 }  // namespace tscard

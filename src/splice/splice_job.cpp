@@ -23,12 +23,12 @@ bool IsEntry(const StickJob& job, int index) { return index >= 0 && index < job.
 
 }  // namespace
 
-Status SetUpStick(StickJob& job, const std::string& output_path, StickOutputMode mode) {
+Status SetUpSplice(StickJob& job, const std::string& output_path, SpliceOutputMode mode) {
     if (job.Splicing) return Status::Fail(output_path + ": refused, a splice is in progress");
-    CloseStick(job);
+    CloseSplice(job);
     File output;
     std::uint64_t start = 0;
-    if (mode == StickOutputMode::Append) {
+    if (mode == SpliceOutputMode::Append) {
         bool created = false;
         if (Status st = OpenOrCreateKeeping(output_path, output, created); !st) return st;
         if (Status st = output.Size(start); !st) return st;
@@ -41,7 +41,7 @@ Status SetUpStick(StickJob& job, const std::string& output_path, StickOutputMode
     return Status::Ok();
 }
 
-void CloseStick(StickJob& job) {
+void CloseSplice(StickJob& job) {
     if (job.Splicing) return;
     CloseInputs(job);
     EmptyRows(job);
@@ -50,20 +50,20 @@ void CloseStick(StickJob& job) {
     job.OutputStart = 0;
 }
 
-Status SizeStickEntry(StickFileEntry& entry) {
+Status SizeSpliceEntry(StickFileEntry& entry) {
     std::uint64_t size = 0;
     if (Status st = entry.Handle.Size(size); !st) return st;
-    entry.Blocks = size / kStickBlockSize;
-    entry.TailBytes = static_cast<std::uint32_t>(size % kStickBlockSize);
-    entry.SizeText = StickSizeText(size);
+    entry.Blocks = size / kSpliceBlockSize;
+    entry.TailBytes = static_cast<std::uint32_t>(size % kSpliceBlockSize);
+    entry.SizeText = SpliceSizeText(size);
     return Status::Ok();
 }
 
-Status AddStickFiles(StickJob& job, const std::vector<std::string>& paths) {
+Status AddSpliceFiles(StickJob& job, const std::vector<std::string>& paths) {
     if (job.Splicing) return Status::Fail("refused, a splice is in progress");
-    const std::size_t room = kStickMaxFiles - static_cast<std::size_t>(job.FileCount);
+    const std::size_t room = kSpliceMaxFiles - static_cast<std::size_t>(job.FileCount);
     if (paths.size() > room)
-        return Status::Fail("the splice list holds at most " + std::to_string(kStickMaxFiles) + " files; it has " +
+        return Status::Fail("the splice list holds at most " + std::to_string(kSpliceMaxFiles) + " files; it has " +
                             std::to_string(job.FileCount) + " and " + std::to_string(paths.size()) +
                             " more were chosen; nothing was added");
     const auto output = IdentityOf(job.OutputFile);
@@ -74,27 +74,27 @@ Status AddStickFiles(StickJob& job, const std::vector<std::string>& paths) {
         if (Status st = File::OpenRead(paths[i], entry.Handle); !st) return st;
         if (output && IdentityOf(entry.Handle) == output)
             return Status::Fail(paths[i] + ": is the output of the splice; it cannot be one of its inputs");
-        if (Status st = SizeStickEntry(entry); !st) return st;
+        if (Status st = SizeSpliceEntry(entry); !st) return st;
     }
     for (StickFileEntry& entry : added) job.Files[static_cast<std::size_t>(job.FileCount++)] = std::move(entry);
     return Status::Ok();
 }
 
-int MoveStickEntryDown(StickJob& job, int focused) {
+int MoveSpliceEntryDown(StickJob& job, int focused) {
     if (job.Splicing || !IsEntry(job, focused)) return -1;
     const int target = focused == job.FileCount - 1 ? 0 : focused + 1;
     std::swap(job.Files[static_cast<std::size_t>(focused)], job.Files[static_cast<std::size_t>(target)]);
     return target;
 }
 
-int MoveStickEntryUp(StickJob& job, int focused) {
+int MoveSpliceEntryUp(StickJob& job, int focused) {
     if (job.Splicing || !IsEntry(job, focused)) return -1;
     const int target = focused == 0 ? job.FileCount - 1 : focused - 1;
     std::swap(job.Files[static_cast<std::size_t>(focused)], job.Files[static_cast<std::size_t>(target)]);
     return target;
 }
 
-void RemoveStickEntries(StickJob& job, const std::vector<int>& selected) {
+void RemoveSpliceEntries(StickJob& job, const std::vector<int>& selected) {
     if (job.Splicing) return;
     std::size_t kept = 0;
     for (int i = 0; i < job.FileCount; ++i) {
@@ -112,23 +112,23 @@ void RemoveStickEntries(StickJob& job, const std::vector<int>& selected) {
     job.FileCount = static_cast<std::int32_t>(kept);
 }
 
-void ClearStickEntries(StickJob& job) {
+void ClearSpliceEntries(StickJob& job) {
     if (job.Splicing) return;
     CloseInputs(job);
     EmptyRows(job);
 }
 
-std::vector<std::string> StickEntryPaths(const StickJob& job) {
+std::vector<std::string> SpliceEntryPaths(const StickJob& job) {
     std::vector<std::string> paths;
     for (int i = 0; i < job.FileCount; ++i) paths.push_back(job.Files[static_cast<std::size_t>(i)].Path);
     return paths;
 }
 
-std::string StickSizeText(std::uint64_t bytes, char decimal_separator) {
+std::string SpliceSizeText(std::uint64_t bytes, char decimal_separator) {
     return std::to_string(bytes / 1048576) + decimal_separator + "000";
 }
 
-std::string StickOutputName(const std::string& chosen, int file_type_index) {
+std::string SpliceOutputName(const std::string& chosen, int file_type_index) {
     if (std::filesystem::path(chosen).has_extension()) return chosen;
     switch (file_type_index) {
         case 1: return chosen + ".m2ts";

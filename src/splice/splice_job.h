@@ -2,7 +2,7 @@
 // The splice list: the output file and up to 128 input files, in the order
 // they are joined. The front end shows one line per row (the file's name)
 // and edits the list only through the functions below, so that list order
-// and row order never part. Copying is StickChain's (stick_chain.h).
+// and row order never part. Copying is SpliceChain's (splice_chain.h).
 
 #include <array>
 #include <cstdint>
@@ -14,13 +14,13 @@
 
 namespace tscard {
 
-constexpr std::size_t kStickMaxFiles = 128;
-constexpr std::uint64_t kStickBlockSize = 65536;
+constexpr std::size_t kSpliceMaxFiles = 128;
+constexpr std::uint64_t kSpliceBlockSize = 65536;
 
 struct StickFileEntry {
     File Handle;             // open for reading from adding until copied
     std::string Path;        // the name as the operator chose it
-    std::string SizeText;    // StickSizeText of the size
+    std::string SizeText;    // SpliceSizeText of the size
     std::uint64_t Blocks = 0;     // whole 64 KiB blocks
     std::uint32_t TailBytes = 0;  // bytes after them
 };
@@ -32,53 +32,53 @@ struct StickJob {
     // files are appended to an existing output.
     std::uint64_t OutputStart = 0;
     std::int32_t CurrentIndex = 0;  // row being copied
-    std::array<StickFileEntry, kStickMaxFiles> Files;
+    std::array<StickFileEntry, kSpliceMaxFiles> Files;
     std::int32_t FileCount = 0;
     // From the start of a splice until it has finished; the list cannot be
     // edited (or set up again) meanwhile.
     bool Splicing = false;
 };
 
-enum class StickOutputMode {
+enum class SpliceOutputMode {
     Replace,  // an existing output is emptied
     Append,   // the joined files follow what an existing output holds
 };
 
 // A fresh splice: closes every file of the job and opens the output
 // (created when missing). Refused while a splice is in progress.
-Status SetUpStick(StickJob& job, const std::string& output_path, StickOutputMode mode);
+Status SetUpSplice(StickJob& job, const std::string& output_path, SpliceOutputMode mode);
 // Closes every file and empties the job (closing the panel). Does nothing
 // while a splice is in progress.
-void CloseStick(StickJob& job);
+void CloseSplice(StickJob& job);
 
 // Appends the files in the given order, each opened for reading and sized.
 // Refused as a whole, with the list unchanged, when the list would hold
-// more than kStickMaxFiles, when a file cannot be opened or sized, when a
+// more than kSpliceMaxFiles, when a file cannot be opened or sized, when a
 // file is the output itself, or while a splice is in progress.
-Status AddStickFiles(StickJob& job, const std::vector<std::string>& paths);
+Status AddSpliceFiles(StickJob& job, const std::vector<std::string>& paths);
 
 // The focused entry one place down (up); the last (first) entry exchanges
 // places with the first (last). Returns the entry's new index, which keeps
 // the focus; -1 (nothing moved) when the index is not an entry or a splice
 // is in progress.
-int MoveStickEntryDown(StickJob& job, int focused);
-int MoveStickEntryUp(StickJob& job, int focused);
+int MoveSpliceEntryDown(StickJob& job, int focused);
+int MoveSpliceEntryUp(StickJob& job, int focused);
 // Closes and removes the entries of the indices; the rest keep their order.
-void RemoveStickEntries(StickJob& job, const std::vector<int>& selected);
+void RemoveSpliceEntries(StickJob& job, const std::vector<int>& selected);
 // Closes and removes every entry; the output stays.
-void ClearStickEntries(StickJob& job);
+void ClearSpliceEntries(StickJob& job);
 
 // The paths of the entries, in list order: what the list shows.
-std::vector<std::string> StickEntryPaths(const StickJob& job);
+std::vector<std::string> SpliceEntryPaths(const StickJob& job);
 // Fills Blocks, TailBytes and SizeText of a row from its file's size now.
-Status SizeStickEntry(StickFileEntry& entry);
+Status SizeSpliceEntry(StickFileEntry& entry);
 
 // Whole mebibytes (integer division) with three decimals: "1.000" for
 // 1,572,863 bytes.
-std::string StickSizeText(std::uint64_t bytes, char decimal_separator = '.');
+std::string SpliceSizeText(std::uint64_t bytes, char decimal_separator = '.');
 // The output name: a chosen name without extension gets the one of the
 // file-type entry chosen with it (1 ".m2ts", 2 ".m4ts", 3 ".mpg", 4 and
 // 5 ".ts").
-std::string StickOutputName(const std::string& chosen, int file_type_index);
+std::string SpliceOutputName(const std::string& chosen, int file_type_index);
 
 }  // namespace tscard

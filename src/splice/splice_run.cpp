@@ -7,9 +7,9 @@
 
 namespace tscard {
 
-StickResult RunStick(StickJob& job, StopFlag& stop, const std::function<void(const StickProgress&)>& progress) {
+SpliceResult RunSplice(StickJob& job, StopFlag& stop, const std::function<void(const SpliceProgress&)>& progress) {
     EventHub hub;
-    StickChain chain(job, hub, stop);
+    SpliceChain chain(job, hub, stop);
     std::mutex mutex;
     std::condition_variable finished;
     bool done = false;
@@ -27,8 +27,8 @@ StickResult RunStick(StickJob& job, StopFlag& stop, const std::function<void(con
 
     if (Status st = chain.Start(); !st) {
         hub.Shutdown();
-        StickResult refused;
-        refused.Ending = StickEnding::Refused;
+        SpliceResult refused;
+        refused.Ending = SpliceEnding::Refused;
         refused.Message = st.message();
         return refused;
     }

@@ -13,6 +13,6 @@ namespace tscard {
 
 // progress is called from the hub's thread at each evStickRefreshGauge
 // taken (several blocks may arrive as one).
-StickResult RunStick(StickJob& job, StopFlag& stop, const std::function<void(const StickProgress&)>& progress = {});
+SpliceResult RunSplice(StickJob& job, StopFlag& stop, const std::function<void(const SpliceProgress&)>& progress = {});
 
 }  // namespace tscard
