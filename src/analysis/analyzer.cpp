@@ -223,6 +223,17 @@ void ForgetDescription(StreamState& state) {
     state.IsH264Stream = 0;
 }
 
+AnalysisResult Refused(std::string message) {
+    AnalysisResult refused;
+    refused.Ending = AnalysisEnding::Refused;
+    refused.Message = std::move(message);
+    return refused;
+}
+
+std::string BusyMessage(const AnalysisRequest& request) {
+    return request.Path + ": refused, another analysis is in progress";
+}
+
 }  // namespace
 
 std::string ProgramNodeText(std::uint16_t program_number) {
@@ -239,29 +250,21 @@ std::string StreamNodeText(const EsEntry& stream) {
 Analyzer::~Analyzer() { run_.Join(); }
 
 AnalysisResult Analyzer::Run(const AnalysisRequest& request, StreamState& state, EventSink& events, StopFlag& stop) {
-    if (!run_.Claim()) {
-        AnalysisResult refused;
-        refused.Ending = AnalysisEnding::Refused;
-        refused.Message = request.Path + ": refused, another analysis is in progress";
-        return refused;
-    }
-    AnalysisResult result = RunClaimed(request, state, events, stop);
-    run_.Release();
-    return result;
+    AnalysisResult result;
+    const Status ran =
+        run_.RunHere(BusyMessage(request), [&] { return RunClaimed(request, state, events, stop); }, result);
+    return ran ? result : Refused(ran.message());
 }
 
 Status Analyzer::Start(const AnalysisRequest& request, StreamState& state, EventSink& events, StopFlag& stop) {
-    if (!run_.Claim()) return Status::Fail(request.Path + ": refused, another analysis is in progress");
-    run_.Launch([this, request, &state, &events, &stop] { return RunClaimed(request, state, events, stop); });
-    return Status::Ok();
+    return run_.RunOnThread(BusyMessage(request), [this, request, &state, &events, &stop] {
+        return RunClaimed(request, state, events, stop);
+    });
 }
 
 AnalysisResult Analyzer::Finish() {
     if (auto result = run_.Collect()) return std::move(*result);
-    AnalysisResult none;
-    none.Ending = AnalysisEnding::Refused;
-    none.Message = "no analysis was started";
-    return none;
+    return Refused("no analysis was started");
 }
 
 AnalysisResult Analyzer::RunClaimed(const AnalysisRequest& request, StreamState& state, EventSink& events,

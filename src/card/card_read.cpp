@@ -11,6 +11,17 @@ namespace {
 
 bool HoldsStoredPacket(const std::uint8_t* slot) { return slot[0] == kSyncByte && FoldPid(slot) != kNullPid; }
 
+// A refusal is a read that failed before it began.
+CardReadResult Refused(std::string message) {
+    CardReadResult refused;
+    refused.Message = std::move(message);
+    return refused;
+}
+
+std::string BusyMessage(const CardDevice& device) {
+    return device.Path() + ": refused, another card read is in progress";
+}
+
 }  // namespace
 
 void RebuildBlock(const std::uint8_t* block, std::size_t slots, bool final_block, BlockWriter& out) {
@@ -27,27 +38,20 @@ void RebuildBlock(const std::uint8_t* block, std::size_t slots, bool final_block
 CardReadWorker::~CardReadWorker() { run_.Join(); }
 
 CardReadResult CardReadWorker::Run(const CardReadJob& job, CardDevice& device, File& output, StopFlag& stop) {
-    if (!run_.Claim()) {
-        CardReadResult refused;
-        refused.Message = device.Path() + ": refused, another card read is in progress";
-        return refused;
-    }
-    CardReadResult result = RunClaimed(job, device, output, stop);
-    run_.Release();
-    return result;
+    CardReadResult result;
+    const Status ran =
+        run_.RunHere(BusyMessage(device), [&] { return RunClaimed(job, device, output, stop); }, result);
+    return ran ? result : Refused(ran.message());
 }
 
 Status CardReadWorker::Start(const CardReadJob& job, CardDevice& device, File& output, StopFlag& stop) {
-    if (!run_.Claim()) return Status::Fail(device.Path() + ": refused, another card read is in progress");
-    run_.Launch([this, job, &device, &output, &stop] { return RunClaimed(job, device, output, stop); });
-    return Status::Ok();
+    return run_.RunOnThread(BusyMessage(device),
+                            [this, job, &device, &output, &stop] { return RunClaimed(job, device, output, stop); });
 }
 
 CardReadResult CardReadWorker::Finish() {
     if (auto result = run_.Collect()) return std::move(*result);
-    CardReadResult none;
-    none.Message = "no card read was started";
-    return none;
+    return Refused("no card read was started");
 }
 
 CardReadResult CardReadWorker::RunClaimed(const CardReadJob& job, CardDevice& device, File& output, StopFlag& stop) {

@@ -18,6 +18,17 @@ DirEntry EntryOf(std::uint64_t start_unit, std::uint64_t blocks, std::uint8_t la
     return entry;
 }
 
+CardWriteResult Refused(std::string message) {
+    CardWriteResult refused;
+    refused.Ending = CardWriteEnding::Refused;
+    refused.Message = std::move(message);
+    return refused;
+}
+
+std::string BusyMessage(const CardDevice& device) {
+    return device.Path() + ": refused, another card write is in progress";
+}
+
 }  // namespace
 
 std::optional<std::uint32_t> ParseCardBitrate(std::string_view text) {
@@ -44,32 +55,22 @@ CardWriteWorker::~CardWriteWorker() { run_.Join(); }
 
 CardWriteResult CardWriteWorker::Run(CardWriteJob& job, CardDevice& device, CardWriteState& write,
                                      EventHandOver& hand_over, EventSink& events, StopFlag& stop) {
-    if (!run_.Claim()) {
-        CardWriteResult refused;
-        refused.Ending = CardWriteEnding::Refused;
-        refused.Message = device.Path() + ": refused, another card write is in progress";
-        return refused;
-    }
-    CardWriteResult result = RunClaimed(job, device, write, hand_over, events, stop);
-    run_.Release();
-    return result;
+    CardWriteResult result;
+    const Status ran = run_.RunHere(
+        BusyMessage(device), [&] { return RunClaimed(job, device, write, hand_over, events, stop); }, result);
+    return ran ? result : Refused(ran.message());
 }
 
 Status CardWriteWorker::Start(CardWriteJob& job, CardDevice& device, CardWriteState& write,
                               EventHandOver& hand_over, EventSink& events, StopFlag& stop) {
-    if (!run_.Claim()) return Status::Fail(device.Path() + ": refused, another card write is in progress");
-    run_.Launch([this, &job, &device, &write, &hand_over, &events, &stop] {
+    return run_.RunOnThread(BusyMessage(device), [this, &job, &device, &write, &hand_over, &events, &stop] {
         return RunClaimed(job, device, write, hand_over, events, stop);
     });
-    return Status::Ok();
 }
 
 CardWriteResult CardWriteWorker::Finish() {
     if (auto result = run_.Collect()) return std::move(*result);
-    CardWriteResult none;
-    none.Ending = CardWriteEnding::Refused;
-    none.Message = "no card write was started";
-    return none;
+    return Refused("no card write was started");
 }
 
 CardWriteResult CardWriteWorker::RunClaimed(CardWriteJob& job, CardDevice& device, CardWriteState& write,

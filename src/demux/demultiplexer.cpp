@@ -108,6 +108,17 @@ void RoutePacket(const std::uint8_t* packet, const DemuxRoute& route, bool remov
     }
 }
 
+DemuxResult Refused(std::string message) {
+    DemuxResult refused;
+    refused.Ending = DemuxEnding::Refused;
+    refused.Message = std::move(message);
+    return refused;
+}
+
+std::string BusyMessage(const StreamState& state) {
+    return SourceName(state) + ": refused, a split is already in progress";
+}
+
 }  // namespace
 
 Status CheckDemuxRun(const StreamState& state, const DemuxSettings& settings) {
@@ -143,36 +154,23 @@ Demultiplexer::~Demultiplexer() { run_.Join(); }
 
 DemuxResult Demultiplexer::Run(StreamState& state, const DemuxSettings& settings, EventSink& events,
                                StopFlag& stop) {
-    DemuxResult refused;
-    if (!run_.Claim()) {
-        refused.Message = SourceName(state) + ": refused, a split is already in progress";
-        return refused;
-    }
-    if (Status st = CheckDemuxRun(state, settings); !st) {
-        run_.Release();
-        refused.Message = st.message();
-        return refused;
-    }
-    DemuxResult result = RunClaimed(state, settings, events, stop);
-    run_.Release();
-    return result;
+    DemuxResult result;
+    const Status ran = run_.RunHere(
+        BusyMessage(state), [&] { return RunClaimed(state, settings, events, stop); }, result,
+        [&] { return CheckDemuxRun(state, settings); });
+    return ran ? result : Refused(ran.message());
 }
 
 Status Demultiplexer::Start(StreamState& state, const DemuxSettings& settings, EventSink& events, StopFlag& stop) {
-    if (!run_.Claim()) return Status::Fail(SourceName(state) + ": refused, a split is already in progress");
-    if (Status st = CheckDemuxRun(state, settings); !st) {
-        run_.Release();
-        return st;
-    }
-    run_.Launch([this, &state, &settings, &events, &stop] { return RunClaimed(state, settings, events, stop); });
-    return Status::Ok();
+    return run_.RunOnThread(
+        BusyMessage(state),
+        [this, &state, &settings, &events, &stop] { return RunClaimed(state, settings, events, stop); },
+        [&] { return CheckDemuxRun(state, settings); });
 }
 
 DemuxResult Demultiplexer::Finish() {
     if (auto result = run_.Collect()) return std::move(*result);
-    DemuxResult none;
-    none.Message = "no split was started";
-    return none;
+    return Refused("no split was started");
 }
 
 DemuxResult Demultiplexer::RunClaimed(StreamState& state, const DemuxSettings& settings, EventSink& events,

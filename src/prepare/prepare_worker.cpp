@@ -12,35 +12,40 @@ PrepareResult PrepareWorker::RunClaimed(const PrepareJob& job, ContinuityTable& 
     return RunPrepare(job, continuity, events, stop, observer, progress_position_);
 }
 
+namespace {
+
+PrepareResult Refused(std::string message) {
+    PrepareResult refused;
+    refused.Ending = PrepareEnding::Refused;
+    refused.Message = std::move(message);
+    return refused;
+}
+
+std::string BusyMessage(const PrepareJob& job) {
+    return job.SourcePath + ": refused, another prepare run is in progress";
+}
+
+}  // namespace
+
 PrepareResult PrepareWorker::Run(const PrepareJob& job, ContinuityTable& continuity, EventSink& events,
                                  StopFlag& stop, PrepareObserver* observer) {
-    if (!run_.Claim()) {
-        PrepareResult refused;
-        refused.Ending = PrepareEnding::Refused;
-        refused.Message = job.SourcePath + ": refused, another prepare run is in progress";
-        return refused;
-    }
-    PrepareResult result = RunClaimed(job, continuity, events, stop, observer);
-    run_.Release();
-    return result;
+    PrepareResult result;
+    const Status ran = run_.RunHere(
+        BusyMessage(job), [&] { return RunClaimed(job, continuity, events, stop, observer); }, result);
+    return ran ? result : Refused(ran.message());
 }
 
 Status PrepareWorker::Start(const PrepareJob& job, ContinuityTable& continuity, EventSink& events, StopFlag& stop,
                             PrepareObserver* observer) {
-    if (!run_.Claim()) return Status::Fail(job.SourcePath + ": refused, another prepare run is in progress");
     // The run works from its own copy: the parameters cannot change under it.
-    run_.Launch([this, job, &continuity, &events, &stop, observer] {
+    return run_.RunOnThread(BusyMessage(job), [this, job, &continuity, &events, &stop, observer] {
         return RunClaimed(job, continuity, events, stop, observer);
     });
-    return Status::Ok();
 }
 
 PrepareResult PrepareWorker::Finish() {
     if (auto result = run_.Collect()) return std::move(*result);
-    PrepareResult none;
-    none.Ending = PrepareEnding::Refused;
-    none.Message = "no prepare run was started";
-    return none;
+    return Refused("no prepare run was started");
 }
 
 }  // namespace tscard
