@@ -87,7 +87,7 @@ TEST(CliAnalyze, FailuresSayWhichEndingAndExitWithOne) {
         {"garbage.ts", "Unknow stream format"},
         {"empty.ts", "Unknow stream format (the file is empty)"},
         {"nopat.ts", "no PAT before the end of the file"},
-        {"missing.ts", "cannot open"},
+        {"missing.ts", "File in use from other application (No such file or directory)"},
     };
     for (const auto& [name, message] : cases) {
         const auto r = test::RunCli({"analyze", (dir / name).string()});

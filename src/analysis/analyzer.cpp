@@ -7,6 +7,7 @@
 #include "platform/hex_text.h"
 #include "psi/psi_reader.h"
 #include "ts/packet_probe.h"
+#include "ts/stream_open.h"
 
 namespace tscard {
 namespace {
@@ -304,7 +305,7 @@ AnalysisResult Analyzer::RunClaimed(const AnalysisRequest& request, StreamState&
     state.Layout.StreamFileName = std::filesystem::path(path).filename().string();
     state.Path = path;
 
-    if (Status st = File::OpenRead(path, file); !st) return end_run(AnalysisEnding::Failed, st.message());
+    if (Status st = OpenStreamFile(path, file); !st) return end_run(AnalysisEnding::Failed, st.message());
     std::uint64_t size = 0;
     if (Status st = file.Size(size); !st) return end_run(AnalysisEnding::Failed, st.message());
 

@@ -8,6 +8,7 @@
 #include "ts/fixed_text.h"
 #include "ts/packet.h"
 #include "ts/packet_probe.h"
+#include "ts/stream_open.h"
 #include "ts/unit_reader.h"
 
 namespace tscard {
@@ -46,9 +47,9 @@ struct Source {
 
 bool OpenSource(const std::string& path, StopFlag& stop, Source& source, BitrateMeasurement& out,
                 int open_failed_code, int stopped_code, std::uint64_t skip188, std::uint64_t skip192) {
-    if (Status st = File::OpenRead(path, source.file); !st) {
+    if (Status st = OpenStreamFile(path, source.file); !st) {
         out.Code = open_failed_code;
-        out.Message = std::string(kFileInUse) + " (" + st.message() + ")";
+        out.Message = st.message();
         return false;
     }
     const PacketProbe probe = ProbePacketSize(source.file, &stop);

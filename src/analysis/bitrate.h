@@ -36,9 +36,6 @@ constexpr std::uint64_t kProgramSkipPackets = 87000;
 constexpr std::uint64_t kStreamSkipPackets188 = 348;
 constexpr std::uint64_t kStreamSkipUnits192 = 85250;
 
-// The operator's text when the file cannot be opened.
-constexpr const char* kFileInUse = "File in use from other application";
-
 struct BitrateMeasurement {
     int Code = 0;
     // An interval was measured and MeasuredBitrate written. False when the
@@ -52,7 +49,7 @@ struct BitrateMeasurement {
     std::string Rate204Text;
     // Stream measurement: the card's bit rate in kbit/s, no decimals.
     std::string CardRateText;
-    // Open failure: kFileInUse and the system's reason. Otherwise why
+    // Open failure: what OpenStreamFile says. Otherwise why
     // nothing was measured, when the file gave a reason (empty, no packets).
     std::string Message;
 };

@@ -7,15 +7,6 @@
 #include "cli/confirm.h"
 
 namespace tscard::cli {
-namespace {
-
-[[noreturn]] void Fail(const std::string& message) {
-    PrintError(message);
-    throw CLI::RuntimeError(kExitFailed);
-}
-
-}  // namespace
-
 void AddCardArguments(CLI::App* command, std::string& card, bool& allow_non_removable) {
     command->add_option("CARD", card, "Device node of the whole card (e.g. /dev/sdb) or a card image file")
         ->required();

@@ -1,11 +1,13 @@
 #include "cli/cli_common.h"
 
-#include "platform/hex_text.h"
-#include "platform/number_text.h"
+#include <CLI/Error.hpp>
 
 #include <charconv>
 #include <cstdio>
 #include <iostream>
+
+#include "platform/hex_text.h"
+#include "platform/number_text.h"
 
 namespace tscard::cli {
 
@@ -15,6 +17,13 @@ int Report(const Status& status) {
     if (status.ok()) return kExitOk;
     PrintError(status.message());
     return kExitFailed;
+}
+
+void Exit(int code) { throw CLI::RuntimeError(code); }
+
+void Fail(const std::string& message, int code) {
+    PrintError(message);
+    Exit(code);
 }
 
 std::string FormatFixed(double value, int decimals) {

@@ -28,6 +28,10 @@ struct GlobalOptions {
 void PrintError(std::string_view message);
 // Prints the status' message when it failed and returns the exit code.
 int Report(const Status& status);
+// Ends the running command with the exit code: the parser hands it to main.
+[[noreturn]] void Exit(int code);
+// Prints the message as PrintError does and ends the command.
+[[noreturn]] void Fail(const std::string& message, int code = kExitFailed);
 
 // Fixed-point text with '.' whatever the locale.
 std::string FormatFixed(double value, int decimals);

@@ -9,7 +9,7 @@
 
 #include "analysis/analyzer.h"
 #include "cli/cli_common.h"
-#include "cli/cli_events.h"
+#include "cli/cli_analysis.h"
 #include "cli/commands.h"
 #include "cli/signals.h"
 #include "demux/parsed_programs.h"
@@ -225,18 +225,10 @@ int RunAnalyze(const AnalyzeArgs& args, const GlobalOptions& options) {
     const AnalysisMode mode = ModeOf(args.mode);
     StreamState state;
     StopFlag stop;
-    Analyzer analyzer;
     AnalysisResult result;
     {
         StopOnSignals guard(stop);
-        CliEvents events(
-            "Analysing", [&analyzer] { return analyzer.ProgressMaximum(); },
-            [&analyzer] { return analyzer.ProgressPosition(); });
-        AnalysisRequest request;
-        request.Mode = mode;
-        request.Path = args.file;
-        result = analyzer.Run(request, state, events.Sink(), stop);
-        events.Close();
+        result = AnalyseWithProgress(mode, args.file, state, stop);
     }
     std::vector<std::string> parse_lines;
     if (mode == AnalysisMode::ModeParse && result.Ending == AnalysisEnding::Complete)
@@ -272,10 +264,7 @@ void RegisterAnalyzeCommand(CLI::App& app, GlobalOptions& options) {
                     "parse (split a multi-program stream)")
         ->check(CLI::IsMember({"card", "prepare", "parse"}));
     cmd->add_flag("--json", args->json, "Print the result as one JSON object");
-    cmd->callback([args, &options] {
-        const int code = RunAnalyze(*args, options);
-        if (code != kExitOk) throw CLI::RuntimeError(code);
-    });
+    cmd->callback([args, &options] { Exit(RunAnalyze(*args, options)); });
 }
 
 }  // namespace tscard::cli

@@ -37,7 +37,7 @@ int RunBitrate(const BitrateArgs& args) {
     }
     const bool open_failed = !m.Stopped && m.Code == (args.stream ? kStreamRateFailed : kProgramRateNoFile);
     if (open_failed) {
-        PrintError(args.file + ": " + m.Message);
+        PrintError(m.Message);
         return kExitFailed;
     }
     if (m.Stopped) {
@@ -69,10 +69,7 @@ void RegisterBitrateCommand(CLI::App& app, GlobalOptions& options) {
         "at least 10 s, in range 1.5 to 100 Mbit/s)");
     cmd->add_option("FILE", args->file, "The transport stream file")->required();
     cmd->add_flag("--stream", args->stream, "Measure as for writing to a card; also prints the card rate (kbit/s)");
-    cmd->callback([args] {
-        const int code = RunBitrate(*args);
-        if (code != kExitOk) throw CLI::RuntimeError(code);
-    });
+    cmd->callback([args] { Exit(RunBitrate(*args)); });
 }
 
 }  // namespace tscard::cli

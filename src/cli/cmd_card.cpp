@@ -33,13 +33,6 @@ struct CardArgs {
     bool allow_non_removable = false;
 };
 
-[[noreturn]] void Exit(int code) { throw CLI::RuntimeError(code); }
-
-[[noreturn]] void Fail(const std::string& message) {
-    PrintError(message);
-    Exit(kExitFailed);
-}
-
 int RunList(const SystemRoots& roots) {
     CardList list;
     if (Status status = ScanCards(roots, list); !status) Fail(status.message());

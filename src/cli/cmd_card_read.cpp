@@ -38,13 +38,6 @@ struct ReadArgs {
     bool allow_non_removable = false;
 };
 
-[[noreturn]] void Exit(int code) { throw CLI::RuntimeError(code); }
-
-[[noreturn]] void Fail(const std::string& message) {
-    PrintError(message);
-    Exit(kExitFailed);
-}
-
 // The output file, opened without losing what an existing one holds; a
 // file this command created goes again when the command fails before the
 // copy began.

@@ -22,6 +22,7 @@
 #include "card/card_write_verify.h"
 #include "cli/card_access.h"
 #include "cli/card_transfer.h"
+#include "cli/cli_analysis.h"
 #include "cli/cli_common.h"
 #include "cli/cli_events.h"
 #include "cli/commands.h"
@@ -44,13 +45,6 @@ struct WriteArgs {
     bool allow_non_removable = false;
 };
 
-[[noreturn]] void Exit(int code) { throw CLI::RuntimeError(code); }
-
-[[noreturn]] void Fail(const std::string& message, int code = kExitFailed) {
-    PrintError(message);
-    Exit(code);
-}
-
 std::string MB(std::int64_t bytes) { return FormatFixed(double(bytes) / 1048576.0, 3); }
 
 // The card must be in the layout and formatted before anything else.
@@ -71,7 +65,7 @@ std::uint32_t BitrateOrExit(const WriteArgs& args, StopFlag& stop, std::string& 
         StreamAnalysis scratch;
         const BitrateMeasurement m = MeasureStreamBitrate(scratch, args.source, stop);
         if (m.Stopped) Fail(args.source + ": stopped; nothing was written");
-        if (m.Code == kStreamRateFailed) Fail(args.source + ": " + m.Message);
+        if (m.Code == kStreamRateFailed) Fail(m.Message);
         text = m.CardRateText.empty() ? kDefaultCardBitrateText : m.CardRateText;
         origin = m.CardRateText.empty() ? "default, no PCR interval of 10 s was found" : "measured";
     }
@@ -83,14 +77,7 @@ std::uint32_t BitrateOrExit(const WriteArgs& args, StopFlag& stop, std::string& 
 }
 
 void AnalyseOrExit(const std::string& source, StreamState& state, StopFlag& stop) {
-    Analyzer analyzer;
-    AnalysisResult analysis;
-    {
-        CliEvents events("Analysing", [&] { return analyzer.ProgressMaximum(); },
-                         [&] { return analyzer.ProgressPosition(); });
-        analysis = analyzer.Run(AnalysisRequest{0, AnalysisMode::ModeCardWrite, source}, state, events.Sink(), stop);
-        events.Close();
-    }
+    const AnalysisResult analysis = AnalyseWithProgress(AnalysisMode::ModeCardWrite, source, state, stop);
     switch (analysis.Ending) {
         case AnalysisEnding::Complete: return;
         case AnalysisEnding::NoDescription:
@@ -108,7 +95,7 @@ void AnalyseOrExit(const std::string& source, StreamState& state, StopFlag& stop
 ReadOnlyMapping MapSourceOrExit(const std::string& source) {
     File file;
     ReadOnlyMapping mapping;
-    if (Status st = File::OpenRead(source, file); !st) Fail(st.message());
+    if (Status st = OpenStreamFile(source, file); !st) Fail(st.message());
     if (Status st = mapping.Map(file); !st) Fail(st.message());
     return mapping;
 }
@@ -170,7 +157,7 @@ int RunCardWrite(const WriteArgs& args, const SystemRoots& roots, const GlobalOp
         case ProbeOutcome::Stopped: Fail(args.source + ": stopped; nothing was written");
         case ProbeOutcome::UnknownFormat:
             Fail(args.source + ": " + kUnknownStreamFormat + " (" + probe.Message + ")");
-        case ProbeOutcome::Failed: Fail(std::string(kFileInUse) + " (" + probe.Message + ")");
+        case ProbeOutcome::Failed: Fail(probe.Message);
     }
     std::string bitrate_origin;
     const std::uint32_t bitrate = BitrateOrExit(args, stop, bitrate_origin);

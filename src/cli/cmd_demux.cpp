@@ -8,6 +8,7 @@
 #include <set>
 
 #include "analysis/analyzer.h"
+#include "cli/cli_analysis.h"
 #include "cli/cli_common.h"
 #include "cli/cli_events.h"
 #include "cli/commands.h"
@@ -65,18 +66,7 @@ int RunDemux(const DemuxArgs& args) {
     StopFlag stop;
     StopOnSignals guard(stop);
 
-    Analyzer analyzer;
-    AnalysisResult analysis;
-    {
-        CliEvents events(
-            "Analysing", [&analyzer] { return analyzer.ProgressMaximum(); },
-            [&analyzer] { return analyzer.ProgressPosition(); });
-        AnalysisRequest request;
-        request.Mode = AnalysisMode::ModeParse;
-        request.Path = args.source;
-        analysis = analyzer.Run(request, state, events.Sink(), stop);
-        events.Close();
-    }
+    const AnalysisResult analysis = AnalyseWithProgress(AnalysisMode::ModeParse, args.source, state, stop);
     if (analysis.Ending != AnalysisEnding::Complete) {
         PrintError(analysis.Message);
         return kExitFailed;
@@ -132,10 +122,7 @@ void RegisterDemuxCommand(CLI::App& app, GlobalOptions&) {
             "LIST"));
     cmd->add_flag("--remove-stuffing", args->remove_stuffing,
                   "Drop null packets and packets of other programs instead of writing null packets in their place");
-    cmd->callback([args] {
-        const int code = RunDemux(*args);
-        if (code != kExitOk) throw CLI::RuntimeError(code);
-    });
+    cmd->callback([args] { Exit(RunDemux(*args)); });
 }
 
 }  // namespace tscard::cli

@@ -12,6 +12,7 @@
 
 #include "analysis/analyzer.h"
 #include "analysis/bitrate.h"
+#include "cli/cli_analysis.h"
 #include "cli/cli_common.h"
 #include "cli/cli_events.h"
 #include "cli/commands.h"
@@ -171,7 +172,7 @@ int CheckProgramBitrate(const PrepareArgs& args, StopFlag& stop) {
         return kExitFailed;
     }
     if (m.Code == kProgramRateNoFile) {
-        PrintError(args.source + ": " + m.Message);
+        PrintError(m.Message);
         return kExitFailed;
     }
     const std::string question = ProgramBitrateQuestion(m.Code, m.MeasuredBitrate);
@@ -195,20 +196,10 @@ int RunPrepare(const PrepareArgs& args, const GlobalOptions& options) {
     if (const int code = CheckProgramBitrate(args, stop); code != kExitOk) return code;
 
     StreamState state;
-    {
-        Analyzer analyzer;
-        CliEvents events(
-            "Analysing", [&analyzer] { return analyzer.ProgressMaximum(); },
-            [&analyzer] { return analyzer.ProgressPosition(); });
-        AnalysisRequest request;
-        request.Mode = AnalysisMode::ModePrepare;
-        request.Path = args.source;
-        const AnalysisResult analysis = analyzer.Run(request, state, events.Sink(), stop);
-        events.Close();
-        if (analysis.Ending != AnalysisEnding::Complete) {
-            PrintError(analysis.Message);
-            return kExitFailed;
-        }
+    const AnalysisResult analysis = AnalyseWithProgress(AnalysisMode::ModePrepare, args.source, state, stop);
+    if (analysis.Ending != AnalysisEnding::Complete) {
+        PrintError(analysis.Message);
+        return kExitFailed;
     }
 
     PrepareJob job;
@@ -282,8 +273,7 @@ void RegisterPrepareCommand(CLI::App& app, GlobalOptions& options) {
         args->given.clear();
         for (const auto& [name, option] : options_given)
             if (option->count() > 0) args->given.push_back(name);
-        const int code = RunPrepare(*args, options);
-        if (code != kExitOk) throw CLI::RuntimeError(code);
+        Exit(RunPrepare(*args, options));
     });
 }
 

@@ -11,6 +11,7 @@
 #include "cli/signals.h"
 #include "platform/file_identity.h"
 #include "splice/splice_run.h"
+#include "ts/stream_open.h"
 
 namespace tscard::cli {
 namespace {
@@ -30,7 +31,7 @@ Status CheckInputs(const SpliceArgs& args) {
     const auto output = IdentityOf(args.output);
     for (const std::string& path : args.inputs) {
         File input;
-        if (Status st = File::OpenRead(path, input); !st) return st;
+        if (Status st = OpenStreamFile(path, input); !st) return st;
         if (output && IdentityOf(input) == output)
             return Status::Fail(path + ": is the output of the splice; it cannot be one of its inputs");
     }
@@ -75,10 +76,7 @@ void RegisterSpliceCommand(CLI::App& app, GlobalOptions&) {
         ->required();
     cmd->add_option("INPUT", args->inputs, "The files to join (at most 128)")->required();
     cmd->add_flag("--append", args->append, "Add the joined files after what OUTPUT already holds");
-    cmd->callback([args] {
-        const int code = RunSplice(*args);
-        if (code != kExitOk) throw CLI::RuntimeError(code);
-    });
+    cmd->callback([args] { Exit(RunSplice(*args)); });
 }
 
 }  // namespace tscard::cli

@@ -23,7 +23,10 @@ Status OpenWith(const std::string& path, int flags, File& out) {
     do {
         fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
     } while (fd < 0 && errno == EINTR);
-    if (fd < 0) return Status::Fail(FileError(path, "cannot open"));
+    if (fd < 0) {
+        const int error = errno;
+        return Status::Fail(FileError(path, "cannot open"), error);
+    }
     out = File::Adopt(fd, path);
     return Status::Ok();
 }

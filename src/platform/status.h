@@ -11,16 +11,20 @@ class Status {
 public:
     Status() = default;
     static Status Ok() { return Status(); }
-    static Status Fail(std::string message) { return Status(std::move(message)); }
+    // error: the system's error number behind the failure, when there is one.
+    static Status Fail(std::string message, int error = 0) { return Status(std::move(message), error); }
 
     bool ok() const { return ok_; }
     explicit operator bool() const { return ok_; }
     const std::string& message() const { return message_; }
+    // The system's error number of a failed system call, or 0.
+    int error() const { return error_; }
 
 private:
-    explicit Status(std::string message) : ok_(false), message_(std::move(message)) {}
+    Status(std::string message, int error) : ok_(false), message_(std::move(message)), error_(error) {}
     bool ok_ = true;
     std::string message_;
+    int error_ = 0;
 };
 
 }  // namespace tscard

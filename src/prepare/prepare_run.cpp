@@ -15,6 +15,7 @@
 #include "psi/psi_builder.h"
 #include "psi/timestamps.h"
 #include "ts/packet.h"
+#include "ts/stream_open.h"
 #include "ts/unit_reader.h"
 
 namespace tscard {
@@ -96,7 +97,7 @@ private:
 
     Ending ReadSource() {
         File source;
-        if (Status st = File::OpenRead(job_.SourcePath, source); !st) return Fail(st.message());
+        if (Status st = OpenStreamFile(job_.SourcePath, source); !st) return Fail(st.message());
         if (Status st = output_.Create(job_.OutputPath); !st) return Fail(st.message());
         writer_.emplace(output_.Output(), 0, kWriteBlock);
         // Room for the longest interval held; its memory is only taken as

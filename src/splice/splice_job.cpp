@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "platform/file_identity.h"
+#include "ts/stream_open.h"
 
 namespace tscard {
 namespace {
@@ -71,7 +72,7 @@ Status AddSpliceFiles(StickJob& job, const std::vector<std::string>& paths) {
     for (std::size_t i = 0; i < paths.size(); ++i) {
         StickFileEntry& entry = added[i];
         entry.Path = paths[i];
-        if (Status st = File::OpenRead(paths[i], entry.Handle); !st) return st;
+        if (Status st = OpenStreamFile(paths[i], entry.Handle); !st) return st;
         if (output && IdentityOf(entry.Handle) == output)
             return Status::Fail(paths[i] + ": is the output of the splice; it cannot be one of its inputs");
         if (Status st = SizeSpliceEntry(entry); !st) return st;

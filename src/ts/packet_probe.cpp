@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "ts/packet.h"
+#include "ts/stream_open.h"
 
 namespace tscard {
 namespace {
@@ -102,7 +103,7 @@ PacketProbe ProbePacketSize(const File& file, StopFlag* stop) {
 
 PacketProbe ProbePacketSize(const std::string& path, StopFlag* stop) {
     File file;
-    if (Status st = File::OpenRead(path, file); !st) {
+    if (Status st = OpenStreamFile(path, file); !st) {
         PacketProbe probe;
         probe.Message = st.message();
         return probe;

@@ -1,6 +1,7 @@
 #include "ts/stream_open.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "ts/fixed_text.h"
 #include "ts/model.h"
@@ -11,6 +12,12 @@ namespace {
 constexpr std::int64_t kCardBlockBytes = 8192;
 constexpr std::int64_t kMebibyte = 1048576;
 }  // namespace
+
+Status OpenStreamFile(const std::string& path, File& out) {
+    const Status opened = File::OpenRead(path, out);
+    if (opened || opened.error() == 0) return opened;
+    return Status::Fail(path + ": " + kFileInUse + " (" + std::strerror(opened.error()) + ")", opened.error());
+}
 
 std::int64_t CardBytesOf(std::uint64_t file_size) {
     StreamLayout layout;

@@ -1,12 +1,23 @@
 #pragma once
-// What opening a stream shows before its analysis runs: the size the
-// stream takes on a card, as MB or bytes, and the name proposed for a
-// prepared copy.
+// What opening a stream shows before its analysis runs: the one message
+// for a stream that does not open, the size the stream takes on a card, as
+// MB or bytes, and the name proposed for a prepared copy.
 
 #include <cstdint>
 #include <string>
 
+#include "platform/file_io.h"
+#include "platform/status.h"
+
 namespace tscard {
+
+// The operator's text when a stream file cannot be opened.
+constexpr const char* kFileInUse = "File in use from other application";
+
+// Opens a stream file for reading. Every command and panel that reads a
+// stream says the same when it does not open: "clip.ts: File in use from
+// other application (No such file or directory)".
+[[nodiscard]] Status OpenStreamFile(const std::string& path, File& out);
 
 // (BigBlocks x 8 + MidBlocks) x 8,192 of the whole file size: the bytes
 // the stream takes in the card's 8,192-byte blocks.
