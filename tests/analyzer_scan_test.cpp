@@ -4,11 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <mutex>
 
 #include "analysis/analyzer.h"
 #include "analysis_streams.h"
 #include "demux/parsed_programs.h"
+#include "support/recording_sink.h"
 
 namespace tscard {
 namespace {
@@ -17,22 +17,6 @@ using test::kAudioPid;
 using test::kPmtPid;
 using test::kVideoPid;
 using test::StreamBuilder;
-
-class RecordingSink : public EventSink {
-public:
-    void Signal(EventId id) override {
-        std::lock_guard lock(mutex_);
-        ids_.push_back(id);
-    }
-    std::size_t Count(EventId id) {
-        std::lock_guard lock(mutex_);
-        return static_cast<std::size_t>(std::count(ids_.begin(), ids_.end(), id));
-    }
-
-private:
-    std::mutex mutex_;
-    std::vector<EventId> ids_;
-};
 
 struct Outcome {
     AnalysisResult result;
@@ -50,7 +34,7 @@ protected:
     }
     std::unique_ptr<Outcome> Analyse(const std::string& path, AnalysisMode mode = AnalysisMode::ModePrepare) {
         auto out = std::make_unique<Outcome>();
-        RecordingSink sink;
+        test::RecordingSink sink;
         Analyzer analyzer;
         out->result = analyzer.Run(AnalysisRequest{0, mode, path}, out->state, sink, stop_);
         out->progress = sink.Count(EventId::ChangeProgressPosG1);

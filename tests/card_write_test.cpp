@@ -1,19 +1,18 @@
 // The card write on card images: the bytes the card gets, the directory
-// entry, the events and handlers, stops, failing cards, full cards and the
+// entry and its store, the events, stops, failing cards, full cards and the
 // refusals that touch nothing.
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <mutex>
 #include <optional>
 
 #include "card/card_write.h"
-#include "card/card_write_handlers.h"
 #include "card/card_write_verify.h"
 #include "card/failing_backend.h"
 #include "card_test_util.h"
 #include "card_write_util.h"
+#include "support/recording_sink.h"
 #include "support/test_support.h"
 
 namespace tscard {
@@ -22,41 +21,6 @@ namespace {
 using test::SourceStream;
 
 constexpr std::uint32_t kBitrate = 0x01020304;
-
-// Forwards the worker's and the handlers' events to the hub and records
-// them; raises the stop flag at a given progress event, and can run
-// something when a given event is signalled (in the signalling thread).
-class RecordingSink final : public EventSink {
-public:
-    RecordingSink(EventHub& hub, StopFlag& stop) : hub_(hub), stop_(stop) {}
-    std::optional<std::uint64_t> StopAtWindow;
-    std::function<void(EventId)> OnSignal;
-
-    void Signal(EventId id) override {
-        {
-            std::lock_guard lock(mutex_);
-            seen_.push_back(id);
-            if (id == EventId::ChangeProgressPosG1 && StopAtWindow && ++windows_ == *StopAtWindow) stop_.Request();
-        }
-        if (OnSignal) OnSignal(id);
-        hub_.Signal(id);
-    }
-    std::vector<EventId> Seen() {
-        std::lock_guard lock(mutex_);
-        return seen_;
-    }
-    std::size_t Count(EventId id) {
-        const std::vector<EventId> seen = Seen();
-        return static_cast<std::size_t>(std::count(seen.begin(), seen.end(), id));
-    }
-
-private:
-    EventHub& hub_;
-    StopFlag& stop_;
-    std::mutex mutex_;
-    std::vector<EventId> seen_;
-    std::uint64_t windows_ = 0;
-};
 
 struct WriteRun {
     CardWriteResult result;
@@ -108,22 +72,17 @@ protected:
         return job;
     }
 
-    WriteRun Write(CardDevice& device, CardWriteJob& job, std::optional<std::uint64_t> stop_at_window = {},
-                   std::function<void(EventId)> on_signal = {}) {
+    // Raises the stop flag at the given progress event.
+    WriteRun Write(CardDevice& device, CardWriteJob& job, std::optional<std::uint64_t> stop_at_window = {}) {
         WriteRun run;
         StopFlag stop;
-        EventHub hub;
-        RecordingSink sink(hub, stop);
-        sink.StopAtWindow = stop_at_window;
-        sink.OnSignal = std::move(on_signal);
-        hub.SetHandler(EventId::CompleteWriteFile, [&] { DoCompleteWriteFile(device, run.write, sink); });
-        hub.SetHandler(EventId::evBreakWrite, [&] { DoBreakWrite(device, run.write, hub.HandOver(), sink); });
-        hub.SetHandler(EventId::CompleteErrWriteFile, [&] { DoCompleteErrWriteFile(run.write); });
-        hub.Start([](const EventHub::Handler& handler) { handler(); });
+        test::RecordingSink sink;
+        sink.OnSignal = [&](EventId id, int n) {
+            if (id == EventId::ChangeProgressPosG1 && stop_at_window && std::uint64_t(n) == *stop_at_window)
+                stop.Request();
+        };
         CardWriteWorker writer;
-        run.result = writer.Run(job, device, run.write, hub.HandOver(), sink, stop);
-        hub.Drain();
-        hub.Shutdown();
+        run.result = writer.Run(job, device, run.write, sink, stop);
         run.seen = sink.Seen();
         EXPECT_FALSE(stop.IsSet());
         return run;
@@ -193,9 +152,9 @@ TEST_F(CardWrite, TheCardGetsTheWholeStreamFromItsFirstPacketAndOneEntry) {
         CardWriteJob job = Job(c.source, c.head.size(), c.head);
         const WriteRun run = Write(device, job);
         EXPECT_EQ(run.result.Ending, CardWriteEnding::Complete) << run.result.Message;
-        EXPECT_EQ(run.write.DirectoryStored, 1);
-        EXPECT_EQ(run.write.WriteFinished, 1);
-        EXPECT_EQ(run.write.CardWriteBusy, 0);
+        EXPECT_TRUE(run.write.DirectoryStored);
+        EXPECT_TRUE(run.write.WriteFinished);
+        EXPECT_FALSE(run.write.CardWriteBusy);
         ASSERT_TRUE(run.result.Recorded);
         EXPECT_EQ(run.result.Entry.Length, c.length);
         EXPECT_EQ(run.result.Entry.LastSlot, c.last_slot);
@@ -240,10 +199,10 @@ TEST_F(CardWrite, AStopRecordsTheFullBlocksOnTheCardAndDropsTheRest) {
     EXPECT_EQ(run.result.BlocksWritten, blocks);
     EXPECT_EQ(run.result.Entry.Length, blocks - 1);
     EXPECT_EQ(run.result.Entry.LastSlot, 0);
-    EXPECT_EQ(run.write.DirectoryStored, 1);
-    EXPECT_EQ(run.write.WriteFinished, 1);
+    EXPECT_TRUE(run.write.DirectoryStored);
+    EXPECT_TRUE(run.write.WriteFinished);
     EXPECT_EQ(std::count(run.seen.begin(), run.seen.end(), EventId::evBreakWrite), 1);
-    EXPECT_EQ(std::count(run.seen.begin(), run.seen.end(), EventId::CompleteWriteFile), 1);  // from DoBreakWrite
+    EXPECT_EQ(std::count(run.seen.begin(), run.seen.end(), EventId::CompleteWriteFile), 1);
     EXPECT_EQ(std::count(run.seen.begin(), run.seen.end(), EventId::ChangeProgressPosG1), 30);
     const test::Packed packed = test::PackInWindows(source.Bytes, false);
     ExpectSameImage(test::ReadFileBytes(card_), Expected(packed.Blocks, blocks, 0));
@@ -263,7 +222,7 @@ TEST_F(CardWrite, AWriteThatPutsNoBlockOnTheCardRecordsNoEntry) {
         EXPECT_EQ(run.result.Ending, stop_at ? CardWriteEnding::Stopped : CardWriteEnding::Complete);
         EXPECT_FALSE(run.result.Recorded);
         EXPECT_EQ(run.result.BlocksWritten, 0u);
-        EXPECT_EQ(run.write.DirectoryStored, 1);
+        EXPECT_TRUE(run.write.DirectoryStored);
         ExpectSameImage(test::ReadFileBytes(card_), Expected({}, 0, 0));
     }
 }
@@ -285,7 +244,7 @@ TEST_F(CardWrite, AFailingCardEndsAsAStopWithTheBlocksThatGotThere) {
         EXPECT_NE(run.result.Message.find(card_.string()), std::string::npos) << run.result.Message;
         EXPECT_EQ(run.result.BlocksWritten, good);
         EXPECT_EQ(run.result.Recorded, good > 0);
-        EXPECT_EQ(run.write.DirectoryStored, 1);
+        EXPECT_TRUE(run.write.DirectoryStored);
         ExpectSameImage(test::ReadFileBytes(card_), Expected(packed.Blocks, good, 0));
     }
 }
@@ -349,16 +308,17 @@ TEST_F(CardWrite, AFailedDirectoryStoreIsNotAnnouncedAsFinished) {
     FailingBackend* control = nullptr;
     CardDevice device = OpenCard(1000000, &control);
     CardWriteJob job = Job(SourceStream{}.Stored(500));
-    // The card goes as the worker announces its end.
-    const WriteRun run = Write(device, job, {}, [&](EventId id) {
-        if (id == EventId::CompleteWriteFile) control->PullCard();
-    });
+    // The card goes after the blocks, before the directory is stored (the
+    // header rebuild is the first write of the header region).
+    control->PullCardBeforeHeaderWrite(2);
+    const WriteRun run = Write(device, job);
     EXPECT_EQ(run.result.Ending, CardWriteEnding::Complete);
-    EXPECT_EQ(run.write.DirectoryStored, 0);
-    EXPECT_EQ(run.write.WriteFinished, 0);
+    EXPECT_FALSE(run.write.DirectoryStored);
+    EXPECT_FALSE(run.write.WriteFinished);
     EXPECT_FALSE(run.write.DirectoryStatus.ok());
     EXPECT_NE(run.write.DirectoryStatus.message().find(card_.string()), std::string::npos);
     EXPECT_EQ(std::count(run.seen.begin(), run.seen.end(), EventId::CompleteErrWriteFile), 1);
+    EXPECT_EQ(std::count(run.seen.begin(), run.seen.end(), EventId::CompleteWriteFile), 0);
     // The card keeps the rebuilt header and the blocks, with no entry.
     const std::vector<std::uint8_t> bytes = test::ReadFileBytes(card_);
     const std::vector<std::uint8_t> empty = test::EmptyRegion(true, kBitrate);
@@ -372,12 +332,11 @@ TEST_F(CardWrite, OnAWorkerThreadASecondWriteIsRefused) {
     CardWriteJob job = Job(SourceStream{}.Stored(20000));
     CardWriteJob other = Job(SourceStream{}.Stored(10), 0, {}, "other.ts");
     CardWriteState write;
-    EventHandOver hand_over;
     NullEventSink events;
     StopFlag stop;
     CardWriteWorker writer;
-    ASSERT_TRUE(writer.Start(job, device, write, hand_over, events, stop).ok());
-    EXPECT_FALSE(writer.Start(other, device, write, hand_over, events, stop).ok());
+    ASSERT_TRUE(writer.Start(job, device, write, events, stop).ok());
+    EXPECT_FALSE(writer.Start(other, device, write, events, stop).ok());
     const CardWriteResult result = writer.Finish();
     EXPECT_EQ(result.Ending, CardWriteEnding::Complete) << result.Message;
     EXPECT_EQ(result.PacketsStored, 20000u);

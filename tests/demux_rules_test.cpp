@@ -189,7 +189,7 @@ TEST(DemuxRun, ProgressEvery348PacketsFromTheFirstThenOneCompletion) {
         ASSERT_EQ(run.result.Ending, DemuxEnding::Complete) << run.result.Message;
         EXPECT_EQ(run.events.Count(EventId::ChangeProgressPosG4), steps);
         EXPECT_EQ(run.events.Count(EventId::evRefreshGauge), 1);
-        EXPECT_EQ(run.events.Order().back(), EventId::evRefreshGauge);
+        EXPECT_EQ(run.events.Seen().back(), EventId::evRefreshGauge);
         EXPECT_EQ(run.Output(0x1234).size(), packets + 2);
     }
 }
@@ -226,7 +226,7 @@ TEST(DemuxRun, StopKeepsWhatWasWrittenAndLeavesTheFlagSet) {
     DemuxCase run(std::vector<Packet>(2000, test::PayloadPacket(0x0201)));
     // Raised at the second progress step (before packet 349 is read); the
     // run sees it at the top of the next packet.
-    run.events.on_signal = [&](EventId id, int n) {
+    run.events.OnSignal = [&](EventId id, int n) {
         if (id == EventId::ChangeProgressPosG4 && n == 2) run.stop.Request();
     };
     run.Go();
@@ -242,7 +242,7 @@ TEST(DemuxRun, StopKeepsWhatWasWrittenAndLeavesTheFlagSet) {
 
 TEST(DemuxRun, StuffingSwitchedDuringARunAppliesFromTheNextPacket) {
     DemuxCase run(std::vector<Packet>(1000, NullPacket()));
-    run.events.on_signal = [&](EventId id, int n) {
+    run.events.OnSignal = [&](EventId id, int n) {
         if (id == EventId::ChangeProgressPosG4 && n == 2) run.settings.RemoveStuffing = true;
         if (id == EventId::ChangeProgressPosG4 && n == 3) run.settings.RemoveStuffing = false;
     };
@@ -298,7 +298,7 @@ TEST(DemuxRun, RefusalsLeaveEverythingAsItWas) {
         EXPECT_EQ(run.state.Lists.ProgramList.size(), c.programs.size());
         EXPECT_EQ(run.state.DemuxInput.IsOpen(), was_open);
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(run.dir.path()), {}), before);
-        EXPECT_TRUE(run.events.Order().empty());
+        EXPECT_TRUE(run.events.Seen().empty());
     }
 }
 

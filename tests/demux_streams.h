@@ -1,20 +1,16 @@
 #pragma once
 // Hand-made inputs of the demultiplexer: a stream description as a parse
-// analysis leaves it, and an event sink that records what a run signals.
+// analysis leaves it.
 
-#include <atomic>
 #include <cstdint>
 #include <filesystem>
-#include <functional>
-#include <map>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "analysis/stream_state.h"
-#include "events/event_sink.h"
 #include "psi/psi_builder.h"
 #include "support/psi_sections.h"
+#include "support/recording_sink.h"
 #include "support/test_support.h"
 
 namespace tscard::test {
@@ -72,36 +68,5 @@ inline void MakeDemuxState(StreamState& state, const std::filesystem::path& path
     }
     if (Status st = File::OpenRead(path.string(), state.DemuxInput); !st) throw std::runtime_error(st.message());
 }
-
-// Counts the events of a run; `on_signal` may act on them (in the
-// signalling thread, at the moment of the signal).
-class RecordingSink final : public EventSink {
-public:
-    std::function<void(EventId, int)> on_signal;  // the event and how often it came so far
-
-    void Signal(EventId id) override {
-        int n;
-        {
-            std::lock_guard lock(mutex_);
-            n = ++counts_[id];
-            order_.push_back(id);
-        }
-        if (on_signal) on_signal(id, n);
-    }
-    int Count(EventId id) const {
-        std::lock_guard lock(mutex_);
-        auto it = counts_.find(id);
-        return it == counts_.end() ? 0 : it->second;
-    }
-    std::vector<EventId> Order() const {
-        std::lock_guard lock(mutex_);
-        return order_;
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::map<EventId, int> counts_;
-    std::vector<EventId> order_;
-};
 
 }  // namespace tscard::test

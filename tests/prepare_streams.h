@@ -8,15 +8,14 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
-#include <mutex>
 #include <vector>
 
-#include "events/event_sink.h"
 #include "pes_packets.h"
 #include "prepare/mux_rate.h"
 #include "prepare/prepare_worker.h"
 #include "psi/timestamps.h"
 #include "support/psi_sections.h"
+#include "support/recording_sink.h"
 #include "support/test_support.h"
 #include "ts/packet.h"
 
@@ -111,23 +110,6 @@ inline PrepareJob HandJob(const std::filesystem::path& source, const std::filesy
     return job;
 }
 
-// Counts the events a run signals.
-class CountingSink final : public EventSink {
-public:
-    void Signal(EventId id) override {
-        std::lock_guard lock(mutex_);
-        ++counts_[static_cast<std::size_t>(id)];
-    }
-    int Count(EventId id) const {
-        std::lock_guard lock(mutex_);
-        return counts_[static_cast<std::size_t>(id)];
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::array<int, kEventCount> counts_{};
-};
-
 struct Prepared {
     PrepareResult result;
     std::vector<Packet> out;
@@ -146,7 +128,7 @@ inline Prepared PrepareStream(const TempDir& dir, const std::vector<std::uint8_t
     job.OutputPath = (dir / "prepared.ts").string();
     ContinuityTable own;
     StopFlag own_stop;
-    CountingSink events;
+    RecordingSink events;
     PrepareWorker worker;
     Prepared p;
     p.result = worker.Run(job, continuity ? *continuity : own, events, stop ? *stop : own_stop, observer);

@@ -16,7 +16,7 @@ namespace {
 
 using test::k40ms;
 using test::Mux;
-using test::CountingSink;
+using test::RecordingSink;
 using test::PesFields;
 
 class PrepareWorkerTest : public ::testing::Test {
@@ -234,7 +234,7 @@ TEST_F(PrepareWorkerTest, ProgressIsSignalledWhileTheAcceptedBytesStandOnAStep) 
     // 348 accepted packets, then three nulls and one more packet at the step.
     Mux m;
     m.Pat().Pmt().Pcr(k40ms).Video(345).Nulls(3).Video(10).Pcr(2 * k40ms);
-    CountingSink events;
+    RecordingSink events;
     ContinuityTable continuity;
     StopFlag stop;
     test::WriteFileBytes(dir / "s.ts", m.Bytes());
@@ -318,7 +318,7 @@ TEST_F(PrepareWorkerTest, ARefusedOrFailedRunLeavesTheOutputAsItWas) {
     for (const Case& c : cases) {
         PrepareJob job = test::HandJob(source, c.output);
         c.change(job);
-        CountingSink events;
+        RecordingSink events;
         ContinuityTable continuity;
         StopFlag stop;
         PrepareWorker worker;
@@ -360,7 +360,7 @@ TEST_F(PrepareWorkerTest, ASecondRunIsRefusedWhileOneIsInProgress) {
     for (int i = 1; i <= 200; ++i) m.Pcr(i * k40ms).Video(2);
     test::WriteFileBytes(dir / "s.ts", m.Bytes());
     PrepareJob job = test::HandJob(dir / "s.ts", dir / "o.ts");
-    CountingSink events;
+    RecordingSink events;
     ContinuityTable continuity;
     StopFlag stop;
     PrepareWorker worker;

@@ -53,18 +53,18 @@ bool StreamExceedsDataArea(std::int64_t card_bytes, std::int64_t data_units) {
 
 CardWriteWorker::~CardWriteWorker() { run_.Join(); }
 
-CardWriteResult CardWriteWorker::Run(CardWriteJob& job, CardDevice& device, CardWriteState& write,
-                                     EventHandOver& hand_over, EventSink& events, StopFlag& stop) {
+CardWriteResult CardWriteWorker::Run(CardWriteJob& job, CardDevice& device, CardWriteState& write, EventSink& events,
+                                     StopFlag& stop) {
     CardWriteResult result;
-    const Status ran = run_.RunHere(
-        BusyMessage(device), [&] { return RunClaimed(job, device, write, hand_over, events, stop); }, result);
+    const Status ran =
+        run_.RunHere(BusyMessage(device), [&] { return RunClaimed(job, device, write, events, stop); }, result);
     return ran ? result : Refused(ran.message());
 }
 
-Status CardWriteWorker::Start(CardWriteJob& job, CardDevice& device, CardWriteState& write,
-                              EventHandOver& hand_over, EventSink& events, StopFlag& stop) {
-    return run_.RunOnThread(BusyMessage(device), [this, &job, &device, &write, &hand_over, &events, &stop] {
-        return RunClaimed(job, device, write, hand_over, events, stop);
+Status CardWriteWorker::Start(CardWriteJob& job, CardDevice& device, CardWriteState& write, EventSink& events,
+                              StopFlag& stop) {
+    return run_.RunOnThread(BusyMessage(device), [this, &job, &device, &write, &events, &stop] {
+        return RunClaimed(job, device, write, events, stop);
     });
 }
 
@@ -74,7 +74,7 @@ CardWriteResult CardWriteWorker::Finish() {
 }
 
 CardWriteResult CardWriteWorker::RunClaimed(CardWriteJob& job, CardDevice& device, CardWriteState& write,
-                                       EventHandOver& hand_over, EventSink& events, StopFlag& stop) {
+                                            EventSink& events, StopFlag& stop) {
     CardWriteResult result;
     progress_maximum_.store(0, std::memory_order_release);
     progress_position_.store(0, std::memory_order_release);
@@ -96,9 +96,9 @@ CardWriteResult CardWriteWorker::RunClaimed(CardWriteJob& job, CardDevice& devic
     write.EntryIndex = 0;
     write.BlocksWritten = 0;
     write.PacketsStored = 0;
-    write.CardWriteBusy = 1;
-    write.WriteFinished = 0;
-    write.DirectoryStored = 0;
+    write.CardWriteBusy = true;
+    write.WriteFinished = false;
+    write.DirectoryStored = false;
     write.DirectoryStatus = Status::Ok();
 
     progress_maximum_.store((job.Source.Size() - job.StartOffset) / kWindowSize, std::memory_order_release);
@@ -108,7 +108,7 @@ CardWriteResult CardWriteWorker::RunClaimed(CardWriteJob& job, CardDevice& devic
     // would describe them wrongly.
     const Status rebuilt = job.RebuildHeader ? job.RebuildHeader() : ReinitCardHeader(device, job.Bitrate);
     auto fail = [&](std::string message) {
-        write.CardWriteBusy = 0;
+        write.CardWriteBusy = false;
         job.Source.Unmap();
         result.Ending = CardWriteEnding::Failed;
         result.Message = std::move(message);
@@ -125,13 +125,35 @@ CardWriteResult CardWriteWorker::RunClaimed(CardWriteJob& job, CardDevice& devic
     UnitBatchWriter batch(device, write.StartUnit);
     CardPacker packer(job.Packet192Mode, batch);
 
+    // The end of every write that reached the card, completed or stopped:
+    // the entry (when a block got there) goes into the directory and the
+    // directory onto the card; the front end is only told how that went.
+    auto record = [&](std::uint8_t last_slot) {
+        if (write.BlocksWritten > 0) {
+            DirEntry& entry = records[static_cast<std::size_t>(write.EntryIndex)];
+            entry = EntryOf(write.StartUnit, write.BlocksWritten, last_slot, job.FileName);
+            device.Directory.Header.FileCount = static_cast<std::uint8_t>(device.Directory.Header.FileCount + 1);
+            result.Recorded = true;
+            result.Entry = entry;
+        }
+        job.Source.Unmap();
+        Status stored = device.WriteDirectory(device.Directory);
+        if (stored) stored = device.Flush();
+        write.DirectoryStatus = stored;
+        write.DirectoryStored = stored.ok();
+        write.CardWriteBusy = false;
+        // A card without the entry is not announced as written.
+        if (!stored) write.WriteFinished = false;
+        return stored.ok();
+    };
+
     // Stop: the blocks handed to the card so far get there, the held and
-    // current blocks are dropped; the front end records what is on the card.
+    // current blocks are dropped; the entry describes what is on the card.
     auto stop_path = [&]() {
         batch.Flush();
         write.BlocksWritten = batch.UnitsOnCard();
         write.PacketsStored = packer.PacketsStored();
-        write.WriteFinished = 1;
+        write.WriteFinished = true;
         result.Ending = CardWriteEnding::Stopped;
         result.StopReason = CardWriteStop::Operator;
         if (batch.Failed()) {
@@ -142,13 +164,9 @@ CardWriteResult CardWriteWorker::RunClaimed(CardWriteJob& job, CardDevice& devic
         result.BlocksWritten = write.BlocksWritten;
         result.PacketsOnCard = write.BlocksWritten * kSlotsPerBlock;
         result.NullRuns = packer.NullRuns();
-        result.Recorded = write.BlocksWritten > 0;
-        if (result.Recorded) result.Entry = EntryOf(write.StartUnit, write.BlocksWritten, 0, job.FileName);
-        hand_over.BreakDirIndex = write.EntryIndex;
-        hand_over.BreakLastSlot = 0;  // every block on the card is full
-        hand_over.BreakFileName = job.FileName;
-        job.Source.Unmap();
+        const bool stored = record(0);  // every block on the card is full
         events.Signal(EventId::evBreakWrite);
+        events.Signal(stored ? EventId::CompleteWriteFile : EventId::CompleteErrWriteFile);
         events.Signal(EventId::evRefreshGauge);
         return result;
     };
@@ -167,7 +185,7 @@ CardWriteResult CardWriteWorker::RunClaimed(CardWriteJob& job, CardDevice& devic
     const std::uint64_t packets = packer.PacketsStored();
     write.BlocksWritten = batch.UnitsOnCard();
     write.PacketsStored = packets;
-    write.WriteFinished = 1;
+    write.WriteFinished = true;
     result.Ending = CardWriteEnding::Complete;
     result.PacketsStored = packets;
     result.PacketsOnCard = packets;
@@ -175,16 +193,8 @@ CardWriteResult CardWriteWorker::RunClaimed(CardWriteJob& job, CardDevice& devic
     result.NullRuns = packer.NullRuns();
     // A source without a packet to store puts no block on the card and
     // gets no entry.
-    if (write.BlocksWritten > 0) {
-        const StreamExtent extent = ExtentOfPackets(packets);
-        DirEntry& entry = records[static_cast<std::size_t>(write.EntryIndex)];
-        entry = EntryOf(write.StartUnit, write.BlocksWritten, extent.LastSlot, job.FileName);
-        device.Directory.Header.FileCount = static_cast<std::uint8_t>(device.Directory.Header.FileCount + 1);
-        result.Recorded = true;
-        result.Entry = entry;
-    }
-    job.Source.Unmap();
-    events.Signal(EventId::CompleteWriteFile);
+    const bool stored = record(write.BlocksWritten > 0 ? ExtentOfPackets(packets).LastSlot : 0);
+    events.Signal(stored ? EventId::CompleteWriteFile : EventId::CompleteErrWriteFile);
     events.Signal(EventId::evRefreshGauge);
     stop.Clear();
     return result;

@@ -3,29 +3,29 @@
 // empty version-0.1 header carrying the bit rate, the stream is packed into
 // blocks from unit 0 on, and one directory entry describes it at the end.
 //
-// The work is shared between the worker and the front end:
+// The worker (CardWriteWorker) asks the front end to rebuild the header
+// (ReinitCardHeader, through CardWriteJob::RebuildHeader) and waits for
+// it, packs and writes the blocks, and signals ChangeProgressPosG1 once per
+// 64 KiB window. At the end of every write that reached the card, completed
+// or stopped, it puts the entry into the directory and stores the directory
+// on the card itself, so no front end can leave blocks without an entry;
+// then it signals, for the front end to show the result:
 //
-//   - the worker (CardWriteWorker) asks the front end to rebuild the header
-//     (ReinitCardHeader) and waits for it, packs and writes the blocks,
-//     signals ChangeProgressPosG1 once per 64 KiB window, and at the end
-//     fills the entry into the card's in-memory directory and signals
-//     CompleteWriteFile and evRefreshGauge; after a stop it leaves the
-//     hand-over fields (BreakDirIndex, BreakLastSlot, BreakFileName) and
-//     signals evBreakWrite and evRefreshGauge;
-//   - the front end's handlers (card_write_handlers.h) store the directory
-//     (CompleteWriteFile), record an interrupted stream (evBreakWrite) and
-//     clean up after a failed directory store (CompleteErrWriteFile).
+//   - completed: CompleteWriteFile, evRefreshGauge;
+//   - stopped (the stop flag, or a block that could not be written):
+//     evBreakWrite, CompleteWriteFile, evRefreshGauge;
+//   - either, when the directory could not be stored: CompleteErrWriteFile
+//     in place of CompleteWriteFile (the card keeps the rebuilt header and
+//     the blocks, with an empty directory; WriteFinished is cleared).
 //
 // The command line, synchronously:
 //
 //     CardWriteJob job;                 // the mapping the card-mode analysis left, ...
 //     CardWriteState write;
-//     hub: CompleteWriteFile -> DoCompleteWriteFile(device, write, hub) ...
-//     CardWriteResult r = writer.Run(job, device, write, hub.HandOver(), hub, stop);
+//     CardWriteResult r = writer.Run(job, device, write, events, stop);
 //
-// A stop (the stop flag, or a block that could not be written) is seen
-// once per window and ends the write with an entry for the blocks on the
-// card; blocks still held in memory are dropped.
+// A stop is seen once per window and ends the write with an entry for the
+// blocks on the card; blocks still held in memory are dropped.
 
 #include <atomic>
 #include <cstdint>
@@ -36,7 +36,7 @@
 
 #include "card/card_device.h"
 #include "card/card_write_packer.h"
-#include "events/event_hub.h"
+#include "events/event_sink.h"
 #include "platform/file_io.h"
 #include "platform/single_run.h"
 #include "platform/status.h"
@@ -86,10 +86,10 @@ struct CardWriteState {
     std::int32_t EntryIndex = 0;
     std::uint64_t BlocksWritten = 0;  // blocks that reached the card
     std::uint64_t PacketsStored = 0;
-    std::uint8_t CardWriteBusy = 0;   // 1 from the start until the directory store
-    std::uint8_t WriteFinished = 0;   // the write ended; cleared when the store failed
-    std::uint8_t DirectoryStored = 0;  // set by DoCompleteWriteFile
-    Status DirectoryStatus;            // the directory store's outcome
+    bool CardWriteBusy = false;    // from the start until the directory store
+    bool WriteFinished = false;    // the write ended; cleared when the store failed
+    bool DirectoryStored = false;  // the directory with the entry is on the card
+    Status DirectoryStatus;        // the directory store's outcome
 };
 
 enum class CardWriteEnding {
@@ -126,12 +126,12 @@ public:
 
     // The whole write on the calling thread. The card must be open for
     // writing and its directory loaded.
-    CardWriteResult Run(CardWriteJob& job, CardDevice& device, CardWriteState& write, EventHandOver& hand_over,
-                        EventSink& events, StopFlag& stop);
+    CardWriteResult Run(CardWriteJob& job, CardDevice& device, CardWriteState& write, EventSink& events,
+                        StopFlag& stop);
     // The same on a worker thread; everything passed must outlive it. Not
     // ok while another write runs or its result was not collected.
-    Status Start(CardWriteJob& job, CardDevice& device, CardWriteState& write, EventHandOver& hand_over,
-                 EventSink& events, StopFlag& stop);
+    [[nodiscard]] Status Start(CardWriteJob& job, CardDevice& device, CardWriteState& write, EventSink& events,
+                               StopFlag& stop);
     // Waits for the worker and returns its result (Refused when none ran).
     CardWriteResult Finish();
 
@@ -142,8 +142,8 @@ public:
     std::uint64_t ProgressPosition() const { return progress_position_.load(std::memory_order_acquire); }
 
 private:
-    CardWriteResult RunClaimed(CardWriteJob& job, CardDevice& device, CardWriteState& write,
-                               EventHandOver& hand_over, EventSink& events, StopFlag& stop);
+    CardWriteResult RunClaimed(CardWriteJob& job, CardDevice& device, CardWriteState& write, EventSink& events,
+                               StopFlag& stop);
 
     std::atomic<std::uint64_t> progress_maximum_{0};
     std::atomic<std::uint64_t> progress_position_{0};

@@ -17,6 +17,7 @@ IoResult FailingBackend::ReadAt(std::uint64_t offset, void* buffer, std::size_t 
 }
 
 IoResult FailingBackend::WriteAt(std::uint64_t offset, const void* buffer, std::size_t len) {
+    if (offset < kHeaderRegionBytes && ++header_writes_ == pull_at_header_write_) pulled_ = true;
     if (pulled_) return {0, ENODEV};
     if (offset + len <= kHeaderRegionBytes) return inner_->WriteAt(offset, buffer, len);
     // Units of the data area this write touches, whole or in part.

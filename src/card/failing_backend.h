@@ -4,7 +4,8 @@
 // that, writes to the data area fail (those that cross the limit write
 // the units before it first), as on a card that is full or failing at its
 // end. The header region stays writable. PullCard makes every operation
-// fail from then on, as when the card is taken out.
+// fail from then on, as when the card is taken out; PullCardBeforeHeaderWrite
+// does it just before the given write (from 1) of the header region.
 
 #include <cstdint>
 #include <memory>
@@ -18,6 +19,7 @@ public:
     FailingBackend(std::unique_ptr<CardBackend> inner, std::uint64_t units_before_failure);
 
     void PullCard() { pulled_ = true; }
+    void PullCardBeforeHeaderWrite(std::uint64_t nth) { pull_at_header_write_ = nth; }
     std::uint64_t UnitsWritten() const { return units_written_; }
 
     const std::string& Path() const override { return inner_->Path(); }
@@ -33,6 +35,8 @@ private:
     std::uint64_t units_left_;
     std::uint64_t units_written_ = 0;
     bool pulled_ = false;
+    std::uint64_t header_writes_ = 0;
+    std::uint64_t pull_at_header_write_ = 0;  // 0: never
 };
 
 }  // namespace tscard

@@ -3,15 +3,13 @@
 namespace tscard::cli {
 
 CliEvents::CliEvents(std::string label, std::function<std::uint64_t()> maximum,
-                     std::function<std::uint64_t()> position,
-                     std::vector<std::pair<EventId, EventHub::Handler>> handlers)
+                     std::function<std::uint64_t()> position)
     : label_(std::move(label)), maximum_(std::move(maximum)), position_(std::move(position)) {
     for (EventId id : {EventId::ChangeProgressPosG1, EventId::ChangeProgressPosG3, EventId::ChangeProgressPosG4})
         hub_.SetHandler(id, [this] { OnProgress(); });
     hub_.SetHandler(EventId::evRefreshGauge, [this] {
         if (bar_) bar_->Finish();
     });
-    for (auto& [id, handler] : handlers) hub_.SetHandler(id, std::move(handler));
     hub_.Start([](const EventHub::Handler& run) { run(); });
 }
 

@@ -7,8 +7,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "cli/progress.h"
 #include "events/event_hub.h"
@@ -21,17 +19,13 @@ public:
     // learns its size as it goes; several of its steps may arrive as one
     // event). Without a position the bar counts events. The bar appears
     // with the first step only, so runs that end at once print nothing.
-    // handlers are further events' handlers (run in place on the hub's
-    // thread), set before the hub starts.
     CliEvents(std::string label, std::function<std::uint64_t()> maximum,
-              std::function<std::uint64_t()> position = {},
-              std::vector<std::pair<EventId, EventHub::Handler>> handlers = {});
+              std::function<std::uint64_t()> position = {});
     ~CliEvents();
     CliEvents(const CliEvents&) = delete;
     CliEvents& operator=(const CliEvents&) = delete;
 
     EventSink& Sink() { return hub_; }
-    EventHandOver& HandOver() { return hub_.HandOver(); }
     // Handles what is still pending, ends the hub and the bar; called
     // before the command prints its results.
     void Close();

@@ -18,7 +18,6 @@
 #include "analysis/bitrate.h"
 #include "card/card_list.h"
 #include "card/card_write.h"
-#include "card/card_write_handlers.h"
 #include "card/card_write_verify.h"
 #include "cli/card_access.h"
 #include "cli/card_transfer.h"
@@ -196,15 +195,8 @@ int RunCardWrite(const WriteArgs& args, const SystemRoots& roots, const GlobalOp
     CardWriteWorker writer;
     CardWriteResult result;
     {
-        EventSink* sink = nullptr;
-        EventHandOver* hand_over = nullptr;
-        CliEvents events("Writing", [&] { return writer.ProgressMaximum(); }, [&] { return writer.ProgressPosition(); },
-                         {{EventId::CompleteWriteFile, [&] { DoCompleteWriteFile(device, write, *sink); }},
-                          {EventId::evBreakWrite, [&] { DoBreakWrite(device, write, *hand_over, *sink); }},
-                          {EventId::CompleteErrWriteFile, [&] { DoCompleteErrWriteFile(write); }}});
-        sink = &events.Sink();
-        hand_over = &events.HandOver();
-        result = writer.Run(job, device, write, events.HandOver(), events.Sink(), stop);
+        CliEvents events("Writing", [&] { return writer.ProgressMaximum(); }, [&] { return writer.ProgressPosition(); });
+        result = writer.Run(job, device, write, events.Sink(), stop);
         events.Close();
     }
 

@@ -31,7 +31,6 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
-#include <string>
 #include <thread>
 
 #include "events/event_sink.h"
@@ -53,16 +52,9 @@ struct EventHandOver {
     // cleared by ResetGaugeGroup when a run starts, so that a completion
     // never takes the branch of an earlier run.
     std::atomic<GaugeGroup> LastGaugeGroup{GaugeGroup::None};
-    // Card write abort (before evBreakWrite).
-    std::int32_t BreakDirIndex = 0;
-    std::uint8_t BreakLastSlot = 0;
-    std::string BreakFileName;
     // Written by the prepare worker at its start; read by the completion
     // handler of a prepare run.
     StreamState* PreparedAnalysis = nullptr;
-    // Splice: the next file to open, and the blocks copied so far.
-    std::int32_t StickNext = 0;
-    std::int32_t StickBlocks = 0;
 
     void ResetGaugeGroup() { LastGaugeGroup.store(GaugeGroup::None, std::memory_order_release); }
 };
