@@ -73,7 +73,7 @@ TEST_P(AnalyzerFixture, AgreesWithFfprobe) {
     StopFlag stop;
     NullEventSink none;
     Analyzer analyzer;
-    const AnalysisResult result = analyzer.Run(AnalysisRequest{0, AnalysisMode::ModeParse, path}, state, none, stop);
+    const AnalysisResult result = analyzer.Run(AnalysisRequest{AnalysisMode::ModeParse, path}, state, none, stop);
     ASSERT_EQ(result.Ending, AnalysisEnding::Complete) << result.Message;
     SelectParsedPrograms(state);
     EXPECT_EQ(state.Packet192Mode, name.ends_with(".m2ts") ? 1 : 0);

@@ -36,7 +36,7 @@ protected:
         auto out = std::make_unique<Outcome>();
         test::RecordingSink sink;
         Analyzer analyzer;
-        out->result = analyzer.Run(AnalysisRequest{0, mode, path}, out->state, sink, stop_);
+        out->result = analyzer.Run(AnalysisRequest{mode, path}, out->state, sink, stop_);
         out->progress = sink.Count(EventId::ChangeProgressPosG1);
         out->completions = sink.Count(EventId::evRefreshGauge);
         return out;
@@ -219,7 +219,7 @@ TEST_F(AnalyzerScan, ProgramMissingFromTheSdtGetsDefaultNames) {
     const std::string path = Write(StreamBuilder().Pat().Sdt({{9, {{"Other", "Other"}}}}).Pmt().Filler(5).Bytes188());
     NullEventSink sink;
     Analyzer analyzer;
-    ASSERT_EQ(analyzer.Run(AnalysisRequest{0, AnalysisMode::ModePrepare, path}, state, sink, stop_).Ending,
+    ASSERT_EQ(analyzer.Run(AnalysisRequest{AnalysisMode::ModePrepare, path}, state, sink, stop_).Ending,
               AnalysisEnding::Complete);
     const ProgramRemap& current = state.CurrentRemap;
     EXPECT_EQ(current.SourceProvider, "Demo stream");
@@ -334,11 +334,11 @@ TEST_F(AnalyzerScan, AnEarlierDescriptionDoesNotSurviveAFailedRun) {
     Analyzer analyzer;
     const std::string good = Write(StreamBuilder().Pat().Sdt().Pmt(1, kPmtPid, {{0x1B, kVideoPid, {}}}).Filler(5).Bytes188(),
                                    "good.ts");
-    ASSERT_EQ(analyzer.Run(AnalysisRequest{0, AnalysisMode::ModeParse, good}, state, sink, stop_).Ending,
+    ASSERT_EQ(analyzer.Run(AnalysisRequest{AnalysisMode::ModeParse, good}, state, sink, stop_).Ending,
               AnalysisEnding::Complete);
     ASSERT_TRUE(state.DemuxInput.IsOpen());
     const std::string bad = Write(StreamBuilder().Filler(400).Bytes188(), "bad.ts");
-    EXPECT_EQ(analyzer.Run(AnalysisRequest{0, AnalysisMode::ModeParse, bad}, state, sink, stop_).Ending,
+    EXPECT_EQ(analyzer.Run(AnalysisRequest{AnalysisMode::ModeParse, bad}, state, sink, stop_).Ending,
               AnalysisEnding::NoDescription);
     EXPECT_FALSE(state.DemuxInput.IsOpen());
     EXPECT_EQ(state.IsH264Stream, 0);
@@ -367,7 +367,7 @@ TEST_F(AnalyzerScan, StopDuringTheScan) {
         StreamState state;
         StopAtFirstProgress sink(stop_);
         Analyzer analyzer;
-        const AnalysisResult result = analyzer.Run(AnalysisRequest{0, mode, path}, state, sink, stop_);
+        const AnalysisResult result = analyzer.Run(AnalysisRequest{mode, path}, state, sink, stop_);
         EXPECT_EQ(result.Ending, AnalysisEnding::Stopped);
         EXPECT_FALSE(stop_.IsSet()) << "the run that saw the stop clears it";
         EXPECT_EQ(sink.completions, 1);

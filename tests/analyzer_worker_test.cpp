@@ -58,7 +58,7 @@ TEST(AnalyzerWorker, ASecondAnalysisIsRefusedWhileOneRuns) {
     StreamState state;
     StopFlag stop;
     GateSink gate;
-    ASSERT_TRUE(analyzer.Start(AnalysisRequest{0, AnalysisMode::ModeCardWrite, path}, state, gate, stop).ok());
+    ASSERT_TRUE(analyzer.Start(AnalysisRequest{AnalysisMode::ModeCardWrite, path}, state, gate, stop).ok());
     gate.WaitHeld();
     EXPECT_TRUE(analyzer.Busy());
     EXPECT_TRUE(analyzer.Scanning());
@@ -68,10 +68,10 @@ TEST(AnalyzerWorker, ASecondAnalysisIsRefusedWhileOneRuns) {
     other.Path = "untouched";
     NullEventSink none;
     const AnalysisResult refused =
-        analyzer.Run(AnalysisRequest{0, AnalysisMode::ModePrepare, path}, other, none, stop);
+        analyzer.Run(AnalysisRequest{AnalysisMode::ModePrepare, path}, other, none, stop);
     EXPECT_EQ(refused.Ending, AnalysisEnding::Refused);
     EXPECT_EQ(other.Path, "untouched");
-    EXPECT_FALSE(analyzer.Start(AnalysisRequest{0, AnalysisMode::ModePrepare, path}, other, none, stop).ok());
+    EXPECT_FALSE(analyzer.Start(AnalysisRequest{AnalysisMode::ModePrepare, path}, other, none, stop).ok());
 
     gate.Release();
     const AnalysisResult result = analyzer.Finish();
@@ -81,7 +81,7 @@ TEST(AnalyzerWorker, ASecondAnalysisIsRefusedWhileOneRuns) {
     EXPECT_TRUE(state.Mapping.IsMapped());
 
     // Once collected, the next run may start.
-    EXPECT_EQ(analyzer.Run(AnalysisRequest{0, AnalysisMode::ModePrepare, path}, other, none, stop).Ending,
+    EXPECT_EQ(analyzer.Run(AnalysisRequest{AnalysisMode::ModePrepare, path}, other, none, stop).Ending,
               AnalysisEnding::Complete);
 }
 
@@ -101,7 +101,7 @@ TEST(AnalyzerWorker, CompletionHandlerCollectsTheResultThroughTheHub) {
     hub.Start([](const EventHub::Handler& run) { run(); });
 
     hub.HandOver().ResetGaugeGroup();
-    ASSERT_TRUE(analyzer.Start(AnalysisRequest{0, AnalysisMode::ModePrepare, path}, state, hub, stop).ok());
+    ASSERT_TRUE(analyzer.Start(AnalysisRequest{AnalysisMode::ModePrepare, path}, state, hub, stop).ok());
     const AnalysisResult result = collected.get_future().get();
     hub.Shutdown();
     EXPECT_EQ(result.Ending, AnalysisEnding::Complete);
@@ -123,7 +123,7 @@ TEST(AnalyzerWorker, SixtyFourBitSizes) {
     StopFlag stop;
     NullEventSink none;
     const AnalysisResult result =
-        analyzer.Run(AnalysisRequest{0, AnalysisMode::ModeCardWrite, path.string()}, state, none, stop);
+        analyzer.Run(AnalysisRequest{AnalysisMode::ModeCardWrite, path.string()}, state, none, stop);
     ASSERT_EQ(result.Ending, AnalysisEnding::Complete) << result.Message;
     const StreamLayout& l = state.Layout;
     EXPECT_EQ(l.StartOffset, 2 * 188);
@@ -153,7 +153,7 @@ TEST(AnalyzerWorker, ReadsPsiBeyondFourGibibytes) {
     StopFlag stop;
     NullEventSink none;
     const AnalysisResult result =
-        analyzer.Run(AnalysisRequest{0, AnalysisMode::ModePrepare, path.string()}, state, none, stop);
+        analyzer.Run(AnalysisRequest{AnalysisMode::ModePrepare, path.string()}, state, none, stop);
     ASSERT_EQ(result.Ending, AnalysisEnding::Complete) << result.Message;
     EXPECT_EQ(state.Lists.ProgramList.at(0).SourceName, "Channel");
 }

@@ -116,7 +116,7 @@ TEST(DemuxWorker, RunsOnAThreadAndReportsThroughTheEventHub) {
     StopFlag stop;
     NullEventSink quiet;
     Analyzer analyzer;
-    AnalysisRequest request{0, AnalysisMode::ModeParse, test::Fixture("multi3.ts").string()};
+    AnalysisRequest request{AnalysisMode::ModeParse, test::Fixture("multi3.ts").string()};
     ASSERT_EQ(analyzer.Run(request, state, quiet, stop).Ending, AnalysisEnding::Complete);
     SelectParsedPrograms(state);
     state.Lists.ProgramList[1].Selected = 0;  // as the operator may do

@@ -278,7 +278,7 @@ TEST(DemuxRun, RefusalsLeaveEverythingAsItWas) {
          "two selected programs have the program number 0x001F"},
         {"no folder", {kPrograms[0], kPrograms[1]}, [](DemuxCase& r) { r.settings.OutputFolder.clear(); },
          "Select folder where streams will be saved"},
-        {"input not open", {kPrograms[0], kPrograms[1]}, [](DemuxCase& r) { r.state.DemuxInput.Close(); },
+        {"input not open", {kPrograms[0], kPrograms[1]}, [](DemuxCase& r) { r.state.DemuxInput.CloseQuietly(); },
          "no analysed stream to split"},
         {"output is the input", {kPrograms[0], kPrograms[1]},
          [](DemuxCase& r) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -37,8 +38,8 @@ inline ProgramRemap MakeDemuxRemap(const DemuxProgram& p) {
     for (std::uint16_t pid : p.es_pids) streams.push_back({0x06, pid, {}});
     r.StoredPmt = SectionPackets(p.pmt_pid, PmtSection(p.number, p.pcr_pid, streams))[0];
     r.StoredPat = BuildPat(r);
-    BuildSdt(r, r.TargetProvider, r.TargetName, r.StoredSdt);
-    r.Selected = p.selected ? 1 : 0;
+    if (!BuildSdt(r, r.TargetProvider, r.TargetName, r.StoredSdt)) throw std::runtime_error("names too long");
+    r.Selected = p.selected;
     return r;
 }
 

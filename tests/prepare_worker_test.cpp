@@ -240,7 +240,7 @@ TEST_F(PrepareWorkerTest, ProgressIsSignalledWhileTheAcceptedBytesStandOnAStep) 
     test::WriteFileBytes(dir / "s.ts", m.Bytes());
     PrepareJob job = test::HandJob(dir / "s.ts", dir / "o.ts");
     PrepareWorker worker;
-    worker.Run(job, continuity, events, stop);
+    EXPECT_EQ(worker.Run(job, continuity, events, stop).Ending, PrepareEnding::Completed);
     EXPECT_EQ(events.Count(EventId::ChangeProgressPosG3), 1 + 3 + 1);
     EXPECT_EQ(worker.ProgressPosition(), 1u);
     EXPECT_EQ(events.Count(EventId::evRefreshGauge), 1);

@@ -25,11 +25,11 @@ public:
         if (!complete_) {
             if (!DescriptionComplete(analysis, lists)) return false;
             complete_ = true;
-            return analysis.SdtDone == 1 || analysis.SdtState == kPsiComplete;
+            return analysis.SdtDone || analysis.SdtState == kPsiComplete;
         }
         bytes_after_ += unit;
         // Read, or refused for good (a section too long to read).
-        if (analysis.SdtDone == 1 || analysis.SdtState == kPsiComplete) return true;
+        if (analysis.SdtDone || analysis.SdtState == kPsiComplete) return true;
         if (HasPcr(packet)) {
             const std::uint16_t pid = FoldPid(packet);
             const std::uint64_t pcr = PcrTicks(packet);
@@ -79,11 +79,11 @@ int ScanWindow(const std::uint8_t* base, std::uint64_t& pos, std::uint64_t end, 
 }
 
 std::string MissingDescriptionText(const StreamAnalysis& analysis, const ResultLists& lists) {
-    if (analysis.PatDone == 0) return "no PAT before the end of the file";
+    if (!analysis.PatDone) return "no PAT before the end of the file";
     if (lists.ProgramNumbers.empty()) return "the PAT announces no program";
     std::string missing;
     for (const ProgramEntry& entry : analysis.PatPrograms) {
-        if (entry.PmtRead != 0) continue;
+        if (entry.PmtRead) continue;
         if (!missing.empty()) missing += ", ";
         missing += "0x" + HexDigits(entry.ProgramNumber, 4);
     }
@@ -138,8 +138,8 @@ ContentNode BuildDescription(StreamState& state, AnalysisMode mode) {
     const bool names_and_pids = mode == AnalysisMode::ModePrepare || mode == AnalysisMode::ModeParse;
 
     lists.KnownPids.clear();
-    lists.KnownPids.push_back(analysis.PatDone == 1 ? kPatPid : kNullPid);
-    lists.KnownPids.push_back(analysis.SdtDone == 1 ? kSdtPid : kNullPid);
+    lists.KnownPids.push_back(analysis.PatDone ? kPatPid : kNullPid);
+    lists.KnownPids.push_back(analysis.SdtDone ? kSdtPid : kNullPid);
     lists.PcrPids.clear();
 
     ContentNode root;
@@ -173,7 +173,7 @@ ContentNode BuildDescription(StreamState& state, AnalysisMode mode) {
             lists.KnownPids.push_back(stream.Pid);
             node.Children.push_back(ContentNode{StreamNodeText(stream), std::nullopt, {}});
             if (type == 0x01 || type == 0x02) current.VideoStreamType = program.VideoStreamType = 0x0F;
-            if (type == 0x1B) state.IsH264Stream = 1;
+            if (type == 0x1B) state.IsH264Stream = true;
             if (!names_and_pids) continue;
             if (first) SetNames(current, program, LookUpNames(analysis, entry.ProgramNumber));
             first = false;
@@ -191,7 +191,7 @@ ContentNode BuildDescription(StreamState& state, AnalysisMode mode) {
                         r->SourceVideoPid = r->TargetVideoPid = stream.Pid;
                         r->VideoStreamType = type;
                     }
-                    current.PcrInVideo = current.SourceVideoPid == current.SourcePcrPid ? 1 : 0;
+                    current.PcrInVideo = current.SourceVideoPid == current.SourcePcrPid;
                     break;
                 case 0x03:
                 case 0x04:
@@ -221,7 +221,7 @@ void ForgetDescription(StreamState& state) {
     state.Analysis.reset();
     state.Lists.Clear();
     state.CurrentRemap = ProgramRemap{};
-    state.IsH264Stream = 0;
+    state.IsH264Stream = false;
 }
 
 AnalysisResult Refused(std::string message) {
@@ -282,10 +282,10 @@ AnalysisResult Analyzer::RunClaimed(const AnalysisRequest& request, StreamState&
         if (ending != AnalysisEnding::Complete) {
             ForgetDescription(state);
             state.Mapping.Unmap();
-            state.DemuxInput.Close();
+            state.DemuxInput.CloseQuietly();
         }
-        file.Close();
-        state.AnalysisScanning = 0;
+        file.CloseQuietly();
+        state.AnalysisScanning = false;
         scanning_.store(false, std::memory_order_release);
         events.Signal(EventId::evRefreshGauge);
         return std::move(result);
@@ -295,10 +295,10 @@ AnalysisResult Analyzer::RunClaimed(const AnalysisRequest& request, StreamState&
     progress_maximum_.store(0, std::memory_order_release);
     progress_position_.store(0, std::memory_order_release);
     state.Mapping.Unmap();
-    state.DemuxInput.Close();
+    state.DemuxInput.CloseQuietly();
     ForgetDescription(state);
     state.Analysis = std::make_unique<StreamAnalysis>();
-    state.Packet192Mode = 0;
+    state.Packet192Mode = false;
     state.SyncOffset = 0;
     state.PrepareGaugeMax = 0;
     state.Layout = StreamLayout{};
@@ -321,7 +321,7 @@ AnalysisResult Analyzer::RunClaimed(const AnalysisRequest& request, StreamState&
     }
     const std::size_t unit = probe.PacketSize;
     const std::size_t prefix = unit - kPacketSize;
-    state.Packet192Mode = unit == kUnit192Size ? 1 : 0;
+    state.Packet192Mode = unit == kUnit192Size;
     state.SyncOffset = probe.SyncOffset;
 
     ReadOnlyMapping mapping;
@@ -348,13 +348,13 @@ AnalysisResult Analyzer::RunClaimed(const AnalysisRequest& request, StreamState&
     StreamLayout& layout = state.Layout;
     layout.StartOffset = static_cast<std::int64_t>(start);
     layout.RemainingBytes = size - start;
-    ComputeBlockFigures(layout.RemainingBytes, state.Packet192Mode == 1, layout);
+    ComputeBlockFigures(layout.RemainingBytes, state.Packet192Mode, layout);
     ComputeWindowFigures(layout.RemainingBytes, layout);
     layout.WindowOffset = 0;
     progress_maximum_.store(layout.WindowCount, std::memory_order_release);
     if (request.Mode == AnalysisMode::ModePrepare) state.PrepareGaugeMax = layout.WindowCount;
 
-    state.AnalysisScanning = 1;
+    state.AnalysisScanning = true;
     scanning_.store(true, std::memory_order_release);
 
     // Window loop: WindowCount whole windows, then the tail.
@@ -395,7 +395,7 @@ AnalysisResult Analyzer::RunClaimed(const AnalysisRequest& request, StreamState&
                        path + ": " + MissingDescriptionText(analysis, state.Lists));
     }
     scanning_.store(false, std::memory_order_release);
-    state.AnalysisScanning = 0;
+    state.AnalysisScanning = false;
 
     result.Tree = BuildDescription(state, request.Mode);
     if (request.Mode == AnalysisMode::ModeParse) result.OnlyOneProgram = state.Lists.ProgramNumbers.size() == 1;

@@ -12,7 +12,7 @@
 //     StopFlag stop;                       // raised by SIGINT/SIGTERM, say
 //     NullEventSink events;                // or an EventHub
 //     Analyzer analyzer;
-//     AnalysisRequest request{0, AnalysisMode::ModePrepare, "clip.ts"};
+//     AnalysisRequest request{AnalysisMode::ModePrepare, "clip.ts"};
 //     AnalysisResult result = analyzer.Run(request, state, events, stop);
 //     if (result.Ending != AnalysisEnding::Complete) ... result.Message ...
 //
@@ -72,7 +72,6 @@ enum class AnalysisMode : std::uint8_t {
 
 // What an analysis is for and which file it reads.
 struct AnalysisRequest {
-    std::uint8_t Reserved = 0;
     AnalysisMode Mode = AnalysisMode::ModePrepare;
     std::string Path;  // full path of the stream file
 };
@@ -95,7 +94,7 @@ struct ContentNode {
     std::vector<ContentNode> Children;
 };
 
-struct AnalysisResult {
+struct [[nodiscard]] AnalysisResult {
     AnalysisEnding Ending = AnalysisEnding::Failed;
     // For every ending but Complete: what happened, naming the file. For
     // SyncFailed: "<path>: Unknow stream format (<what the file held>)".

@@ -14,8 +14,6 @@
 namespace tscard {
 namespace {
 
-constexpr double kBitsPerPacket = 1504.0;  // 188 x 8
-
 // How a measurement treats one packet.
 enum class Kind {
     NullBeforePcr,  // a null packet before the first PCR: passed over
@@ -134,7 +132,7 @@ BitrateMeasurement MeasureProgramBitrate(StreamAnalysis& analysis, const std::st
                 }
                 ++count;  // the closing packet belongs to the interval
                 if (pcr > opening)
-                    rates[intervals++] = double(count) * kBitsPerPacket * 27.0 / double(pcr - opening);
+                    rates[intervals++] = double(count) * kBitsPerPacket * kTicksPerMicrosecond / double(pcr - opening);
                 // The closing PCR opens the next interval and is its first
                 // packet. A PCR that went backwards (or repeated) opens one
                 // without closing any.

@@ -30,13 +30,16 @@ constexpr double kProgramRateMax = 14.5;
 constexpr double kStreamRateMin = 1.5;
 constexpr double kStreamRateMax = 100.0;
 
-// The program measurement starts this many packets after the first packet,
-// the stream measurement this many 188-byte packets or 192-byte units.
+// Where the measurements start, in units after the first packet:
+// 16,356,000 bytes in, past the start of a recording, where a program's rate
+// has yet to settle;
 constexpr std::uint64_t kProgramSkipPackets = 87000;
+// 65,424 bytes in (one read of whole packets) for a stream of 188-byte packets;
 constexpr std::uint64_t kStreamSkipPackets188 = 348;
+// 16,368,000 bytes in for 192-byte units, past the start of a capture.
 constexpr std::uint64_t kStreamSkipUnits192 = 85250;
 
-struct BitrateMeasurement {
+struct [[nodiscard]] BitrateMeasurement {
     int Code = 0;
     // An interval was measured and MeasuredBitrate written. False when the
     // file ended first ("not measured"); the texts then stay empty.

@@ -18,9 +18,9 @@ struct StreamState {
     std::unique_ptr<StreamAnalysis> Analysis;  // PSI state, with the stored PMT packets
     ResultLists Lists;
     ProgramRemap CurrentRemap;  // the program the prepare panel edits
-    std::uint8_t IsH264Stream = 0;
-    std::uint8_t Packet192Mode = 0;
-    std::uint8_t AnalysisScanning = 0;
+    bool IsH264Stream = false;      // a stream of type 0x1B was found
+    bool Packet192Mode = false;     // 192-byte units, not 188-byte packets
+    bool AnalysisScanning = false;  // the analyzer is mapping and scanning the file
     StreamLayout Layout;
     // Offset of the first packet the sync search confirmed, before null
     // packets are skipped (for 192-byte units, the offset of its prefix).

@@ -49,7 +49,7 @@ Status CardDevice::WriteFailure(std::uint64_t offset, std::size_t size, const Io
 }
 
 DirectoryState CardDevice::LoadDirectory(CardDirectory& directory, Status* read_status) {
-    DirectoryLoaded = 0;
+    DirectoryLoaded = false;
     if (!backend_) {
         if (read_status) *read_status = Status::Fail("no card is open");
         return DirectoryState::Unreadable;
@@ -68,7 +68,7 @@ DirectoryState CardDevice::LoadDirectory(CardDirectory& directory, Status* read_
     if (!IsInCardLayout(header_.data())) return DirectoryState::NotInLayout;
     FillDirectoryFromRegion(header_.data(), directory);
     UpdateFreeUnits(directory);
-    DirectoryLoaded = 1;
+    DirectoryLoaded = true;
     return DirectoryState::Valid;
 }
 

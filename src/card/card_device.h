@@ -50,9 +50,9 @@ public:
     std::uint64_t CapacityMB = 0;
     std::int64_t DataUnits = 0;
     std::int64_t FreeUnits = 0;
-    std::uint8_t DirectoryLoaded = 0;  // 1 after LoadDirectory accepted a header
-    std::uint8_t FullFormat = 0;       // 1: WriteEmptyHeader fills the card with 0xFF first
-    std::uint8_t CardChanged = 0;      // set when the header region was rewritten
+    bool DirectoryLoaded = false;  // LoadDirectory accepted a header
+    bool FullFormat = false;       // WriteEmptyHeader fills the card with 0xFF first
+    bool CardChanged = false;      // set when the header region was rewritten
     CardDirectory Directory;           // the directory of the card in use
 
     // The 0x7A00-byte header region, as last read or built.
@@ -72,8 +72,8 @@ public:
 
     // Writes a new, empty header region (FileCount 0, all entries free,
     // flags of version 0.1 or 0.0, the bit rate), after filling the card
-    // when FullFormat is 1; then Directory is empty, FreeUnits equals
-    // DataUnits and CardChanged is 1. A fill that was stopped or failed
+    // when FullFormat is set; then Directory is empty, FreeUnits equals
+    // DataUnits and CardChanged is set. A fill that was stopped or failed
     // still ends with the header written, and its failure is returned.
     Status WriteEmptyHeader(bool version01, std::uint32_t bitrate, const FillObserver& observer = {});
     // Fills every sector of the card with 0xFF, 1 MiB per write.

@@ -47,7 +47,7 @@ Status CardDevice::FillCard(const FillObserver& observer) {
 
 Status CardDevice::WriteEmptyHeader(bool version01, std::uint32_t bitrate, const FillObserver& observer) {
     Status fill_status;
-    if (FullFormat == 1) fill_status = FillCard(observer);
+    if (FullFormat) fill_status = FillCard(observer);
     BuildEmptyHeaderRegion(version01, bitrate, header_.data());
     const Status status = WriteRaw(0, header_.data(), kHeaderRegionBytes);
     if (!status) {
@@ -57,7 +57,7 @@ Status CardDevice::WriteEmptyHeader(bool version01, std::uint32_t bitrate, const
     Directory.Header = CardHeader::Decode(header_.data());
     ResetDirectory(Directory);
     UpdateFreeUnits(Directory);
-    CardChanged = 1;
+    CardChanged = true;
     if (!fill_status)
         return Status::Fail(fill_status.message() + "; the empty header was written, the rest of the card was not filled");
     return Status::Ok();
@@ -65,14 +65,14 @@ Status CardDevice::WriteEmptyHeader(bool version01, std::uint32_t bitrate, const
 
 Status FormatCard(CardDevice& device, bool full, const FillObserver& observer) {
     if (Status status = CheckCanFormat(device); !status) return status;
-    device.FullFormat = full ? 1 : 0;
+    device.FullFormat = full;
     if (Status status = device.WriteEmptyHeader(false, 0, observer); !status) return status;
     return device.Flush();
 }
 
 Status ClearAllCard(CardDevice& device) {
     if (Status status = CheckCanFormat(device); !status) return status;
-    device.FullFormat = 0;
+    device.FullFormat = false;
     if (Status status = device.WriteEmptyHeader(false, 0); !status) return status;
     return device.Flush();
 }

@@ -18,7 +18,7 @@ bool ExamineCard(CardDevice& device, std::size_t index, const std::vector<std::s
     record.ItemText = CardItemText(index, device.CapacityMB, device.Path());
     Status read_status;
     const DirectoryState state = device.LoadDirectory(record.Directory, &read_status);
-    record.HeaderValid = state == DirectoryState::Valid ? 1 : 0;
+    record.HeaderValid = state == DirectoryState::Valid;
     record.CapacityMB = device.CapacityMB;
     record.DataUnits = device.DataUnits;
     record.FreeUnits = state == DirectoryState::Valid ? device.FreeUnits : 0;

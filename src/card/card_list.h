@@ -20,7 +20,7 @@ struct CardRecord {
     std::string ItemText;        // "Card 0[1886 MB],Drive letter -/dev/sdb"
     std::string DevicePath;      // device node or card image
     std::string FileSystemName;  // "DORO ", "Unknow", or the file system found on an unreadable card
-    std::uint8_t HeaderValid = 0;
+    bool HeaderValid = false;    // the header is in the card layout
     std::uint64_t CapacityMB = 0;
     std::int64_t DataUnits = 0;
     std::int64_t FreeUnits = 0;
@@ -39,7 +39,7 @@ std::string CardItemText(std::size_t index, std::uint64_t capacity_mb, const std
 // Loads the card's directory and fills the record. A card whose header
 // cannot be read is kept only when a file system is found on it
 // (partition_nodes are probed too); otherwise false, with the reason.
-bool ExamineCard(CardDevice& device, std::size_t index, const std::vector<std::string>& partition_nodes,
+[[nodiscard]] bool ExamineCard(CardDevice& device, std::size_t index, const std::vector<std::string>& partition_nodes,
                  CardRecord& record, std::string& problem);
 
 // Lists the cards. Fails only when the system's device list cannot be

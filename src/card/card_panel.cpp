@@ -26,7 +26,7 @@ CardPanelView DescribeCard(const CardRecord& record) {
     CardPanelView view;
     const CardHeader& header = record.Directory.Header;
     view.FileSystemText = record.FileSystemName + (header.Version01() ? " v0.1" : " v0.0");
-    view.Formatted = record.HeaderValid == 1 && header.Formatted();
+    view.Formatted = record.HeaderValid && header.Formatted();
     view.CapacityText = UnitsAsMegabytes(record.DataUnits);
     if (view.Formatted) {
         view.FreeMB = static_cast<double>(record.FreeUnits) * 8192.0 / 1048576.0;

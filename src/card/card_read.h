@@ -38,7 +38,7 @@ enum class CardReadEnding {
     Failed,   // the directory, the record, a block or the output; Message says which
 };
 
-struct CardReadResult {
+struct [[nodiscard]] CardReadResult {
     CardReadEnding Ending = CardReadEnding::Failed;
     std::string Message;
     DirEntry Entry;               // the stream's record, once found

@@ -41,7 +41,7 @@ std::optional<std::uint32_t> ParseCardBitrate(std::string_view text) {
 }
 
 Status ReinitCardHeader(CardDevice& device, std::uint32_t bitrate) {
-    device.FullFormat = 0;
+    device.FullFormat = false;
     return device.WriteEmptyHeader(true, bitrate);
 }
 
@@ -95,7 +95,6 @@ CardWriteResult CardWriteWorker::RunClaimed(CardWriteJob& job, CardDevice& devic
     write.StartUnit = 0;
     write.EntryIndex = 0;
     write.BlocksWritten = 0;
-    write.PacketsStored = 0;
     write.CardWriteBusy = true;
     write.WriteFinished = false;
     write.DirectoryStored = false;
@@ -150,15 +149,14 @@ CardWriteResult CardWriteWorker::RunClaimed(CardWriteJob& job, CardDevice& devic
     // Stop: the blocks handed to the card so far get there, the held and
     // current blocks are dropped; the entry describes what is on the card.
     auto stop_path = [&]() {
-        batch.Flush();
+        const Status flushed = batch.Flush();
         write.BlocksWritten = batch.UnitsOnCard();
-        write.PacketsStored = packer.PacketsStored();
         write.WriteFinished = true;
         result.Ending = CardWriteEnding::Stopped;
         result.StopReason = CardWriteStop::Operator;
-        if (batch.Failed()) {
+        if (!flushed) {
             result.StopReason = batch.ReachedCardEnd() ? CardWriteStop::CardFull : CardWriteStop::WriteFailed;
-            result.Message = batch.Failure().message();
+            result.Message = flushed.message();
         }
         result.PacketsStored = packer.PacketsStored();
         result.BlocksWritten = write.BlocksWritten;
@@ -177,14 +175,12 @@ CardWriteResult CardWriteWorker::RunClaimed(CardWriteJob& job, CardDevice& devic
         return !stop.TakeIfSet() && !batch.Failed();
     });
     if (!whole) return stop_path();
-    batch.Flush();
     // A block that failed in the last window or at the end stops the write
     // as well: the entry must describe only what is on the card.
-    if (batch.Failed()) return stop_path();
+    if (!batch.Flush()) return stop_path();
 
     const std::uint64_t packets = packer.PacketsStored();
     write.BlocksWritten = batch.UnitsOnCard();
-    write.PacketsStored = packets;
     write.WriteFinished = true;
     result.Ending = CardWriteEnding::Complete;
     result.PacketsStored = packets;

@@ -49,7 +49,7 @@ constexpr const char* kDefaultCardBitrateText = "120000";
 
 // The header's bit rate from its text: a decimal whole number from 0 to
 // 4294967295 (kbit/s), digits only; anything else is refused.
-std::optional<std::uint32_t> ParseCardBitrate(std::string_view text);
+[[nodiscard]] std::optional<std::uint32_t> ParseCardBitrate(std::string_view text);
 
 // Rebuilds the card's header region for a write: empty, version 0.1, the
 // bit rate; the in-memory directory becomes 240 zero records. Never fills
@@ -85,7 +85,6 @@ struct CardWriteState {
     std::uint64_t StartUnit = 0;
     std::int32_t EntryIndex = 0;
     std::uint64_t BlocksWritten = 0;  // blocks that reached the card
-    std::uint64_t PacketsStored = 0;
     bool CardWriteBusy = false;    // from the start until the directory store
     bool WriteFinished = false;    // the write ended; cleared when the store failed
     bool DirectoryStored = false;  // the directory with the entry is on the card
@@ -101,7 +100,7 @@ enum class CardWriteEnding {
 
 enum class CardWriteStop { None, Operator, WriteFailed, CardFull };
 
-struct CardWriteResult {
+struct [[nodiscard]] CardWriteResult {
     CardWriteEnding Ending = CardWriteEnding::Failed;
     CardWriteStop StopReason = CardWriteStop::None;
     // Failed, Refused, and a stop by a failed write: what went wrong,

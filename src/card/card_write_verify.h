@@ -13,7 +13,7 @@
 
 namespace tscard {
 
-struct CardVerifyResult {
+struct [[nodiscard]] CardVerifyResult {
     bool Matches = false;
     bool Stopped = false;
     std::uint64_t BlocksCompared = 0;

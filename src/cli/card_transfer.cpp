@@ -1,7 +1,5 @@
 #include "cli/card_transfer.h"
 
-#include <sys/stat.h>
-
 #include "platform/codepage.h"
 
 namespace tscard::cli {
@@ -16,14 +14,6 @@ std::size_t SequenceLength(unsigned char lead) {
 }
 
 }  // namespace
-
-bool SameFileOrDevice(const std::string& a, const std::string& b) {
-    struct stat sa {};
-    struct stat sb {};
-    if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
-    if (S_ISBLK(sa.st_mode) && S_ISBLK(sb.st_mode)) return sa.st_rdev == sb.st_rdev;
-    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-}
 
 std::string CardNameBytes(const std::string& file_name, const GlobalOptions& options, bool& lossy) {
     lossy = false;

@@ -8,8 +8,8 @@
 #include <sstream>
 
 #include "analysis/analyzer.h"
-#include "cli/cli_common.h"
 #include "cli/cli_analysis.h"
+#include "cli/cli_common.h"
 #include "cli/commands.h"
 #include "cli/signals.h"
 #include "demux/parsed_programs.h"
@@ -79,13 +79,13 @@ std::vector<std::pair<std::string, std::string>> RemapFields(const ProgramRemap&
         {"TargetVideoPid", Hex4(r.TargetVideoPid)},
         {"TargetAudioPids", HexList(r.TargetAudioPids)},
         {"TargetPesPids", HexList(r.TargetPesPids)},
-        {"PcrInVideo", std::to_string(r.PcrInVideo)},
+        {"PcrInVideo", std::to_string(int(r.PcrInVideo))},
         {"VideoStreamType", Hex2(r.VideoStreamType)},
         {"SourceProvider", DisplayText(r.SourceProvider, options)},
         {"SourceName", DisplayText(r.SourceName, options)},
         {"TargetProvider", DisplayText(r.TargetProvider, options)},
         {"TargetName", DisplayText(r.TargetName, options)},
-        {"Selected", std::to_string(r.Selected)},
+        {"Selected", std::to_string(int(r.Selected))},
     };
     if (with_packets) {
         f.emplace_back("StoredPat", PacketHex(r.StoredPat));
@@ -110,13 +110,13 @@ nlohmann::json RemapJson(const ProgramRemap& r, bool with_packets, const GlobalO
         {"TargetVideoPid", r.TargetVideoPid},
         {"TargetAudioPids", r.TargetAudioPids},
         {"TargetPesPids", r.TargetPesPids},
-        {"PcrInVideo", r.PcrInVideo},
+        {"PcrInVideo", int(r.PcrInVideo)},
         {"VideoStreamType", r.VideoStreamType},
         {"SourceProvider", DisplayText(r.SourceProvider, options)},
         {"SourceName", DisplayText(r.SourceName, options)},
         {"TargetProvider", DisplayText(r.TargetProvider, options)},
         {"TargetName", DisplayText(r.TargetName, options)},
-        {"Selected", r.Selected},
+        {"Selected", int(r.Selected)},
     };
     if (with_packets) {
         j["StoredPat"] = PacketHex(r.StoredPat);
@@ -193,7 +193,7 @@ nlohmann::json ResultJson(const AnalysisResult& result, const StreamState& state
     if (result.Ending != AnalysisEnding::Complete) j["Message"] = result.Message;
     if (result.Ending == AnalysisEnding::Complete || result.Ending == AnalysisEnding::NoDescription) {
         j["PacketSize"] = state.Packet192Mode ? 192 : 188;
-        j["Packet192Mode"] = state.Packet192Mode;
+        j["Packet192Mode"] = int(state.Packet192Mode);
         j["SyncOffset"] = state.SyncOffset;
         j["StartOffset"] = l.StartOffset;
         j["RemainingBytes"] = l.RemainingBytes;
@@ -206,7 +206,7 @@ nlohmann::json ResultJson(const AnalysisResult& result, const StreamState& state
     if (parse) j["OnlyOneProgram"] = result.OnlyOneProgram;
     if (result.Ending != AnalysisEnding::Complete) return j;
     j["Tree"] = TreeJson(result.Tree);
-    j["IsH264Stream"] = state.IsH264Stream;
+    j["IsH264Stream"] = int(state.IsH264Stream);
     j["ProgramNumbers"] = state.Lists.ProgramNumbers;
     j["PmtPids"] = state.Lists.PmtPids;
     j["PcrPids"] = state.Lists.PcrPids;

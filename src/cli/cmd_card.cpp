@@ -66,7 +66,7 @@ int RunInfo(const CardArgs& args, const SystemRoots& roots, const GlobalOptions&
                   << "Version: " << (record.Directory.Header.Version01() ? "0.1" : "0.0") << '\n'
                   << "Bit rate: " << raw.Bitrate << " kbit/s\n";
     }
-    if (record.HeaderValid == 1) {
+    if (record.HeaderValid) {
         const std::size_t count = std::min<std::size_t>(record.Directory.Header.FileCount, record.Directory.Records.size());
         std::cout << "Streams: " << count << '\n';
         for (std::size_t i = 0; i < count; ++i) {

@@ -7,11 +7,7 @@
 // file keeps its content until the stream is known to be there.
 
 #include <CLI/CLI.hpp>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstring>
 #include <iostream>
 #include <memory>
@@ -25,6 +21,7 @@
 #include "cli/commands.h"
 #include "cli/progress.h"
 #include "cli/signals.h"
+#include "platform/file_identity.h"
 
 namespace tscard::cli {
 namespace {
@@ -44,16 +41,13 @@ struct ReadArgs {
 class OutputFile {
 public:
     explicit OutputFile(const std::string& path) : path_(path) {
-        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        created_ = fd >= 0;
-        if (fd < 0 && errno == EEXIST) fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-        if (fd < 0) Fail(path + ": cannot create the output file: " + std::strerror(errno));
-        file_ = File::Adopt(fd, path);
+        if (Status st = OpenOrCreateKeeping(path, file_, created_, OutputAccess::WriteOnly); !st)
+            Fail(path + ": cannot create the output file: " + std::strerror(st.error()));
     }
     ~OutputFile() {
         if (created_ && !kept_) {
-            file_.Close();
-            ::unlink(path_.c_str());
+            file_.CloseQuietly();
+            static_cast<void>(RemoveFile(path_));
         }
     }
     OutputFile(const OutputFile&) = delete;
@@ -63,9 +57,7 @@ public:
     // file is emptied (a device or a pipe takes the copy as it is).
     File& Begin() {
         kept_ = true;
-        struct stat st {};
-        if (::fstat(file_.Fd(), &st) == 0 && S_ISREG(st.st_mode))
-            if (Status emptied = file_.Truncate(0); !emptied) Fail(emptied.message());
+        if (Status emptied = EmptyRegularFile(file_); !emptied) Fail(emptied.message());
         return file_;
     }
 

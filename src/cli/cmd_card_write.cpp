@@ -27,6 +27,7 @@
 #include "cli/commands.h"
 #include "cli/progress.h"
 #include "cli/signals.h"
+#include "platform/file_identity.h"
 #include "ts/packet_probe.h"
 #include "ts/stream_open.h"
 
@@ -50,7 +51,7 @@ std::string MB(std::int64_t bytes) { return FormatFixed(double(bytes) / 1048576.
 std::int64_t DataUnitsOfReadyCard(const CardTarget& target, const SystemRoots& roots) {
     CardDevice look;
     const CardRecord record = ExamineCardOrExit(target, roots, look);
-    if (record.HeaderValid != 1 || !record.Directory.Header.Formatted())
+    if (!record.HeaderValid || !record.Directory.Header.Formatted())
         Fail(target.Path + ": Mast be formated (the card is not in the card layout; 'tscard-cli card format' does it)");
     return record.DataUnits;
 }
@@ -166,7 +167,7 @@ int RunCardWrite(const WriteArgs& args, const SystemRoots& roots, const GlobalOp
     CardWriteJob job;
     job.Source = state.Mapping.IsMapped() ? std::move(state.Mapping) : MapSourceOrExit(args.source);
     job.StartOffset = static_cast<std::uint64_t>(state.Layout.StartOffset);
-    job.Packet192Mode = state.Packet192Mode == 1;
+    job.Packet192Mode = state.Packet192Mode;
     job.Bitrate = bitrate;
     bool lossy = false;
     job.FileName = CardNameBytes(state.Layout.StreamFileName, options, lossy);

@@ -2,7 +2,6 @@
 
 #include <CLI/CLI.hpp>
 
-#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <set>
@@ -15,6 +14,7 @@
 #include "cli/signals.h"
 #include "demux/demultiplexer.h"
 #include "demux/parsed_programs.h"
+#include "platform/file_identity.h"
 
 namespace tscard::cli {
 namespace {
@@ -52,13 +52,12 @@ Status SelectPrograms(std::vector<ProgramRemap>& programs, const std::vector<std
         if (!found) return Status::Fail(source + ": has no program " + Hex4(number) + " to split out");
     }
     for (ProgramRemap& p : programs)
-        p.Selected = p.Selected && chosen.count(static_cast<std::uint16_t>(p.SourceProgramNumber)) ? 1 : 0;
+        p.Selected = p.Selected && chosen.count(static_cast<std::uint16_t>(p.SourceProgramNumber)) > 0;
     return Status::Ok();
 }
 
 int RunDemux(const DemuxArgs& args) {
-    std::error_code ec;
-    if (!std::filesystem::is_directory(args.folder, ec)) {
+    if (!IsFolder(args.folder)) {
         PrintError(args.folder + ": is not a folder");
         return kExitFailed;
     }

@@ -190,7 +190,7 @@ DemuxResult Demultiplexer::RunClaimed(StreamState& state, const DemuxSettings& s
         } else {
             state.Lists.ProgramList.clear();
         }
-        state.DemuxInput.Close();
+        state.DemuxInput.CloseQuietly();
         events.Signal(EventId::evRefreshGauge);
         return std::move(result);
     };

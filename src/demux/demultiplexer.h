@@ -65,7 +65,7 @@ enum class DemuxEnding {
     Refused,   // nothing was started (see above)
 };
 
-struct DemuxResult {
+struct [[nodiscard]] DemuxResult {
     DemuxEnding Ending = DemuxEnding::Refused;
     std::string Message;                      // for every ending but Complete
     std::vector<std::string> OutputFiles;     // program-list order

@@ -1,7 +1,5 @@
 #include "demux/demux_output.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstdio>
 
@@ -25,7 +23,7 @@ std::vector<DemuxOutput> SelectedDemuxOutputs(const std::vector<ProgramRemap>& p
         out.PcrPid = static_cast<std::uint16_t>(program.SourcePcrPid);
         out.PmtPid = static_cast<std::uint16_t>(program.SourcePmtPid);
         out.EsPids = program.AllEsPids;
-        out.PcrInEs = std::find(out.EsPids.begin(), out.EsPids.end(), out.PcrPid) != out.EsPids.end() ? 1 : 0;
+        out.PcrInEs = std::find(out.EsPids.begin(), out.EsPids.end(), out.PcrPid) != out.EsPids.end();
         out.PatPacket = program.StoredPat;
         out.SdtPacket = program.StoredSdt;
         out.PmtPacket = program.StoredPmt;
@@ -44,8 +42,8 @@ Status OpenDemuxOutputs(std::vector<DemuxOutput>& outputs) {
     auto undo = [&] {
         for (std::size_t i = 0; i < outputs.size(); ++i) {
             if (!outputs[i].File.IsOpen()) continue;
-            outputs[i].File.Close();
-            if (created[i]) std::remove(outputs[i].Path.c_str());
+            outputs[i].File.CloseQuietly();
+            if (created[i]) static_cast<void>(RemoveFile(outputs[i].Path));
         }
     };
     for (std::size_t i = 0; i < outputs.size(); ++i) {
@@ -57,13 +55,8 @@ Status OpenDemuxOutputs(std::vector<DemuxOutput>& outputs) {
         created[i] = made;
     }
     for (DemuxOutput& out : outputs) {
-        // Only regular files with content need emptying (a link to a device
-        // may stand in for an output). An empty file is left alone: some
-        // file systems take a truncation to zero as a file being replaced
-        // and write it out in full when it is closed.
-        struct stat st_buf {};
-        if (::fstat(out.File.Fd(), &st_buf) == 0 && (!S_ISREG(st_buf.st_mode) || st_buf.st_size == 0)) continue;
-        if (Status st = out.File.Truncate(0); !st) {
+        // A link to a device may stand in for an output.
+        if (Status st = EmptyRegularFile(out.File); !st) {
             undo();
             return st;
         }

@@ -23,7 +23,7 @@ struct DemuxOutput {
     Packet PatPacket{};
     Packet SdtPacket{};  // continuity counter rewritten before each use
     Packet PmtPacket{};
-    std::uint8_t PcrInEs = 0;  // PcrPid is one of EsPids
+    bool PcrInEs = false;  // PcrPid is one of EsPids
 };
 
 // folder + "/prg_0x" + four upper-case hexadecimal digits + ".ts".

@@ -19,7 +19,7 @@ DemuxRouting::DemuxRouting(const std::vector<DemuxOutput>& outputs) {
         // A PCR on a PID of its own goes to the first program that uses it.
         bool found = false;
         for (std::size_t i = 0; i < count && !found; ++i) {
-            if (outputs[i].PcrPid == pid && outputs[i].PcrInEs == 0) {
+            if (outputs[i].PcrPid == pid && !outputs[i].PcrInEs) {
                 route = {DemuxRule::Pcr, static_cast<std::uint8_t>(i), 0};
                 found = true;
             }

@@ -14,7 +14,7 @@ Packet StoredSdtFor(const ProgramRemap& program) {
     if (name.size() > kMaxSdtNameBytes) name.resize(kMaxSdtNameBytes);
     if (provider.size() + name.size() > kMaxSdtNameBytes) provider.resize(kMaxSdtNameBytes - name.size());
     Packet sdt{};
-    BuildSdt(program, provider, name, sdt);
+    if (!BuildSdt(program, provider, name, sdt)) return Packet{};  // the names were cut to fit: never
     return sdt;
 }
 
@@ -24,7 +24,7 @@ std::vector<std::string> SelectParsedPrograms(StreamState& state) {
     const StreamAnalysis& analysis = *state.Analysis;
     for (std::size_t slot = 0; slot < analysis.PatPrograms.size() && slot < kMaxPrograms; ++slot) {
         const ProgramEntry& entry = analysis.PatPrograms[slot];
-        if (entry.PmtRead != 1 || entry.ProgramNumber == 0) continue;
+        if (!entry.PmtRead || entry.ProgramNumber == 0) continue;
         Packet pmt;
         std::copy_n(analysis.PmtSlots[slot].Data.begin(), kPacketSize, pmt.begin());
         for (ProgramRemap& program : state.Lists.ProgramList) {
@@ -32,7 +32,7 @@ std::vector<std::string> SelectParsedPrograms(StreamState& state) {
             program.StoredPmt = pmt;
             program.StoredPat = BuildPat(program);
             program.StoredSdt = StoredSdtFor(program);
-            program.Selected = 1;
+            program.Selected = true;
             lines.push_back(program.SourceName + "[0x" + HexDigits(program.SourceProgramNumber, 4) + "]");
         }
     }

@@ -96,7 +96,7 @@ void EventHub::Execute() {
         handling_ = false;
     }
     idle_.notify_all();
-    terminate_pending_.store(0, std::memory_order_release);
+    terminate_pending_.store(false, std::memory_order_release);
 }
 
 void EventHub::Drain() {
@@ -107,14 +107,14 @@ void EventHub::Drain() {
 
 void EventHub::Shutdown(const std::function<void()>& pump) {
     if (!thread_.joinable()) return;
-    terminate_pending_.store(1, std::memory_order_release);
+    terminate_pending_.store(true, std::memory_order_release);
     {
         std::lock_guard lock(mutex_);
         terminated_ = true;
         pending_.reset();
     }
     wake_.notify_one();
-    while (terminate_pending_.load(std::memory_order_acquire) != 0) {
+    while (terminate_pending_.load(std::memory_order_acquire)) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
         if (pump) pump();
     }

@@ -37,8 +37,6 @@
 
 namespace tscard {
 
-struct StreamState;
-
 // Progress group of the most recent progress event: G1 (analysis, card
 // write), G3 (prepare), G4 (demultiplex). The completion handler
 // (evRefreshGauge) chooses its branch by it.
@@ -52,9 +50,6 @@ struct EventHandOver {
     // cleared by ResetGaugeGroup when a run starts, so that a completion
     // never takes the branch of an earlier run.
     std::atomic<GaugeGroup> LastGaugeGroup{GaugeGroup::None};
-    // Written by the prepare worker at its start; read by the completion
-    // handler of a prepare run.
-    StreamState* PreparedAnalysis = nullptr;
 
     void ResetGaugeGroup() { LastGaugeGroup.store(GaugeGroup::None, std::memory_order_release); }
 };
@@ -102,8 +97,8 @@ public:
     void Shutdown(const std::function<void()>& pump = {});
 
     bool Running() const { return thread_.joinable(); }
-    // 1 from the terminate request until the thread has left its loop.
-    bool TerminatePending() const { return terminate_pending_.load(std::memory_order_acquire) != 0; }
+    // True from the terminate request until the thread has left its loop.
+    bool TerminatePending() const { return terminate_pending_.load(std::memory_order_acquire); }
 
     EventHandOver& HandOver() { return hand_over_; }
 
@@ -120,7 +115,7 @@ private:
     bool waiting_ = false;
     std::chrono::steady_clock::time_point last_progress_wake_{};
     bool terminated_ = false;
-    std::atomic<std::uint8_t> terminate_pending_{0};
+    std::atomic<bool> terminate_pending_{false};
     std::thread thread_;
     EventHandOver hand_over_;
 };

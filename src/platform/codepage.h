@@ -15,12 +15,12 @@ enum class CodePage { Cp1251, Cp1252 };
 std::string DecodeCodePage(std::string_view bytes, CodePage page);
 // UTF-8 to bytes of the code page; nullopt when the text is not valid UTF-8
 // or holds a character the code page cannot represent.
-std::optional<std::string> EncodeCodePage(std::string_view utf8, CodePage page);
+[[nodiscard]] std::optional<std::string> EncodeCodePage(std::string_view utf8, CodePage page);
 
 // Russian when LC_ALL, LC_MESSAGES or LANG (the first one set) starts with "ru".
 bool IsRussianLocale();
 CodePage SystemCodePage();
-std::optional<CodePage> ParseCodePage(std::string_view name);
+[[nodiscard]] std::optional<CodePage> ParseCodePage(std::string_view name);
 std::string_view CodePageName(CodePage page);
 
 }  // namespace tscard

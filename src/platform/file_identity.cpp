@@ -13,6 +13,11 @@ FileIdentity IdentityOfStat(const struct stat& st) {
     return FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }
 
+Status Failure(const std::string& path, const std::string& what) {
+    const int error = errno;
+    return Status::Fail(FileError(path, what), error);
+}
+
 }  // namespace
 
 std::optional<FileIdentity> IdentityOf(const File& file) {
@@ -32,23 +37,32 @@ bool SameFile(const std::string& a, const std::string& b) {
     return first && IdentityOf(b) == first;
 }
 
+bool SameFileOrDevice(const std::string& a, const std::string& b) {
+    struct stat sa {};
+    struct stat sb {};
+    if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
+    if (S_ISBLK(sa.st_mode) && S_ISBLK(sb.st_mode)) return sa.st_rdev == sb.st_rdev;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
 bool IsFolder(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-Status OpenOrCreateKeeping(const std::string& path, File& out, bool& created) {
+Status OpenOrCreateKeeping(const std::string& path, File& out, bool& created, OutputAccess access) {
+    const int mode = access == OutputAccess::WriteOnly ? O_WRONLY : O_RDWR;
     created = false;
     for (;;) {
-        int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        int fd = ::open(path.c_str(), mode | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (fd >= 0) {
             created = true;
             out = File::Adopt(fd, path);
             return Status::Ok();
         }
         if (errno == EINTR) continue;
-        if (errno != EEXIST) return Status::Fail(FileError(path, "cannot create"));
-        fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+        if (errno != EEXIST) return Failure(path, "cannot create");
+        fd = ::open(path.c_str(), mode | O_CLOEXEC);
         if (fd >= 0) {
             out = File::Adopt(fd, path);
             return Status::Ok();
@@ -56,7 +70,7 @@ Status OpenOrCreateKeeping(const std::string& path, File& out, bool& created) {
         if (errno == EINTR) continue;
         // Removed between the two calls: try creating it again.
         if (errno == ENOENT) continue;
-        return Status::Fail(FileError(path, "cannot open for writing"));
+        return Failure(path, "cannot open for writing");
     }
 }
 

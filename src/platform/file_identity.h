@@ -27,11 +27,21 @@ std::optional<FileIdentity> IdentityOf(const std::string& path);
 // True when both paths name the same existing file (hard and symbolic
 // links included).
 bool SameFile(const std::string& a, const std::string& b);
+// The same, and true as well for two names of one block device: a card is
+// never its own source or output.
+bool SameFileOrDevice(const std::string& a, const std::string& b);
 // True when the path exists and is a folder.
 bool IsFolder(const std::string& path);
 
-// Opens the file for reading and writing, creating it when missing, and
-// keeps what it holds; created says whether this call made it.
-Status OpenOrCreateKeeping(const std::string& path, File& out, bool& created);
+enum class OutputAccess {
+    ReadWrite,
+    WriteOnly,  // for outputs that may be pipes or devices that are only written
+};
+
+// Opens the file for writing, creating it when missing, and keeps what it
+// holds; created says whether this call made it. A failure carries the
+// system's error number.
+Status OpenOrCreateKeeping(const std::string& path, File& out, bool& created,
+                           OutputAccess access = OutputAccess::ReadWrite);
 
 }  // namespace tscard

@@ -37,14 +37,14 @@ File::File(File&& other) noexcept : fd_(std::exchange(other.fd_, -1)), path_(std
 
 File& File::operator=(File&& other) noexcept {
     if (this != &other) {
-        Close();
+        CloseQuietly();
         fd_ = std::exchange(other.fd_, -1);
         path_ = std::move(other.path_);
     }
     return *this;
 }
 
-File::~File() { Close(); }
+File::~File() { CloseQuietly(); }
 
 Status File::OpenRead(const std::string& path, File& out) { return OpenWith(path, O_RDONLY, out); }
 
@@ -112,6 +112,17 @@ Status File::Close() {
     const int fd = std::exchange(fd_, -1);
     if (::close(fd) != 0 && errno != EINTR) return Status::Fail(FileError(path_, "cannot close"));
     return Status::Ok();
+}
+
+Status RemoveFile(const std::string& path) {
+    if (::unlink(path.c_str()) != 0) return Status::Fail(FileError(path, "cannot remove"));
+    return Status::Ok();
+}
+
+Status EmptyRegularFile(File& file) {
+    struct stat st {};
+    if (::fstat(file.Fd(), &st) == 0 && (!S_ISREG(st.st_mode) || st.st_size == 0)) return Status::Ok();
+    return file.Truncate(0);
 }
 
 BlockReader::BlockReader(const File& file, std::uint64_t start, std::size_t block_size)

@@ -41,6 +41,9 @@ public:
     Status WriteAt(std::uint64_t offset, const void* buffer, std::size_t len);
     Status Truncate(std::uint64_t size);
     Status Close();
+    // Closes a file that was only read, or one whose failure is already
+    // being told: what the close could report no longer matters.
+    void CloseQuietly() { static_cast<void>(Close()); }
 
 private:
     int fd_ = -1;
@@ -102,6 +105,14 @@ private:
     bool failed_ = false;
     std::string error_;
 };
+
+// Removes a file (its name; a file still open stays readable until closed).
+Status RemoveFile(const std::string& path);
+// Empties a regular file that holds something. Other files (devices, pipes)
+// take output as they are, and an empty file is left alone: some file
+// systems take a truncation to zero as a file being replaced and write it
+// out in full when it is closed.
+Status EmptyRegularFile(File& file);
 
 // A read-only mapping of a whole file.
 class ReadOnlyMapping {

@@ -8,6 +8,6 @@
 
 namespace tscard {
 
-std::optional<std::uint64_t> ParseWholeNumber(std::string_view text);
+[[nodiscard]] std::optional<std::uint64_t> ParseWholeNumber(std::string_view text);
 
 }  // namespace tscard

@@ -59,7 +59,7 @@ Status StagedOutput::Commit() {
 }
 
 void StagedOutput::Discard() {
-    file_.Close();
+    file_.CloseQuietly();
     if (!temporary_.empty()) ::unlink(temporary_.c_str());
     temporary_.clear();
 }

@@ -7,7 +7,7 @@
 
 namespace tscard {
 
-class Status {
+class [[nodiscard]] Status {
 public:
     Status() = default;
     static Status Ok() { return Status(); }

@@ -3,20 +3,19 @@
 // end raises it; whoever acts on it clears it.
 
 #include <atomic>
-#include <cstdint>
 
 namespace tscard {
 
 class StopFlag {
 public:
-    void Request() { flag_.store(1, std::memory_order_release); }
-    void Clear() { flag_.store(0, std::memory_order_release); }
-    bool IsSet() const { return flag_.load(std::memory_order_acquire) != 0; }
+    void Request() { flag_.store(true, std::memory_order_release); }
+    void Clear() { flag_.store(false, std::memory_order_release); }
+    bool IsSet() const { return flag_.load(std::memory_order_acquire); }
     // True when the flag was set; it is cleared in the same step.
-    bool TakeIfSet() { return flag_.exchange(0, std::memory_order_acq_rel) != 0; }
+    bool TakeIfSet() { return flag_.exchange(false, std::memory_order_acq_rel); }
 
 private:
-    std::atomic<std::uint8_t> flag_{0};
+    std::atomic<bool> flag_{false};
 };
 
 }  // namespace tscard

@@ -10,7 +10,7 @@ Status ReadPrepareSource(const StreamState& state, PrepareSource& source) {
     const StreamAnalysis* analysis = state.Analysis.get();
     const ResultLists& lists = state.Lists;
     if (analysis == nullptr || !DescriptionComplete(*analysis, lists) || analysis->PatPrograms.empty() ||
-        analysis->PatPrograms[0].PmtRead != 1)
+        !analysis->PatPrograms[0].PmtRead)
         return Status::Fail(state.Path + ": the analysis did not read the PAT and the PMT; nothing to prepare");
     if (lists.ProgramNumbers.size() > 1)
         return Status::Fail(state.Path + ": the stream carries " + std::to_string(lists.ProgramNumbers.size()) +

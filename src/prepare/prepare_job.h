@@ -18,8 +18,8 @@ struct PrepareSource {
     Packet FirstPmtPacket{};  // the program's first PMT packet, section at byte 5
     std::vector<std::uint16_t> KnownPids;
     std::vector<std::uint16_t> PmtPids;
-    std::uint8_t IsH264Stream = 0;
-    std::uint8_t Packet192Mode = 0;
+    bool IsH264Stream = false;
+    bool Packet192Mode = false;
     // The first packet the sync search confirmed (for 192-byte units, its
     // prefix): reading starts here.
     std::int64_t SyncOffset = 0;

@@ -13,6 +13,7 @@
 #include "prepare/mux_rate.h"
 #include "psi/frame_types.h"
 #include "psi/psi_builder.h"
+#include "psi/table_ids.h"
 #include "psi/timestamps.h"
 #include "ts/packet.h"
 #include "ts/stream_open.h"
@@ -22,7 +23,6 @@ namespace tscard {
 namespace {
 
 constexpr std::size_t kWriteBlock = 1 << 20;
-constexpr std::uint8_t kSdtTableId = 0x42;
 
 // Null packets side by side, so that a run of them is one write.
 constexpr std::size_t kNullRun = 64;
@@ -86,7 +86,7 @@ private:
                           std::to_string(r.TargetProvider.size() + r.TargetName.size()) + " bytes; at most " +
                           std::to_string(kMaxSdtNameBytes) + " fit in the SDT");
         remap_needed_ = RemapDiffers(r);
-        h264_ = job_.Source.IsH264Stream != 0;
+        h264_ = job_.Source.IsH264Stream;
         return true;
     }
 
@@ -191,7 +191,7 @@ private:
             return;
         }
         std::memcpy(interval_[held_++].data(), p, kPacketSize);
-        interval_gop_.push_back(gop ? 1 : 0);
+        interval_gop_.push_back(gop);
     }
 
     void DropInterval() {
@@ -222,6 +222,8 @@ private:
             return Step::Failed;
         }
         observer_.OnPcrStep(seconds);
+        // The span in pace units (kPaceUnitTicks): two divisions, so that the
+        // clocks round as they always have.
         const double units = static_cast<double>(span) / TicksPerPacket / 27000.0;
         display_clock_ += units;
         sdt_clock_ += units;
@@ -236,7 +238,7 @@ private:
         WriteInterval(nulls, cur, new_pcr);
         WritePcr(p, PcrValue::FromTicks(new_pcr));
         if (display_clock_ >= kDisplayStartPaceUnits)
-            observer_.OnBitrate(static_cast<double>(packets) * 1504.0 * 27.0 /
+            observer_.OnBitrate(static_cast<double>(packets) * kBitsPerPacket * kTicksPerMicrosecond /
                                 static_cast<double>(new_pcr - previous_output_pcr_));
         ++result_.Intervals;
         result_.NullPackets += nulls.Total();
@@ -276,8 +278,8 @@ private:
         patch.Pts = SplicedTimestamp(pes_.Pts(), in_ref, out_ref);
         patch.DtsPrefix = 0x1;
         patch.Dts = SplicedTimestamp(pes_.Dts(), in_ref, out_ref);
-        patch.Kind = pes_.Kind;
-        WritePesTimestamps(p, patch);
+        // The header was read whole, so its timestamp fields lie in the packet.
+        static_cast<void>(WritePesTimestamps(p, patch));
     }
 
     void Emit(const std::uint8_t* p) {
@@ -366,7 +368,7 @@ private:
     std::optional<BlockWriter> writer_;
     std::unique_ptr<Packet[]> interval_;      // the PCR interval in hand: held_ packets
     std::size_t held_ = 0;
-    std::vector<std::uint8_t> interval_gop_;  // 1: DetectGop found a GOP header in it
+    std::vector<bool> interval_gop_;  // DetectGop found a GOP header in the packet
     std::uint64_t uncounted_ = 0;  // packets of an interval too long to hold
 
     std::uint64_t input_bytes_ = 0;

@@ -23,7 +23,7 @@ constexpr std::uint32_t kNotANumber = 0x1FFF;
 
 // Decimal, or hexadecimal after "0x" or "$"; never octal. Text that is not
 // a whole number (negative numbers included) gives nullopt.
-std::optional<std::uint64_t> ParseTargetNumber(std::string_view text);
+[[nodiscard]] std::optional<std::uint64_t> ParseTargetNumber(std::string_view text);
 
 enum class TargetCheck {
     Typing,   // exactly "0x": nothing to store yet, nothing to say
@@ -31,7 +31,7 @@ enum class TargetCheck {
     Invalid,  // Message is the operator's text
 };
 
-struct TargetValue {
+struct [[nodiscard]] TargetValue {
     TargetCheck Check = TargetCheck::Invalid;
     std::uint32_t Value = kNotANumber;
     std::string Message;

@@ -20,9 +20,7 @@
 // evRefreshGauge handler. The worker signals ChangeProgressPosG3 while the
 // accepted input stands on a multiple of 65,424 bytes (ProgressPosition and
 // ProgressMaximum say where it stands) and evRefreshGauge once at its end,
-// whatever the ending. The front end hands the analysis on to its
-// completion handler itself (EventHandOver::PreparedAnalysis) before it
-// starts the run.
+// whatever the ending.
 //
 // The output is written under a temporary name beside OutputPath and
 // renamed over it when the run keeps it (Completed, PcrStepError, Stopped);
@@ -76,7 +74,7 @@ enum class PrepareEnding {
     Refused,       // the job cannot be prepared, or another run is in progress
 };
 
-struct PrepareResult {
+struct [[nodiscard]] PrepareResult {
     PrepareEnding Ending = PrepareEnding::Failed;
     // Failed, Refused: what went wrong, naming the file. PcrStepError:
     // kPcrStepErrorText followed by the step.

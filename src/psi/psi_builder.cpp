@@ -4,9 +4,13 @@
 #include <cstring>
 
 #include "psi/crc32.h"
+#include "psi/table_ids.h"
 
 namespace tscard {
 namespace {
+
+// The one descriptor of a generated SDT names the provider and the service.
+constexpr std::uint8_t kServiceDescriptorTag = 0x48;
 
 void PutCrc(std::uint8_t* at, std::uint32_t crc) {
     at[0] = static_cast<std::uint8_t>(crc >> 24);
@@ -41,7 +45,7 @@ bool Matches(std::uint16_t pid, std::uint32_t source) {
 Packet BuildPat(const ProgramRemap& remap) {
     Packet p = TablePacket(kPatPid);
     const std::uint8_t section[] = {
-        0x00, 0xB0, 0x0D, 0x00, 0x01, 0xC3, 0x00, 0x00,
+        kPatTableId, 0xB0, 0x0D, 0x00, 0x01, 0xC3, 0x00, 0x00,
         static_cast<std::uint8_t>(remap.TargetProgramNumber >> 8),
         static_cast<std::uint8_t>(remap.TargetProgramNumber),
         static_cast<std::uint8_t>(0xE0 | ((remap.TargetPmtPid >> 8) & 0x1F)),
@@ -70,7 +74,7 @@ bool BuildSdt(const ProgramRemap& remap, std::string_view provider, std::string_
     Packet p = TablePacket(kSdtPid);
     const std::size_t L = 22 + P + N;
     std::uint8_t* s = p.data() + 5;
-    s[0] = 0x42;
+    s[0] = kSdtTableId;
     s[1] = static_cast<std::uint8_t>(0xF0 | (L >> 8));
     s[2] = static_cast<std::uint8_t>(L & 0xFF);
     s[3] = 0x00;
@@ -86,7 +90,7 @@ bool BuildSdt(const ProgramRemap& remap, std::string_view provider, std::string_
     s[13] = 0xFD;
     s[14] = 0x80;
     s[15] = static_cast<std::uint8_t>(P + N + 5);
-    s[16] = 0x48;
+    s[16] = kServiceDescriptorTag;
     s[17] = static_cast<std::uint8_t>(P + N + 3);
     s[18] = ServiceTypeFor(remap.VideoStreamType);
     s[19] = static_cast<std::uint8_t>(P);
@@ -164,7 +168,7 @@ PsiKind ClassifyPsiPid(std::uint16_t pid, std::uint8_t table_id, const std::vect
                        const std::vector<std::uint16_t>& pmt_pids) {
     if (std::find(known_pids.begin(), known_pids.end(), pid) == known_pids.end()) return PsiKind::None;
     if (pid == kPatPid) return PsiKind::Pat;
-    if (pid == kSdtPid && table_id == 0x42) return PsiKind::Sdt;
+    if (pid == kSdtPid && table_id == kSdtTableId) return PsiKind::Sdt;
     if (std::find(pmt_pids.begin(), pmt_pids.end(), pid) != pmt_pids.end()) return PsiKind::Pmt;
     return PsiKind::None;
 }

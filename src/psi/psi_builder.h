@@ -18,13 +18,13 @@ Packet BuildPat(const ProgramRemap& remap);
 // program_number, PCR_PID, elementary PIDs by stream type, new CRC. False
 // (packet untouched) when the section does not lie whole in the packet from
 // byte 5, its stream loop is malformed, or a target list is too short.
-bool BuildPmt(const ProgramRemap& remap, Packet& pmt);
+[[nodiscard]] bool BuildPmt(const ProgramRemap& remap, Packet& pmt);
 
 // Largest provider + service name length that fits in the SDT packet.
 constexpr std::size_t kMaxSdtNameBytes = 158;
 // PID 0x11 with the two names as given (8-bit bytes, no selector byte).
 // False when the names together exceed kMaxSdtNameBytes.
-bool BuildSdt(const ProgramRemap& remap, std::string_view provider, std::string_view name, Packet& sdt);
+[[nodiscard]] bool BuildSdt(const ProgramRemap& remap, std::string_view provider, std::string_view name, Packet& sdt);
 // service_type for a VideoStreamType.
 std::uint8_t ServiceTypeFor(std::uint32_t video_stream_type);
 

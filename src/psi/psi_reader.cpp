@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "psi/crc32.h"
+#include "psi/table_ids.h"
 
 namespace tscard {
 namespace {
@@ -36,7 +37,7 @@ Start BeginSection(SectionBuffer& buffer, const std::uint8_t* packet, const Payl
     buffer.SectionStart = start;
     buffer.Packets = 1;
     buffer.SectionLength = Read16(buffer.Data.data() + start + 1) & 0x0FFF;
-    buffer.Assembling = 0;
+    buffer.Assembling = false;
     return Start::Ok;
 }
 
@@ -50,7 +51,7 @@ bool AppendContinuation(SectionBuffer& buffer, const std::uint8_t* packet, const
     buffer.WritePos += take;
     ++buffer.Packets;
     if (!SectionComplete(buffer) && buffer.WritePos == SectionBuffer::kCapacity) {
-        buffer.Assembling = 0;
+        buffer.Assembling = false;
         return false;
     }
     return true;
@@ -177,7 +178,7 @@ void ReadSdtBody(StreamAnalysis& analysis) {
 // A verified SDT section has been read: done, or more sections to follow.
 std::int32_t FinishSdtSection(StreamAnalysis& analysis) {
     SectionBuffer& buffer = analysis.SdtBuffer;
-    buffer.Assembling = 0;
+    buffer.Assembling = false;
     if (!CrcOk(buffer)) {
         // Expect the same section again.
         analysis.SdtExpectedSection = analysis.SdtSectionNumber;
@@ -193,7 +194,7 @@ std::int32_t FinishSdtSection(StreamAnalysis& analysis) {
 
 // The state machine shared by the PAT and the SDT.
 template <typename Reader>
-std::int32_t RunTableState(std::int32_t& state, std::uint8_t& done, std::uint16_t pid, ResultLists& lists,
+std::int32_t RunTableState(std::int32_t& state, bool& done, std::uint16_t pid, ResultLists& lists,
                            bool is_pat, Reader&& reader) {
     switch (state) {
         case kPsiInitial:
@@ -202,8 +203,8 @@ std::int32_t RunTableState(std::int32_t& state, std::uint8_t& done, std::uint16_
         case kPsiRefused:
             state = reader();
             // Done as soon as the table has been read, not at its next packet.
-            if (state == kPsiSectionRead && done == 0) {
-                done = 1;
+            if (state == kPsiSectionRead && !done) {
+                done = true;
                 lists.KnownPids.push_back(pid);
             }
             return is_pat ? state : kPsiIgnored;
@@ -216,15 +217,14 @@ std::int32_t RunTableState(std::int32_t& state, std::uint8_t& done, std::uint16_
 
 std::int32_t WalkPmts(StreamAnalysis& analysis, ResultLists& lists, std::uint16_t pid, const std::uint8_t* packet,
                       const PayloadPosition& payload) {
-    if (analysis.PatDone == 0) return kPsiNeedMore;
+    if (!analysis.PatDone) return kPsiNeedMore;
     if (!payload.present) return kPsiIgnored;
     for (std::size_t i = 0; i < analysis.PatPrograms.size(); ++i) {
         ProgramEntry& entry = analysis.PatPrograms[i];
-        if (entry.PmtPid != pid || entry.PmtRead != 0) continue;
+        if (entry.PmtPid != pid || entry.PmtRead) continue;
         const std::int32_t code = ReadPmt(analysis, lists, i, packet, payload);
-        analysis.PmtStates[i] = code;
         if (code == kPsiSectionRead) {
-            entry.PmtRead = 1;
+            entry.PmtRead = true;
             return code;
         }
         if (code == kPsiInitial || code == kPsiNeedMore || code == kPsiCrcError) return code;
@@ -254,7 +254,7 @@ PayloadPosition LocatePayload(const std::uint8_t* packet) {
 }
 
 bool DescriptionComplete(const StreamAnalysis& analysis, const ResultLists& lists) {
-    return analysis.PatDone == 1 && !lists.ProgramNumbers.empty() &&
+    return analysis.PatDone && !lists.ProgramNumbers.empty() &&
            lists.ParsedPrograms.size() == lists.ProgramNumbers.size();
 }
 
@@ -289,17 +289,16 @@ std::int32_t ReadPat(StreamAnalysis& analysis, ResultLists& lists, const std::ui
         if (BeginSection(buffer, packet, payload, 3) != Start::Ok) return kPsiNeedMore;
         if (buffer.SectionLength > kMaxSectionLength) return kPsiRefused;
         if (!SectionComplete(buffer)) {
-            buffer.Assembling = 1;
+            buffer.Assembling = true;
             return kPsiNeedMore;
         }
     } else {
-        if (buffer.Assembling == 0) return kPsiNeedMore;
+        if (!buffer.Assembling) return kPsiNeedMore;
         if (!AppendContinuation(buffer, packet, payload)) return kPsiRefused;
         if (!SectionComplete(buffer)) return kPsiNeedMore;
     }
-    buffer.Assembling = 0;
+    buffer.Assembling = false;
     if (!CrcOk(buffer)) return kPsiCrcError;
-    if (buffer.SectionLength >= 5) buffer.TsId = Read16(Section(buffer) + 3);
     ReadPatBody(analysis, lists);
     return kPsiSectionRead;
 }
@@ -311,9 +310,9 @@ std::int32_t ReadPmt(StreamAnalysis& analysis, ResultLists& lists, std::size_t s
     const std::uint16_t pid = FoldPid(packet);
     if (PayloadUnitStart(packet)) {
         // A new section start on this PID ends any section still being collected.
-        if (buffer.Pid == pid) buffer.Assembling = 0;
+        if (buffer.Pid == pid) buffer.Assembling = false;
         const std::size_t start = payload.offset + 1 + packet[payload.offset];
-        if (start + 5 > kPacketSize || packet[start] != 0x02) return kPsiIgnored;
+        if (start + 5 > kPacketSize || packet[start] != kPmtTableId) return kPsiIgnored;
         const std::uint16_t program_number = Read16(packet + start + 3);
         // Only the PMT of this slot's own program fills it: programs may share
         // a PMT PID.
@@ -321,19 +320,18 @@ std::int32_t ReadPmt(StreamAnalysis& analysis, ResultLists& lists, std::size_t s
         if ((Read16(packet + start + 1) & 0x0FFF) > kMaxSectionLength) return kPsiRefused;
         BeginSection(buffer, packet, payload, 5);
         buffer.Pid = pid;
-        buffer.ProgramNumber = program_number;
         if (!SectionComplete(buffer)) {
-            buffer.Assembling = 1;
+            buffer.Assembling = true;
             return kPsiNeedMore;
         }
     } else {
         // Not this slot's section: let the walk offer it to the next entry.
-        if (buffer.Assembling == 0) return kPsiIgnored;
+        if (!buffer.Assembling) return kPsiIgnored;
         if (pid != buffer.Pid) return kPsiNeedMore;
         if (!AppendContinuation(buffer, packet, payload)) return kPsiRefused;
         if (!SectionComplete(buffer)) return kPsiNeedMore;
     }
-    buffer.Assembling = 0;
+    buffer.Assembling = false;
     if (!CrcOk(buffer)) return kPsiCrcError;
     lists.ParsedPrograms.push_back(ReadPmtBody(buffer));
     NormaliseStoredPmt(buffer);
@@ -345,10 +343,9 @@ std::int32_t ReadSdt(StreamAnalysis& analysis, const std::uint8_t* packet, const
     SectionBuffer& buffer = analysis.SdtBuffer;
     if (PayloadUnitStart(packet)) {
         const std::size_t start = payload.offset + 1 + packet[payload.offset];
-        if (analysis.PatDone != 1 || start + 8 > kPacketSize || packet[start] != 0x42) return kPsiNeedMore;
+        if (!analysis.PatDone || start + 8 > kPacketSize || packet[start] != kSdtTableId) return kPsiNeedMore;
         BeginSection(buffer, packet, payload, 8);
         const std::uint8_t* s = Section(buffer);
-        buffer.TsId = Read16(s + 3);
         buffer.SectionNumber = s[6];
         buffer.LastSectionNumber = s[7];
         analysis.SdtSectionNumber = buffer.SectionNumber;
@@ -361,12 +358,12 @@ std::int32_t ReadSdt(StreamAnalysis& analysis, const std::uint8_t* packet, const
         ++analysis.SdtExpectedSection;
         if (buffer.SectionLength > kMaxSectionLength) return kPsiComplete;
         if (!SectionComplete(buffer)) {
-            buffer.Assembling = 1;
+            buffer.Assembling = true;
             return kPsiNeedMore;
         }
         return FinishSdtSection(analysis);
     }
-    if (analysis.SdtSectionNumber == 0xFF || buffer.Assembling == 0) return kPsiNeedMore;
+    if (analysis.SdtSectionNumber == 0xFF || !buffer.Assembling) return kPsiNeedMore;
     if (!AppendContinuation(buffer, packet, payload)) return kPsiRefused;
     if (!SectionComplete(buffer)) return kPsiNeedMore;
     return FinishSdtSection(analysis);

@@ -31,11 +31,11 @@ struct SectionBuffer {
     std::uint8_t SectionNumber = 0;      // SDT only
     std::uint8_t LastSectionNumber = 0;  // SDT only
     std::uint16_t SectionLength = 0;
-    std::uint16_t TsId = 0;           // PAT, SDT
-    std::uint16_t ProgramNumber = 0;  // PMT only
-    std::uint8_t Assembling = 0;      // 1 while a multi-packet section is collected
+    bool Assembling = false;  // a multi-packet section is being collected
 };
 
+// The description has room for this many programs (PMT slots); a PAT that
+// announces more is read up to them.
 constexpr std::size_t kMaxPrograms = 32;
 
 // Result codes of the PSI readers and of ProcessPacket.
@@ -45,9 +45,9 @@ enum PsiCode : std::int32_t {
     kPsiSectionRead = 101,  // a section was completed, passed the CRC and was read
     kPsiNeedMore = 102,     // more packets needed, or nothing to do with this packet
     kPsiStopped = 106,      // the stop request was found set (and cleared)
-    kPsiCrcError = 108,
-    kPsiRefused = 113,  // section_length above 1024, or a PMT of another program
-    kPsiIgnored = 124,  // a PID or table that is not read
+    kPsiCrcError = 108,     // a section failed its CRC; the next one is awaited
+    kPsiRefused = 113,      // section_length above 1024, or a PMT of another program
+    kPsiIgnored = 124,      // a PID or table that is not read
 };
 
 // The PSI state of one analysis.
@@ -62,15 +62,12 @@ struct StreamAnalysis {
     std::int32_t SdtState = kPsiInitial;
     std::int32_t NitState = kPsiInitial;
     std::array<SectionBuffer, kMaxPrograms> PmtSlots;
-    std::array<std::int32_t, kMaxPrograms> PmtStates;
-    std::uint8_t PatDone = 0;
-    std::uint8_t SdtDone = 0;
+    bool PatDone = false;  // the PAT has been read
+    bool SdtDone = false;  // the SDT has been read
     double CardSizeRatio = 1.0;
     std::uint8_t SdtSectionNumber = 0;
     std::uint8_t SdtExpectedSection = 0;
     double MeasuredBitrate = 0.0;  // Mbit/s
-
-    StreamAnalysis() { PmtStates.fill(kPsiInitial); }
 };
 
 }  // namespace tscard

@@ -71,13 +71,13 @@ bool ReadPesTimestamps(const std::uint8_t* packet, PesTimestamps& ts) {
             return true;
         case 2:
             if (pts + 5 > kPacketSize) return false;
-            ts.PtsOnly = 1;
+            ts.PtsOnly = true;
             ts.HasPts = true;
             pts_slot = DecodeTimestamp(packet + pts) * 300;
             return true;
         default:
             if (pts + 10 > kPacketSize) return false;
-            ts.PtsOnly = 0;
+            ts.PtsOnly = false;
             ts.HasPts = true;
             pts_slot = DecodeTimestamp(packet + pts) * 300;
             dts_slot = DecodeTimestamp(packet + pts + 5) * 300;

@@ -35,7 +35,7 @@ constexpr std::uint8_t kVideoKind = 14;
 struct PesTimestamps {
     std::uint8_t PtsOffset = 0;  // packet offset of the first PTS byte
     std::uint8_t Kind = 0;       // kAudioKind or kVideoKind of the last header read
-    std::uint8_t PtsOnly = 0;    // the last header carries a PTS and no DTS
+    bool PtsOnly = false;        // the last header carries a PTS and no DTS
     // The last header read carries a PTS field (PTS_DTS_flags 10 or 11);
     // false for the forbidden value 01, which has none.
     bool HasPts = false;
@@ -65,14 +65,13 @@ struct TimestampPatch {
     std::uint8_t DtsPrefix = 0x1;
     std::array<std::uint8_t, 3> DtsMarkers{1, 1, 1};
     std::uint64_t Dts = 0;
-    std::uint8_t PtsOnly = 1;
-    std::uint8_t Kind = 0;  // carried along, not written
+    bool PtsOnly = true;
 };
 
 // Rewrites the timestamp bytes only (the flags and header length stay, so
 // the patch must match the header). False, packet untouched, when the
 // fields would run past the packet.
-bool WritePesTimestamps(std::uint8_t* packet, const TimestampPatch& patch);
+[[nodiscard]] bool WritePesTimestamps(std::uint8_t* packet, const TimestampPatch& patch);
 
 // The 33-bit value of a 5-byte timestamp field.
 std::uint64_t DecodeTimestamp(const std::uint8_t* field);

@@ -67,7 +67,6 @@ bool SpliceChain::OnOpenFile() {
 }
 
 void SpliceChain::OpenFile(std::int32_t row) {
-    job_.CurrentIndex = row;
     current_.store(row, std::memory_order_release);
     copy_stopped_ = false;
     copy_complete_ = false;
@@ -130,7 +129,7 @@ void SpliceChain::OnCloseFile() {
     JoinWorker();
     if (!job_.Splicing) return;
     const std::int32_t row = current_.load(std::memory_order_acquire);
-    if (row >= 0 && row < job_.FileCount) job_.Files[static_cast<std::size_t>(row)].Handle.Close();
+    if (row >= 0 && row < job_.FileCount) job_.Files[static_cast<std::size_t>(row)].Handle.CloseQuietly();
     if (copy_complete_) ++result_.FilesCopied;
     if (copy_status_) {
         const Packet& separator = SeparatorPacket();

@@ -47,7 +47,7 @@ enum class SpliceEnding {
     Refused,   // nothing was started; Message says why
 };
 
-struct SpliceResult {
+struct [[nodiscard]] SpliceResult {
     SpliceEnding Ending = SpliceEnding::Complete;
     std::string Message;
     std::int32_t FilesCopied = 0;  // copied whole

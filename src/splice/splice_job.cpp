@@ -11,13 +11,12 @@ namespace tscard {
 namespace {
 
 void CloseInputs(StickJob& job) {
-    for (StickFileEntry& entry : job.Files) entry.Handle.Close();
+    for (StickFileEntry& entry : job.Files) entry.Handle.CloseQuietly();
 }
 
 void EmptyRows(StickJob& job) {
     for (StickFileEntry& entry : job.Files) entry = StickFileEntry{};
     job.FileCount = 0;
-    job.CurrentIndex = 0;
 }
 
 bool IsEntry(const StickJob& job, int index) { return index >= 0 && index < job.FileCount; }
@@ -46,7 +45,7 @@ void CloseSplice(StickJob& job) {
     if (job.Splicing) return;
     CloseInputs(job);
     EmptyRows(job);
-    job.OutputFile.Close();
+    job.OutputFile.CloseQuietly();
     job.OutputPath.clear();
     job.OutputStart = 0;
 }

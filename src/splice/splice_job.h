@@ -31,7 +31,6 @@ struct StickJob {
     // Where this splice writes its first byte: 0, or the old size when the
     // files are appended to an existing output.
     std::uint64_t OutputStart = 0;
-    std::int32_t CurrentIndex = 0;  // row being copied
     std::array<StickFileEntry, kSpliceMaxFiles> Files;
     std::int32_t FileCount = 0;
     // From the start of a splice until it has finished; the list cannot be

@@ -28,7 +28,7 @@ struct ProgramEntry {
     std::uint16_t ProgramNumber = 0;
     std::uint16_t PcrPid = kNullPid;  // 0x1FFF until the PMT has been read
     std::vector<EsEntry> Streams;     // PMT order (PMT reader only)
-    std::uint8_t PmtRead = 0;         // PAT entries only
+    bool PmtRead = false;             // PAT entries only
 };
 
 // One program as the system edits and uses it. Source fields hold what the
@@ -47,7 +47,7 @@ struct ProgramRemap {
     std::uint32_t TargetVideoPid = 0;
     std::vector<std::uint16_t> TargetAudioPids;
     std::vector<std::uint16_t> TargetPesPids;
-    std::uint8_t PcrInVideo = 0;
+    bool PcrInVideo = false;  // the video PID carries the PCR
     std::uint32_t VideoStreamType = 0;
     std::string SourceProvider;
     std::string SourceName;
@@ -56,7 +56,7 @@ struct ProgramRemap {
     Packet StoredPat{};
     Packet StoredSdt{};
     Packet StoredPmt{};
-    std::uint8_t Selected = 0;
+    bool Selected = false;  // to be demultiplexed
 };
 
 // Figures of the analysed file that the card writer uses.
@@ -69,7 +69,6 @@ struct StreamLayout {
     std::uint64_t MidBlocks = 0;
     std::uint8_t TailPackets = 0;
     std::string StreamFileName;
-    std::int64_t CardBytes = 0;
     std::uint64_t WindowOffset = 0;
 };
 

@@ -17,6 +17,10 @@ constexpr std::uint16_t kPatPid = 0x0000;
 constexpr std::uint16_t kNitPid = 0x0010;
 constexpr std::uint16_t kSdtPid = 0x0011;
 constexpr std::uint64_t kSystemClockHz = 27000000;
+// Bits in one packet (188 x 8).
+constexpr double kBitsPerPacket = 1504.0;
+// 27 MHz ticks in a microsecond: bits over ticks, times this, is Mbit/s.
+constexpr double kTicksPerMicrosecond = 27.0;
 
 using Packet = std::array<std::uint8_t, kPacketSize>;
 

@@ -24,7 +24,7 @@ constexpr std::size_t kSyncHeadBytes = kSyncSearchLimit + 1 + 7 * 192;
 // give-up code (Check188: 7, no 0x47 within 65,536 bytes; Check192: 5, the
 // 0x47 has no room for its unit's prefix). Candidate is the 0x47 found
 // (Check188) or the start of its unit's prefix (Check192).
-struct SyncCheck {
+struct [[nodiscard]] SyncCheck {
     int Code = 0;
     std::uint64_t Candidate = 0;
 };
@@ -47,7 +47,7 @@ enum class ProbeOutcome {
     Failed,         // the file could not be opened or read; Message says why
 };
 
-struct PacketProbe {
+struct [[nodiscard]] PacketProbe {
     ProbeOutcome Outcome = ProbeOutcome::Failed;
     std::uint32_t PacketSize = 188;  // 188 or 192
     // First confirmed packet; for 192-byte units the offset of its prefix.
