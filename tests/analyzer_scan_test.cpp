@@ -347,33 +347,23 @@ TEST_F(AnalyzerScan, AnEarlierDescriptionDoesNotSurviveAFailedRun) {
     EXPECT_EQ(state.Path, bad);
 }
 
-// Stops the run at its first progress step.
-class StopAtFirstProgress : public EventSink {
-public:
-    explicit StopAtFirstProgress(StopFlag& stop) : stop_(stop) {}
-    void Signal(EventId id) override {
-        if (id == EventId::ChangeProgressPosG1) stop_.Request();
-        if (id == EventId::evRefreshGauge) ++completions;
-    }
-    int completions = 0;
-
-private:
-    StopFlag& stop_;
-};
-
 TEST_F(AnalyzerScan, StopDuringTheScan) {
     const std::string path = Write(StreamBuilder().Filler(3000).Bytes188());
     for (const AnalysisMode mode : {AnalysisMode::ModeCardWrite, AnalysisMode::ModePrepare, AnalysisMode::ModeParse}) {
         StreamState state;
-        StopAtFirstProgress sink(stop_);
+        // Stops the run at its first progress step.
+        test::RecordingSink sink;
+        sink.OnSignal = [this](EventId id, int) {
+            if (id == EventId::ChangeProgressPosG1) stop_.Request();
+        };
         Analyzer analyzer;
         const AnalysisResult result = analyzer.Run(AnalysisRequest{mode, path}, state, sink, stop_);
         EXPECT_EQ(result.Ending, AnalysisEnding::Stopped);
         EXPECT_FALSE(stop_.IsSet()) << "the run that saw the stop clears it";
-        EXPECT_EQ(sink.completions, 1);
+        EXPECT_EQ(sink.Count(EventId::evRefreshGauge), 1);
         EXPECT_FALSE(state.Mapping.IsMapped());
         EXPECT_FALSE(state.DemuxInput.IsOpen());
-        EXPECT_EQ(state.AnalysisScanning, 0);
+        EXPECT_FALSE(state.AnalysisScanning);
         EXPECT_FALSE(analyzer.Scanning());
     }
     // A stop before the run starts ends it in the sync search.

@@ -13,6 +13,7 @@
 #include "card/card_write.h"
 #include "card_test_util.h"
 #include "card_write_util.h"
+#include "support/recording_sink.h"
 #include "support/test_support.h"
 
 namespace tscard {
@@ -25,20 +26,6 @@ using test::RunProgram;
 constexpr std::uint64_t kMiB = 1 << 20;
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-// Runs something in the worker's thread at its n-th progress event.
-class AtWindow final : public EventSink {
-public:
-    AtWindow(std::uint64_t n, std::function<void()> action) : n_(n), action_(std::move(action)) {}
-    void Signal(EventId id) override {
-        if (id == EventId::ChangeProgressPosG1 && ++seen_ == n_) action_();
-    }
-
-private:
-    std::uint64_t n_;
-    std::function<void()> action_;
-    std::uint64_t seen_ = 0;
-};
 
 class LoopCardWrite : public ::testing::Test {
 protected:
@@ -72,7 +59,10 @@ protected:
         EXPECT_TRUE(job.Source.Map(file).ok());
         job.FileName = "pulled.ts";
         job.Bitrate = 7000;
-        AtWindow events(n, std::move(at_window));
+        test::RecordingSink events;
+        events.OnSignal = [&](EventId id, int seen) {
+            if (id == EventId::ChangeProgressPosG1 && std::uint64_t(seen) == n) at_window();
+        };
         StopFlag stop;
         CardWriteWorker writer;
         return writer.Run(job, device, write, events, stop);

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "pes_packets.h"
-#include "platform/log.h"
 #include "psi/frame_types.h"
+#include "support/quiet_log.h"
 
 namespace tscard {
 namespace {
@@ -16,11 +16,7 @@ using test::PesFields;
 using test::PictureHeader;
 using test::SequenceHeader;
 
-class FrameTypes : public ::testing::Test {
-protected:
-    void SetUp() override { SetDebugLogEnabled(false); }
-    void TearDown() override { SetDebugLogEnabled(true); }
-};
+class FrameTypes : public test::QuietLogTest {};
 
 Packet VideoStart(std::vector<std::uint8_t> es, std::uint8_t stream_id = 0xE0) {
     PesFields s;

@@ -10,18 +10,16 @@
 #include <set>
 
 #include "analysis/analyzer.h"
-#include "platform/log.h"
 #include "prepare/prepare_targets.h"
 #include "prepare_streams.h"
 #include "psi/psi_builder.h"
+#include "support/quiet_log.h"
 
 namespace tscard {
 namespace {
 
-class PrepareFixtureTest : public ::testing::Test {
+class PrepareFixtureTest : public test::QuietLogTest {
 protected:
-    void SetUp() override { SetDebugLogEnabled(false); }
-    void TearDown() override { SetDebugLogEnabled(true); }
 
     // Analyses the file for preparing and makes the job.
     PrepareJob Job(const std::filesystem::path& source, const std::filesystem::path& output) {

@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/log.h"
 #include "prepare_streams.h"
 #include "psi/psi_builder.h"
+#include "support/quiet_log.h"
 
 namespace tscard {
 namespace {
@@ -14,10 +14,8 @@ namespace {
 using test::k40ms;
 using test::Mux;
 
-class PreparePsiTest : public ::testing::Test {
+class PreparePsiTest : public test::QuietLogTest {
 protected:
-    void SetUp() override { SetDebugLogEnabled(false); }
-    void TearDown() override { SetDebugLogEnabled(true); }
     test::TempDir dir;
 };
 

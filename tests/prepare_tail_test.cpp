@@ -5,9 +5,9 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/log.h"
 #include "prepare_streams.h"
 #include "psi/frame_types.h"
+#include "support/quiet_log.h"
 
 namespace tscard {
 namespace {
@@ -19,10 +19,8 @@ using test::Mux;
 using test::PesFields;
 using test::PictureHeader;
 
-class PrepareTailTest : public ::testing::Test {
+class PrepareTailTest : public test::QuietLogTest {
 protected:
-    void SetUp() override { SetDebugLogEnabled(false); }
-    void TearDown() override { SetDebugLogEnabled(true); }
     test::TempDir dir;
 };
 

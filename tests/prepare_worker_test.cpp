@@ -6,10 +6,10 @@
 
 #include <unistd.h>
 
-#include "platform/log.h"
 #include "platform/staged_output.h"
 #include "prepare_streams.h"
 #include "psi/psi_builder.h"
+#include "support/quiet_log.h"
 
 namespace tscard {
 namespace {
@@ -19,10 +19,8 @@ using test::Mux;
 using test::RecordingSink;
 using test::PesFields;
 
-class PrepareWorkerTest : public ::testing::Test {
+class PrepareWorkerTest : public test::QuietLogTest {
 protected:
-    void SetUp() override { SetDebugLogEnabled(false); }
-    void TearDown() override { SetDebugLogEnabled(true); }
 
     test::Prepared Prepare(const Mux& mux, PrepareJob job = {}) {
         if (job.SourcePath.empty()) job = test::HandJob(dir / "s", dir / "o");

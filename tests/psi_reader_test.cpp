@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
+#include <set>
 
 #include "psi/psi_reader.h"
 #include "support/psi_sections.h"
@@ -331,10 +333,20 @@ TEST(ProcessPacket, StopRequestIsReportedOnceAndCleared) {
 
 // Arbitrary bytes on the PSI PIDs must never be read outside a packet or a
 // section (the sanitizer build catches any such read).
+// Whatever arrives on the PSI PIDs, the readers answer with their known
+// codes, a PAT once read stays as it was, every PMT read belongs to a PAT
+// program and is read once, and no section outgrows its buffer. Half the
+// rounds also carry a real PMT of program 2 among the random packets.
 TEST(ProcessPacket, SurvivesRandomPacketsOnPsiPids) {
+    const std::set<std::int32_t> known = {kPsiComplete, kPsiInitial, kPsiSectionRead, kPsiNeedMore,
+                                          kPsiStopped,  kPsiCrcError, kPsiRefused,   kPsiIgnored};
+    const std::vector<std::uint16_t> numbers = {1, 2, 3};
+    const std::vector<std::uint16_t> pmt_pids = {0x100, 0x101, 0x100};
     std::mt19937 rng(12345);
     const std::uint16_t pids[] = {0x0000, 0x0011, 0x0100, 0x0101, 0x1FFF};
+    const std::vector<Packet> real_pmt = SectionPackets(0x101, PmtSection(2, 0x201, {{0x02, 0x201, {}}}));
     for (int round = 0; round < 200; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
         Reader r;
         r.Feed(Pat({{1, 0x100}, {2, 0x101}, {3, 0x100}}));
         for (int i = 0; i < 200; ++i) {
@@ -345,7 +357,33 @@ TEST(ProcessPacket, SurvivesRandomPacketsOnPsiPids) {
             p[1] = static_cast<std::uint8_t>((p[1] & 0xE0) | (pid >> 8));
             p[2] = static_cast<std::uint8_t>(pid);
             if (rng() % 4 == 0) p[5] = 0x42;  // an SDT table_id now and then
-            r.Feed(p);
+            if (round % 2 == 0 && i == 100) p = real_pmt[0];
+            const std::int32_t code = r.Feed(p);
+            ASSERT_EQ(known.count(code), 1u) << "code " << code;
+
+            ASSERT_EQ(r.lists.ProgramNumbers, numbers);
+            ASSERT_EQ(r.lists.PmtPids, pmt_pids);
+            ASSERT_EQ(r.analysis.PatPrograms.size(), numbers.size());
+            std::size_t read = 0;
+            for (const ProgramEntry& e : r.analysis.PatPrograms) read += e.PmtRead ? 1 : 0;
+            ASSERT_EQ(r.lists.ParsedPrograms.size(), read);
+            std::set<std::uint16_t> parsed;
+            for (const ProgramEntry& e : r.lists.ParsedPrograms) {
+                const auto at = std::find(numbers.begin(), numbers.end(), e.ProgramNumber);
+                ASSERT_NE(at, numbers.end()) << "program " << e.ProgramNumber;
+                ASSERT_EQ(e.PmtPid, pmt_pids[static_cast<std::size_t>(at - numbers.begin())]);
+                ASSERT_TRUE(parsed.insert(e.ProgramNumber).second) << "read twice: " << e.ProgramNumber;
+            }
+            ASSERT_EQ(r.analysis.Providers.size(), r.analysis.ServiceNames.size());
+            for (const SectionBuffer* b : {&r.analysis.PatBuffer, &r.analysis.SdtBuffer, &r.analysis.PmtSlots[0],
+                                           &r.analysis.PmtSlots[1], &r.analysis.PmtSlots[2]}) {
+                ASSERT_LE(b->WritePos, SectionBuffer::kCapacity);
+                ASSERT_LT(b->SectionStart, kPacketSize);
+            }
+        }
+        if (round % 2 == 0) {
+            ASSERT_TRUE(r.analysis.PatPrograms[1].PmtRead) << "the real PMT is read among the random packets";
+            EXPECT_EQ(r.lists.ParsedPrograms.front().PcrPid, 0x201);
         }
     }
 }
