@@ -4,7 +4,8 @@
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
-"$root/scripts/build.sh" "$root/build"
+# Only the programs; scripts/test.sh builds the tests.
+TARGET=programs "$root/scripts/build.sh" "$root/build"
 if [ -x "$root/build/tscard" ] && { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; } && [ $# -eq 0 ]; then
     exec "$root/build/tscard"
 fi
