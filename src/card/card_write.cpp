@@ -127,7 +127,7 @@ CardWriteResult CardWriteWorker::RunClaimed(CardWriteJob& job, CardDevice& devic
     // The end of every write that reached the card, completed or stopped:
     // the entry (when a block got there) goes into the directory and the
     // directory onto the card; the front end is only told how that went.
-    auto record = [&](std::uint8_t last_slot) {
+    auto store_entry = [&](std::uint8_t last_slot) {
         if (write.BlocksWritten > 0) {
             DirEntry& entry = records[static_cast<std::size_t>(write.EntryIndex)];
             entry = EntryOf(write.StartUnit, write.BlocksWritten, last_slot, job.FileName);
@@ -162,7 +162,7 @@ CardWriteResult CardWriteWorker::RunClaimed(CardWriteJob& job, CardDevice& devic
         result.BlocksWritten = write.BlocksWritten;
         result.PacketsOnCard = write.BlocksWritten * kSlotsPerBlock;
         result.NullRuns = packer.NullRuns();
-        const bool stored = record(0);  // every block on the card is full
+        const bool stored = store_entry(0);  // every block on the card is full
         events.Signal(EventId::evBreakWrite);
         events.Signal(stored ? EventId::CompleteWriteFile : EventId::CompleteErrWriteFile);
         events.Signal(EventId::evRefreshGauge);
@@ -189,7 +189,7 @@ CardWriteResult CardWriteWorker::RunClaimed(CardWriteJob& job, CardDevice& devic
     result.NullRuns = packer.NullRuns();
     // A source without a packet to store puts no block on the card and
     // gets no entry.
-    const bool stored = record(write.BlocksWritten > 0 ? ExtentOfPackets(packets).LastSlot : 0);
+    const bool stored = store_entry(write.BlocksWritten > 0 ? ExtentOfPackets(packets).LastSlot : 0);
     events.Signal(stored ? EventId::CompleteWriteFile : EventId::CompleteErrWriteFile);
     events.Signal(EventId::evRefreshGauge);
     stop.Clear();

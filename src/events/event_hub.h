@@ -42,9 +42,9 @@ namespace tscard {
 // (evRefreshGauge) chooses its branch by it.
 enum class GaugeGroup : std::uint8_t { None, G1, G3, G4 };
 
-// Data that workers hand to the front end's handlers. A worker writes a
-// field before it signals the event whose handler reads it; the handler
-// reads it after the hub took the event, so no lock is needed.
+// What the hub hands to the front end's handlers beside the event itself.
+// Workers hand over their results through their own objects (Finish,
+// Progress...), which the handlers read after the hub took the event.
 struct EventHandOver {
     // Set by the hub as it takes a progress event, before the handler runs;
     // cleared by ResetGaugeGroup when a run starts, so that a completion
