@@ -8,9 +8,9 @@
 // keeps the input's packet timing, unless "Remove staffings" is on: then
 // those packets (and the input's null packets) are dropped.
 //
-//     StreamState state;   // after Analyzer::Run in ModeParse: ProgramList
-//                          // with Selected and the stored packets,
-//                          // DemuxInput open, SyncOffset, Packet192Mode
+//     StreamState state;   // after Analyzer::Run in ModeParse (DemuxInput
+//                          // open, SyncOffset, Packet192Mode) and
+//     SelectParsedPrograms(state);  // ProgramList: Selected, stored packets
 //     DemuxSettings settings;
 //     settings.OutputFolder = "/media/out";
 //     settings.RemoveStuffing = false;     // may change during the run
