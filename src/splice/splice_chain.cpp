@@ -43,8 +43,8 @@ Status SpliceChain::Start() {
     copy_stopped_ = false;
     copy_complete_ = false;
     result_ = SpliceResult{};
-    next_.store(0, std::memory_order_release);
-    blocks_.store(0, std::memory_order_release);
+    StickNext.store(0, std::memory_order_release);
+    StickBlocks.store(0, std::memory_order_release);
     maximum_.store(maximum, std::memory_order_release);
     current_.store(-1, std::memory_order_release);
     output_bytes_.store(start, std::memory_order_release);
@@ -57,7 +57,7 @@ bool SpliceChain::OnOpenFile() {
     JoinWorker();
     if (finished_.load(std::memory_order_acquire)) return true;
     if (!job_.Splicing) return false;
-    const std::int32_t row = next_.load(std::memory_order_acquire);
+    const std::int32_t row = StickNext.load(std::memory_order_acquire);
     if (row >= job_.FileCount) {
         Finish();
         return true;
@@ -71,13 +71,13 @@ void SpliceChain::OpenFile(std::int32_t row) {
     copy_stopped_ = false;
     copy_complete_ = false;
     // Advanced before the worker starts, so that a worker stopping at once
-    // (which points next_ past the list) has the last word.
-    next_.store(row + 1, std::memory_order_release);
+    // (which points StickNext past the list) has the last word.
+    StickNext.store(row + 1, std::memory_order_release);
     // The size counts as it is now, not as it was when the file was added;
     // taken here, so that the front end may show the row meanwhile.
     if (Status st = SizeSpliceEntry(job_.Files[static_cast<std::size_t>(row)]); !st) {
         copy_status_ = st;
-        next_.store(job_.FileCount, std::memory_order_release);
+        StickNext.store(job_.FileCount, std::memory_order_release);
         events_.Signal(EventId::evStickCloseFile);
         return;
     }
@@ -87,7 +87,7 @@ void SpliceChain::OpenFile(std::int32_t row) {
 void SpliceChain::CopyRow(std::int32_t row) {
     StickFileEntry& entry = job_.Files[static_cast<std::size_t>(row)];
     auto end_chain = [&] {
-        next_.store(job_.FileCount, std::memory_order_release);
+        StickNext.store(job_.FileCount, std::memory_order_release);
         events_.Signal(EventId::evStickCloseFile);
     };
     auto copy = [&](std::uint64_t in_offset, std::uint64_t len, std::uint64_t& copied) {
@@ -102,7 +102,7 @@ void SpliceChain::CopyRow(std::int32_t row) {
     bool input_ended = false;
     for (std::uint64_t b = 0; b < entry.Blocks && !input_ended;) {
         const std::uint64_t step = std::min(kSpliceBlocksPerStep, entry.Blocks - b);
-        blocks_.fetch_add(step, std::memory_order_acq_rel);
+        StickBlocks.fetch_add(step, std::memory_order_acq_rel);
         if (stop_.IsSet()) {
             copy_stopped_ = true;
             return end_chain();
@@ -116,7 +116,7 @@ void SpliceChain::CopyRow(std::int32_t row) {
         b += step;
     }
     if (entry.TailBytes != 0 && !input_ended) {
-        blocks_.fetch_add(1, std::memory_order_acq_rel);
+        StickBlocks.fetch_add(1, std::memory_order_acq_rel);
         events_.Signal(EventId::evStickRefreshGauge);
         std::uint64_t copied = 0;
         if (!copy(in_offset, entry.TailBytes, copied)) return end_chain();
@@ -139,7 +139,7 @@ void SpliceChain::OnCloseFile() {
             last_write_separator_ = true;
             output_bytes_.store(write_offset_, std::memory_order_release);
         } else {
-            next_.store(job_.FileCount, std::memory_order_release);
+            StickNext.store(job_.FileCount, std::memory_order_release);
         }
     }
     events_.Signal(EventId::evStickOpenFile);
@@ -173,7 +173,7 @@ void SpliceChain::Finish() {
 
 SpliceProgress SpliceChain::Progress() const {
     SpliceProgress p;
-    p.Blocks = blocks_.load(std::memory_order_acquire);
+    p.Blocks = StickBlocks.load(std::memory_order_acquire);
     p.Maximum = maximum_.load(std::memory_order_acquire);
     p.CurrentIndex = current_.load(std::memory_order_acquire);
     p.OutputBytes = output_bytes_.load(std::memory_order_acquire);

@@ -98,8 +98,8 @@ private:
     std::thread worker_;
     RangeCopier copier_;
     // Read by the front end during a copy.
-    std::atomic<std::int32_t> next_{0};  // the next row to open
-    std::atomic<std::uint64_t> blocks_{0};
+    std::atomic<std::int32_t> StickNext{0};  // the next row to open
+    std::atomic<std::uint64_t> StickBlocks{0};  // blocks copied so far
     std::atomic<std::uint64_t> maximum_{0};
     std::atomic<std::int32_t> current_{-1};
     std::atomic<std::uint64_t> output_bytes_{0};
