@@ -1,0 +1,92 @@
+#include "app/main_panel.h"
+
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPainter>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "app/images.h"
+#include "app/panel_parts.h"
+#include "app/panel_stack.h"
+#include "app/splice_panel.h"
+
+namespace tscard::app {
+namespace {
+
+// The page behind all panels: the program's card, faintly, in the middle.
+class BackPage final : public QWidget {
+public:
+    explicit BackPage(QWidget* parent) : QWidget(parent) { setObjectName("MainPage"); }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setOpacity(0.12);
+        const int side = std::min(128, std::min(width(), height()) / 2);
+        PaintGlyph(painter, QRectF((width() - side) / 2.0, (height() - side) / 2.0, side, side), Glyph::AppIcon);
+    }
+};
+
+}  // namespace
+
+CardSelector::CardSelector(QWidget* parent) : QComboBox(parent) {
+    setObjectName("ComboBoxEx1");
+    setEditable(true);
+    setInsertPolicy(QComboBox::NoInsert);
+    lineEdit()->setReadOnly(true);
+    lineEdit()->installEventFilter(this);
+    setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    setMinimumContentsLength(18);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+}
+
+bool CardSelector::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == lineEdit() && event->type() == QEvent::MouseButtonPress && isEnabled()) {
+        showPopup();
+        return true;
+    }
+    return QComboBox::eventFilter(watched, event);
+}
+
+MainPanel::MainPanel(TTorvaneService& window, QWidget* parent) : QWidget(parent) {
+    setObjectName("MainPanel");
+
+    ToolBar1 = new QToolBar(this);
+    ToolBar1->setObjectName("ToolBar1");
+    ToolBar1->setMovable(false);
+    ToolBar1->setFloatable(false);
+    ToolBar1->setIconSize(QSize(16, 16));
+    ComboBoxEx1 = new CardSelector(this);
+    SpeedButton2 = NewGlyphButton("SpeedButton2", Glyph::Browse, this, 16);
+    SpeedButton2->setIcon(ListIcon(kRefreshImage));
+
+    Panels = new PanelStack(this);
+    MainPage = new BackPage(Panels);
+    Panel1 = new SplicePanel(window, MainPage);
+    Panel1->hide();
+    auto* page = new QVBoxLayout(MainPage);
+    page->setContentsMargins(4, 4, 4, 4);
+    page->addWidget(Panel1);
+    Panels->Add(MainPage);
+
+    auto* top = new QHBoxLayout;
+    top->setContentsMargins(2, 2, 4, 2);
+    top->addWidget(ToolBar1);
+    top->addWidget(ComboBoxEx1, 1);
+    top->addWidget(SpeedButton2);
+
+    auto* rule = new QFrame(this);
+    rule->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addLayout(top);
+    layout->addWidget(rule);
+    layout->addWidget(Panels, 1);
+}
+
+}  // namespace tscard::app

@@ -1,0 +1,111 @@
+#include "app/write_panel.h"
+
+#include <QButtonGroup>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "app/gauge.h"
+#include "app/panel_parts.h"
+#include "app/start_button.h"
+#include "app/torvane_service.h"
+#include "app/value_box.h"
+
+namespace tscard::app {
+
+WritePanel::WritePanel(TTorvaneService& window, QWidget* parent) : QWidget(parent), window_(window) {
+    setObjectName("WriteWindow");
+
+    Label28 = NewLabel("Label28", this);
+    SpeedButton10 = NewGlyphButton("SpeedButton10", Glyph::Close, this);
+    Label25 = NewLabel("Label25", this);
+    StaticText1 = NewValueBox("StaticText1", this);
+    Label8 = NewLabel("Label8", this);
+    StaticText5 = NewValueBox("StaticText5", this);
+    RadioButton3 = NewRadioButton("RadioButton3", this);
+    RadioButton4 = NewRadioButton("RadioButton4", this);
+    RadioButton3->setChecked(true);
+    auto* unit = new QButtonGroup(this);
+    unit->addButton(RadioButton3);
+    unit->addButton(RadioButton4);
+    Label26 = NewLabel("Label26", this);
+    TreeView2 = NewTree("TreeView2", false, this);
+
+    GroupBox4 = NewGroupBox("GroupBox4", this);
+    Label1 = NewLabel("Label1", GroupBox4);
+    Edit4 = new QLineEdit("120000", GroupBox4);
+    Edit4->setObjectName("Edit4");
+    GroupBox5 = NewGroupBox("GroupBox5", this);
+    Label40 = new QLabel("188 byte ", GroupBox5);
+    Label40->setObjectName("Label40");
+    Label41 = NewValueBox("Label41", GroupBox5);
+    Label46 = new QLabel("204 byte", GroupBox5);
+    Label46->setObjectName("Label46");
+    Label47 = NewValueBox("Label47", GroupBox5);
+    GroupBox3 = NewGroupBox("GroupBox3", this);
+    RadioButton12 = NewRadioButton("RadioButton12", GroupBox3);
+    RadioButton13 = NewRadioButton("RadioButton13", GroupBox3);
+    RadioButton13->setChecked(true);
+
+    CGauge1 = new Gauge("CGauge1", Gauge::Kind::Bar, this);
+    CGauge5 = new Gauge("CGauge5", Gauge::Kind::Pie, this);
+    Label27 = NewLabel("Label27", this);
+    SpeedButton1 = new StartButton("SpeedButton1", window.State().StopRequested, this);
+
+    // Layout: title; file and size rows; content beside the rates; gauges
+    // and start.
+    auto* size = new QHBoxLayout;
+    size->addWidget(StaticText5, 1);
+    size->addWidget(RadioButton3);
+    size->addWidget(RadioButton4);
+
+    auto* rows = new QGridLayout;
+    rows->addWidget(Label25, 0, 0);
+    rows->addWidget(StaticText1, 0, 1);
+    rows->addWidget(Label8, 1, 0);
+    rows->addLayout(size, 1, 1);
+    rows->setColumnStretch(1, 1);
+
+    auto* header_rate = new QVBoxLayout(GroupBox4);
+    header_rate->addWidget(Label1);
+    header_rate->addWidget(Edit4);
+
+    auto* measured = new QGridLayout(GroupBox5);
+    measured->addWidget(Label40, 0, 0);
+    measured->addWidget(Label41, 0, 1);
+    measured->addWidget(Label46, 1, 0);
+    measured->addWidget(Label47, 1, 1);
+    measured->setColumnStretch(1, 1);
+
+    auto* pids = new QVBoxLayout(GroupBox3);
+    pids->addWidget(RadioButton12);
+    pids->addWidget(RadioButton13);
+
+    auto* side = new QVBoxLayout;
+    side->addWidget(GroupBox4);
+    side->addWidget(GroupBox5);
+    side->addWidget(GroupBox3);
+    side->addStretch(1);
+
+    auto* middle = new QGridLayout;
+    middle->addWidget(Label26, 0, 0);
+    middle->addWidget(TreeView2, 1, 0);
+    middle->addLayout(side, 1, 1);
+    middle->setRowStretch(1, 1);
+    middle->setColumnStretch(0, 1);
+
+    auto* body = new QVBoxLayout;
+    body->addLayout(rows);
+    body->addLayout(middle, 1);
+    body->addWidget(NewRunRow(CGauge1, CGauge5, Label27, SpeedButton1, this));
+
+    LayOutPanel(this, NewTitleBar(Label28, SpeedButton10, this), body);
+}
+
+}  // namespace tscard::app

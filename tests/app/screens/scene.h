@@ -1,0 +1,36 @@
+#pragma once
+// Scenes for the review pictures: each brings a freshly opened window into
+// one state, which scripts/screenshots.sh saves as OUTDIR/<Name>-<lang>.png
+// for lang en and ru.
+//
+// To add pictures, write a function returning your scenes in a file of this
+// folder (say prepare_scenes.cpp: PrepareScenes(), with a scene named
+// "PreparePn-stream") and add it to AllScenes in scenes.cpp.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace tscard::app {
+class TTorvaneService;
+namespace test {
+class ScriptedDialogs;
+}
+}  // namespace tscard::app
+
+namespace tscard::app::test {
+
+struct Scene {
+    std::string Name;
+    // Runs on the shown window (in its start language) with the events
+    // processed before and after; the dialogs answer what it scripts. An
+    // empty text means the scene is ready; otherwise it says why not, and
+    // the picture is skipped.
+    std::function<std::string(TTorvaneService& window, ScriptedDialogs& dialogs)> Set;
+};
+
+// The main window with each panel in front.
+std::vector<Scene> PanelScenes();
+std::vector<Scene> AllScenes();
+
+}  // namespace tscard::app::test

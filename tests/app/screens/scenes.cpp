@@ -1,0 +1,41 @@
+#include "scene.h"
+
+#include <QWidget>
+
+#include "app/main_panel.h"
+#include "app/splice_panel.h"
+#include "app/torvane_service.h"
+
+namespace tscard::app::test {
+
+std::vector<Scene> PanelScenes() {
+    auto front = [](const char* name) {
+        return [name](TTorvaneService& window, ScriptedDialogs&) -> std::string {
+            auto* panel = window.findChild<QWidget*>(name);
+            if (panel == nullptr) return std::string("no panel ") + name;
+            window.BringToFront(panel);
+            return {};
+        };
+    };
+    return {
+        {"MainPanel", front("MainPanel")},
+        {"PreparePn", front("PreparePn")},
+        {"ParseWindow", front("ParseWindow")},
+        {"Panel1",
+         [](TTorvaneService& window, ScriptedDialogs&) -> std::string {
+             window.BringToFront(window.Main());
+             window.Splice()->show();
+             return {};
+         }},
+        {"WriteWindow", front("WriteWindow")},
+        {"FormatWindow", front("FormatWindow")},
+        {"Panel4", front("Panel4")},
+    };
+}
+
+std::vector<Scene> AllScenes() {
+    std::vector<Scene> scenes = PanelScenes();
+    return scenes;
+}
+
+}  // namespace tscard::app::test

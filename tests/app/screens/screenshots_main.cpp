@@ -1,0 +1,84 @@
+// Saves a picture of the window for every scene, in English and in Russian:
+//     tscard_screenshots OUTDIR [SCENE...]
+// Each picture shows the window's client area under a plain title bar that
+// carries the window's caption.
+
+#include <QApplication>
+#include <QDir>
+#include <QPainter>
+#include <QPixmap>
+
+#include <cstdlib>
+#include <iostream>
+#include <set>
+#include <string>
+
+#include "app/torvane_service.h"
+#include "scene.h"
+#include "scripted_dialogs.h"
+
+namespace {
+
+using namespace tscard::app;
+
+QImage WithTitle(TTorvaneService& window) {
+    const QPixmap client = window.grab();
+    const int title_height = window.fontMetrics().height() + 12;
+    QImage image(client.width(), client.height() + title_height, QImage::Format_ARGB32);
+    image.fill(QColor(0x2d, 0x2d, 0x30));
+    QPainter painter(&image);
+    QFont bold = window.font();
+    bold.setBold(true);
+    painter.setFont(bold);
+    painter.setPen(Qt::white);
+    painter.drawText(QRect(10, 0, client.width() - 20, title_height), Qt::AlignVCenter | Qt::AlignLeft,
+                     window.windowTitle());
+    painter.drawPixmap(0, title_height, client);
+    return image;
+}
+
+bool Shoot(const test::Scene& scene, const char* lang, const QDir& out) {
+    // The window chooses its language from the locale when it opens.
+    setenv("LC_ALL", std::string(lang) == "ru" ? "ru_RU.UTF-8" : "C", 1);
+    test::ScriptedDialogs dialogs;
+    TTorvaneService window(dialogs);
+    window.show();
+    QCoreApplication::processEvents();
+    const std::string refused = scene.Set(window, dialogs);
+    if (!refused.empty()) {
+        std::cerr << scene.Name << "-" << lang << ": skipped: " << refused << "\n";
+        return false;
+    }
+    QCoreApplication::processEvents();
+    for (const std::string& question : dialogs.Unexpected())
+        std::cerr << scene.Name << "-" << lang << ": unanswered " << question << "\n";
+    const QString file = out.filePath(QString::fromStdString(scene.Name) + "-" + lang + ".png");
+    if (!WithTitle(window).save(file)) {
+        std::cerr << "cannot write " << file.toStdString() << "\n";
+        return false;
+    }
+    std::cout << file.toStdString() << "\n";
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::cerr << "usage: tscard_screenshots OUTDIR [SCENE...]\n";
+        return 2;
+    }
+    QApplication app(argc, argv);
+    const QDir out(QString::fromLocal8Bit(argv[1]));
+    if (!out.exists() && !QDir().mkpath(out.path())) {
+        std::cerr << "cannot create " << argv[1] << "\n";
+        return 1;
+    }
+    std::set<std::string> wanted(argv + 2, argv + argc);
+    bool all_saved = true;
+    for (const test::Scene& scene : test::AllScenes()) {
+        if (!wanted.empty() && !wanted.contains(scene.Name)) continue;
+        for (const char* lang : {"en", "ru"}) all_saved = Shoot(scene, lang, out) && all_saved;
+    }
+    return all_saved ? 0 : 1;
+}
