@@ -42,8 +42,11 @@ void SetCaption(QObject* control, std::string_view text) {
         group->setTitle(caption);
     else if (auto* combo = qobject_cast<QComboBox*>(control))
         combo->setEditText(caption);
-    else if (auto* action = qobject_cast<QAction*>(control))
+    else if (auto* action = qobject_cast<QAction*>(control)) {
         action->setText(caption);
+        // Tool bar buttons show the icon text, which would drop a trailing "...".
+        action->setIconText(caption);
+    }
 }
 
 QString ShownCaption(const QObject* control) {

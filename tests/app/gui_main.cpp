@@ -7,7 +7,19 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
+
+namespace {
+
+// The offscreen platform says so for every window shown; nothing to learn.
+void Messages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (message.contains("propagateSizeHints")) return;
+    std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+    if (type == QtFatalMsg) std::abort();
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -15,6 +27,7 @@ int main(int argc, char** argv) {
     QTemporaryDir runtime;  // created with mode 0700, as a runtime folder must be
     if (!runtime.isValid()) return 1;
     qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+    qInstallMessageHandler(Messages);
     QApplication app(argc, argv);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
