@@ -12,8 +12,6 @@ namespace tscard::app {
 EventBridge::EventBridge(AppState& state, std::function<void(bool)> set_commands_enabled, QObject* parent)
     : QObject(parent), state_(state), set_commands_enabled_(std::move(set_commands_enabled)) {}
 
-EventBridge::~EventBridge() { Shutdown(); }
-
 void EventBridge::SetGauges(GaugeGroup group, GaugePair gauges) { Pair(group) = gauges; }
 
 void EventBridge::SetHandler(EventId id, std::function<void()> handler) {

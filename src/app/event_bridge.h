@@ -65,7 +65,6 @@ class EventBridge final : public QObject {
 public:
     // set_commands_enabled is the window's SetCommandsEnabled.
     EventBridge(AppState& state, std::function<void(bool)> set_commands_enabled, QObject* parent);
-    ~EventBridge() override;
 
     // Before Start: the gauges each progress group moves.
     void SetGauges(GaugeGroup group, GaugePair gauges);

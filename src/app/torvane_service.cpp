@@ -78,6 +78,8 @@ TTorvaneService::~TTorvaneService() {
     // A window destroyed without being closed still stops its workers and
     // ends the hub's thread before its state goes.
     if (!closed_) FormClose();
+    // The controls go before the state they show, not after it.
+    delete takeCentralWidget();
 }
 
 SplicePanel* TTorvaneService::Splice() const { return main_->Panel1; }
