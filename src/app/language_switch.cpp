@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QLayout>
 #include <QToolBar>
 
 #include "app/images.h"
@@ -61,6 +62,10 @@ void ApplyLanguage(TTorvaneService& window, lang::Language language) {
     SetCaption(menu.Exit1, texts.Exit1);
     SetCaption(menu.SDcardmanadger1, texts.SDcardmanadger1);
     SetCaption(menu.Language1, "");
+    // The tool bar sizes its buttons afresh for their new captions.
+    QToolBar* toolbar = window.Main()->ToolBar1;
+    toolbar->layout()->invalidate();
+    toolbar->updateGeometry();
     window.setWindowTitle(Text(texts.Title));
     ApplyGlyphTips(window, language);
 }

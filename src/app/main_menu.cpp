@@ -63,6 +63,8 @@ MainMenu BuildMainMenu(QWidget* window) {
 
 void AttachMenu(const MainMenu& menu, QToolBar* toolbar) {
     toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    // Every button keeps its whole caption: the tool bar never hides one.
+    toolbar->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     int number = 1;
     for (QAction* item : menu.MainMenu1->actions()) {
         toolbar->addAction(item);
@@ -72,12 +74,15 @@ void AttachMenu(const MainMenu& menu, QToolBar* toolbar) {
         if (item->menu() != nullptr) {
             button->setPopupMode(QToolButton::InstantPopup);
             // Room for the menu's arrow beside the caption, not over it.
-            button->setStyleSheet("QToolButton { padding-right: 14px; }"
+            button->setStyleSheet("QToolButton { padding-right: 8px; }"
                                   "QToolButton::menu-indicator { subcontrol-origin: padding;"
                                   " subcontrol-position: right center; }");
         }
         // The language button shows only its flag.
-        if (item != menu.Language1) button->setMinimumWidth(kToolButtonWidth);
+        if (item == menu.Language1)
+            button->setFixedWidth(toolbar->iconSize().width() + 12);
+        else
+            button->setMinimumWidth(kToolButtonWidth);
     }
 }
 

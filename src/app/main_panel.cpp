@@ -4,6 +4,8 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPainter>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -12,6 +14,7 @@
 #include "app/panel_parts.h"
 #include "app/panel_stack.h"
 #include "app/splice_panel.h"
+#include "lang/captions.h"
 
 namespace tscard::app {
 namespace {
@@ -38,10 +41,25 @@ CardSelector::CardSelector(QWidget* parent) : QComboBox(parent) {
     setInsertPolicy(QComboBox::NoInsert);
     lineEdit()->setReadOnly(true);
     lineEdit()->installEventFilter(this);
-    setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    setMinimumContentsLength(18);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
+
+QSize CardSelector::minimumSizeHint() const {
+    int text = 0;
+    for (lang::Language language : {lang::Language::English, lang::Language::Russian}) {
+        const lang::WindowCaptions& captions = lang::MainCaptions(language);
+        for (std::string_view shown : {captions.CardPrompt, captions.NoCardText})
+            text = std::max(text, fontMetrics().horizontalAdvance(
+                                      QString::fromUtf8(shown.data(), static_cast<qsizetype>(shown.size()))));
+    }
+    // The frame, the text's margins and the arrow, as the style draws them.
+    QStyleOptionComboBox option;
+    initStyleOption(&option);
+    const QSize frame = style()->sizeFromContents(QStyle::CT_ComboBox, &option, QSize(text, fontMetrics().height()), this);
+    return {frame.width(), QComboBox::minimumSizeHint().height()};
+}
+
+QSize CardSelector::sizeHint() const { return minimumSizeHint(); }
 
 bool CardSelector::eventFilter(QObject* watched, QEvent* event) {
     if (watched == lineEdit() && event->type() == QEvent::MouseButtonPress && isEnabled()) {
@@ -73,7 +91,8 @@ MainPanel::MainPanel(TTorvaneService& window, QWidget* parent) : QWidget(parent)
     Panels->Add(MainPage);
 
     auto* top = new QHBoxLayout;
-    top->setContentsMargins(2, 2, 4, 2);
+    top->setContentsMargins(2, 2, 2, 2);
+    top->setSpacing(2);
     top->addWidget(ToolBar1);
     top->addWidget(ComboBoxEx1, 1);
     top->addWidget(SpeedButton2);

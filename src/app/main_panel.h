@@ -26,6 +26,10 @@ class CardSelector final : public QComboBox {
 public:
     explicit CardSelector(QWidget* parent);
 
+    // Room for the prompt and the no-card text of either language.
+    QSize minimumSizeHint() const override;
+    QSize sizeHint() const override;
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 };

@@ -32,23 +32,10 @@ void PanelStack::SendToBack(QWidget* panel) {
     ShowTop();
 }
 
-void PanelStack::SetPanelHidden(QWidget* panel, bool hidden) {
-    std::erase(hidden_, panel);
-    if (hidden) hidden_.push_back(panel);
-    ShowTop();
-}
-
-QWidget* PanelStack::Front() const {
-    for (auto it = order_.rbegin(); it != order_.rend(); ++it)
-        if (std::find(hidden_.begin(), hidden_.end(), *it) == hidden_.end()) return *it;
-    return nullptr;
-}
+QWidget* PanelStack::Front() const { return order_.empty() ? nullptr : order_.back(); }
 
 void PanelStack::ShowTop() {
-    QWidget* front = Front();
-    if (front == nullptr || layout_->currentWidget() == front) return;
-    layout_->setCurrentWidget(front);
-    emit FrontChanged(front);
+    if (QWidget* front = Front()) layout_->setCurrentWidget(front);
 }
 
 }  // namespace tscard::app

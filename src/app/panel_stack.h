@@ -1,8 +1,8 @@
 #pragma once
 // The panels below the tool bar, one in front at a time. They keep an order
 // from back to front: bringing one to the front puts it on top, sending one
-// to the back puts it under all others, and the panel on top is the one the
-// operator sees. A hidden panel keeps its place but never shows.
+// to the back puts it under all others (the one that was behind it shows
+// again), and the panel on top is the one the operator sees.
 
 #include <QWidget>
 
@@ -22,18 +22,13 @@ public:
     void Add(QWidget* panel);
     void BringToFront(QWidget* panel);
     void SendToBack(QWidget* panel);
-    void SetPanelHidden(QWidget* panel, bool hidden);
     QWidget* Front() const;
-
-signals:
-    void FrontChanged(QWidget* panel);
 
 private:
     void ShowTop();
 
     QStackedLayout* layout_;
     std::vector<QWidget*> order_;  // back to front
-    std::vector<QWidget*> hidden_;
 };
 
 }  // namespace tscard::app

@@ -20,6 +20,7 @@
 
 #include "app/busy_indicator.h"
 #include "app/main_panel.h"
+#include "app/panel_parts.h"
 #include "app/splice_panel.h"
 #include "app/gauge.h"
 #include "app/start_button.h"
@@ -254,12 +255,41 @@ TEST_F(Controls, GlyphOnlyButtonsSayWhatTheyDoInTheCurrentLanguage) {
 
 TEST_F(Controls, TheWindowOpensAtItsDesignSizeAndItsLayoutFitsThereInBothLanguages) {
     EXPECT_EQ(Window().size(), QSize(636, 504));
-    for (int pass = 0; pass < 2; ++pass) {
-        SCOPED_TRACE(pass == 0 ? "English" : "Russian");
-        Window().Splice()->show();  // the widest content of the main panel
+    Window().Splice()->show();  // the widest content of the main panel
+    for (const char* language : {"English", "Russian", "English"}) {
+        SCOPED_TRACE(language);
+        QCoreApplication::processEvents();
         const QSize needed = Window().minimumSizeHint();
         EXPECT_LE(needed.width(), 636);
         EXPECT_LE(needed.height(), 504);
+        EXPECT_EQ(Window().size(), QSize(636, 504));
+        Window().Language1Click();
+    }
+}
+
+// What a control needs to show its whole caption.
+int NeededWidth(QWidget* control) {
+    if (qobject_cast<ValueBox*>(control)) return 0;  // values are cut in the middle by design
+    if (auto* label = qobject_cast<QLabel*>(control)) return label->text().isEmpty() ? 0 : label->sizeHint().width();
+    if (auto* button = qobject_cast<QAbstractButton*>(control))
+        return button->text().isEmpty() ? 0 : button->sizeHint().width();
+    if (auto* group = qobject_cast<QGroupBox*>(control)) return group->minimumSizeHint().width();
+    return 0;
+}
+
+TEST_F(Controls, EveryCaptionFitsItsControlInBothLanguages) {
+    for (const char* language : {"English", "Russian", "English"}) {
+        for (const char* panel : {"MainPanel", "PreparePn", "ParseWindow", "WriteWindow", "FormatWindow", "Panel4"}) {
+            Window().BringToFront(Find<QWidget>(panel));
+            Window().Splice()->setVisible(std::string(panel) == "MainPanel");
+            QCoreApplication::processEvents();
+            for (QWidget* control : Window().findChildren<QWidget*>()) {
+                if (!control->isVisible()) continue;
+                EXPECT_GE(control->width(), NeededWidth(control))
+                    << language << " " << panel << "/" << control->objectName().toStdString() << " "
+                    << ShownCaption(control).toStdString();
+            }
+        }
         Window().Language1Click();
     }
 }
