@@ -30,6 +30,15 @@ QString Text(std::string_view text) {
 // doubled one as one; labels (without a buddy) show every '&'.
 QString Unmarked(QString text) { return text.replace("&&", "&"); }
 
+class LowerCase final : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override {
+        input = input.toLower();
+        return Acceptable;
+    }
+};
+
 }  // namespace
 
 void SetCaption(QObject* control, std::string_view text) {
@@ -150,21 +159,6 @@ void LayOutPanel(QWidget* panel, QWidget* title_bar, QBoxLayout* body) {
     layout->addLayout(body, 1);
 }
 
-}  // namespace tscard::app
-
-namespace tscard::app {
-namespace {
-
-class LowerCase final : public QValidator {
-public:
-    using QValidator::QValidator;
-    State validate(QString& input, int&) const override {
-        input = input.toLower();
-        return Acceptable;
-    }
-};
-
-}  // namespace
 
 QLineEdit* NewLowerCaseEdit(const char* name, const QString& text, QWidget* parent) {
     auto* edit = new QLineEdit(text, parent);

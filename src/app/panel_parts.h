@@ -11,8 +11,10 @@
 
 class QAbstractButton;
 class QBoxLayout;
+class QComboBox;
 class QGroupBox;
 class QLabel;
+class QLineEdit;
 class QObject;
 class QRadioButton;
 class QToolButton;
@@ -48,13 +50,6 @@ QWidget* NewTitleBar(QLabel* title, QToolButton* close, QWidget* parent);
 // Lays a panel out: its title bar across the top, its body below with the
 // margins and spacing all panels share.
 void LayOutPanel(QWidget* panel, QWidget* title_bar, QBoxLayout* body);
-
-}  // namespace tscard::app
-
-class QComboBox;
-class QLineEdit;
-
-namespace tscard::app {
 
 // A line edit that turns what is typed into lower case (the PID edits).
 // Texts set by the program are taken as they are.

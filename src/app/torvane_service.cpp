@@ -43,6 +43,7 @@ TTorvaneService::TTorvaneService(Dialogs& dialogs, QWidget* parent) : QMainWindo
     menu_ = BuildMainMenu(this);
     main_ = new MainPanel(*this, this);
     setCentralWidget(main_);
+    AttachMenu(menu_, main_->ToolBar1);
     prepare_ = new PreparePanel(*this, main_->Panels);
     parse_ = new ParsePanel(*this, main_->Panels);
     write_ = new WritePanel(*this, main_->Panels);
@@ -90,23 +91,20 @@ void TTorvaneService::FormCreate() {
     if (lang::StartLanguage() == lang::Language::Russian) {
         Language1Click();
     } else {
-        UseLanguage(lang::Language::English);
+        language_ = lang::Language::English;
         const lang::WindowCaptions& english = lang::MainCaptions(lang::Language::English);
         state_.CardPrompt = std::string(english.CardPrompt);
         state_.NoCardText = std::string(english.NoCardText);
         main_->ComboBoxEx1->setEditText(QString::fromStdString(state_.CardPrompt));
+        ApplyGlyphTips(*this, language_);
     }
-    AttachMenu(menu_, main_->ToolBar1);
-    ApplyGlyphTips(*this, language_);
     BringToFront(main_);
     state_.ParseFolder.clear();
     state_.StreamPanelOpen = 0;
 }
 
-void TTorvaneService::UseLanguage(lang::Language language) { language_ = language; }
-
 void TTorvaneService::Language1Click() {
-    UseLanguage(lang::OtherLanguage(language_));
+    language_ = lang::OtherLanguage(language_);
     ApplyLanguage(*this, language_);
 }
 

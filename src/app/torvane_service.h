@@ -74,7 +74,6 @@ private:
     void FormCreate();
     void FormClose();
     void Timer1Timer();
-    void UseLanguage(lang::Language language);
 
     AppState state_;
     Dialogs& dialogs_;
