@@ -74,7 +74,7 @@ void AttachMenu(const MainMenu& menu, QToolBar* toolbar) {
         if (item->menu() != nullptr) {
             button->setPopupMode(QToolButton::InstantPopup);
             // Room for the menu's arrow beside the caption, not over it.
-            button->setStyleSheet("QToolButton { padding-right: 8px; }"
+            button->setStyleSheet("QToolButton { padding-right: 11px; }"
                                   "QToolButton::menu-indicator { subcontrol-origin: padding;"
                                   " subcontrol-position: right center; }");
         }
