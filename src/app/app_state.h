@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "card/card_device.h"
-#include "demux/stick_job.h"
+#include "splice/splice_job.h"
 #include "events/event_hub.h"
 #include "platform/stop_flag.h"
-#include "ts/stream_state.h"
+#include "analysis/stream_state.h"
 
 namespace tscard::app {
 
