@@ -16,7 +16,10 @@
 #include "splice/splice_job.h"
 #include "events/event_hub.h"
 #include "platform/stop_flag.h"
+#include "analysis/analyzer.h"
 #include "analysis/stream_state.h"
+#include "prepare/continuity_table.h"
+#include "prepare/prepare_worker.h"
 
 namespace tscard::app {
 
@@ -52,8 +55,20 @@ struct AppState {
     std::uint8_t WritePanelOpen = 0;
     std::uint8_t WritePreparing = 0;
 
+    // The file last chosen in the open dialog (OpenDialog1).
+    std::string OpenDialogFile;
+    // Divisor of the card size the write panel shows.
+    double SizeRatio = 1.0;
+
     // Set when the window starts closing: no new run may start.
     bool Closing = false;
+
+    // Continuity repair state of the prepare runs: kept from one run to the
+    // next while the window is open.
+    ContinuityTable Continuity;
+    // Workers, after what they work on: they are joined first.
+    Analyzer StreamAnalyzer;
+    PrepareWorker Preparer;
 };
 
 }  // namespace tscard::app

@@ -20,6 +20,20 @@ void EventBridge::SetHandler(EventId id, std::function<void()> handler) {
 
 GaugePair& EventBridge::Pair(GaugeGroup group) { return gauges_[static_cast<std::size_t>(group)]; }
 
+GaugePair EventBridge::RunGauges() const {
+    if (!run_) return {};
+    if (run_->Gauges.Bar != nullptr || run_->Gauges.Pie != nullptr) return run_->Gauges;
+    return gauges_[static_cast<std::size_t>(run_->Group)];
+}
+
+void EventBridge::HideGauges(const GaugePair& pair) {
+    for (Gauge* gauge : {pair.Bar, pair.Pie}) {
+        if (gauge == nullptr) continue;
+        gauge->SetProgress(0);
+        gauge->hide();
+    }
+}
+
 void EventBridge::Start() {
     EventHub& hub = state_.Events;
     for (std::size_t i = 0; i < kEventCount; ++i) {
@@ -49,27 +63,24 @@ void EventBridge::Handle(EventId id) {
 }
 
 void EventBridge::OnProgress(GaugeGroup group) {
-    const GaugePair& pair = Pair(group);
     if (run_ && run_->Group == group && run_->Progress) {
+        const GaugePair pair = RunGauges();
         const ProgressFigure figure = run_->Progress();
         if (pair.Bar) pair.Bar->ShowPosition(figure.Position, figure.Maximum);
         if (pair.Pie) pair.Pie->ShowPosition(figure.Position, 0);
         return;
     }
     // A run without a figure counts the events it sends.
+    const GaugePair& pair = Pair(group);
     if (pair.Bar) pair.Bar->Step();
     if (pair.Pie) pair.Pie->Step();
 }
 
 void EventBridge::OnRefreshGauge() {
     const GaugeGroup group = state_.Events.HandOver().LastGaugeGroup.load(std::memory_order_acquire);
-    if (group != GaugeGroup::None) {
-        for (Gauge* gauge : {Pair(group).Bar, Pair(group).Pie}) {
-            if (gauge == nullptr) continue;
-            gauge->SetProgress(0);
-            gauge->hide();
-        }
-    }
+    if (group != GaugeGroup::None) HideGauges(Pair(group));
+    // A run that ended before its first progress event shows its gauges too.
+    HideGauges(RunGauges());
     // Taken before Completed runs, which may begin the next run.
     std::optional<RunSpec> run = std::move(run_);
     run_.reset();
@@ -86,23 +97,19 @@ bool EventBridge::BeginRun(RunSpec run) {
     set_commands_enabled_(false);
     state_.StopRequested.Clear();
     state_.Events.HandOver().ResetGaugeGroup();
-    if (run.Group != GaugeGroup::None) {
-        for (Gauge* gauge : {Pair(run.Group).Bar, Pair(run.Group).Pie}) {
-            if (gauge == nullptr) continue;
-            gauge->SetProgress(0);
-            gauge->show();
-        }
-    }
-    if (run.Button) run.Button->SetState(StartState::Running);
     run_ = std::move(run);
+    for (Gauge* gauge : {RunGauges().Bar, RunGauges().Pie}) {
+        if (gauge == nullptr) continue;
+        gauge->SetProgress(0);
+        gauge->show();
+    }
+    if (run_->Button) run_->Button->SetState(StartState::Running);
     return true;
 }
 
 void EventBridge::CancelRun() {
     if (!run_) return;
-    if (run_->Group != GaugeGroup::None)
-        for (Gauge* gauge : {Pair(run_->Group).Bar, Pair(run_->Group).Pie})
-            if (gauge) gauge->hide();
+    HideGauges(RunGauges());
     if (run_->Button) run_->Button->SetState(StartState::Ready);
     run_.reset();
     set_commands_enabled_(true);

@@ -47,16 +47,19 @@ struct ProgressFigure {
     std::uint64_t Maximum = 0;  // 0: not known yet
 };
 
+struct GaugePair {
+    Gauge* Bar = nullptr;
+    Gauge* Pie = nullptr;
+};
+
 struct RunSpec {
     GaugeGroup Group = GaugeGroup::None;
     std::function<ProgressFigure()> Progress;
     StartButton* Button = nullptr;
     std::function<void()> Completed;
-};
-
-struct GaugePair {
-    Gauge* Bar = nullptr;
-    Gauge* Pie = nullptr;
+    // The gauges this run moves, when not its group's (an analysis for the
+    // prepare panel moves that panel's gauges with its G1 events).
+    GaugePair Gauges;
 };
 
 class EventBridge final : public QObject {
@@ -101,6 +104,9 @@ private:
     void OnProgress(GaugeGroup group);
     void OnRefreshGauge();
     GaugePair& Pair(GaugeGroup group);
+    // The gauges the active run moves.
+    GaugePair RunGauges() const;
+    static void HideGauges(const GaugePair& pair);
 
     AppState& state_;
     std::function<void(bool)> set_commands_enabled_;

@@ -20,6 +20,7 @@
 #include "app/prepare_panel.h"
 #include "app/read_panel.h"
 #include "app/splice_panel.h"
+#include "app/stream_launcher.h"
 #include "app/write_panel.h"
 
 namespace tscard::app {
@@ -44,6 +45,9 @@ TTorvaneService::TTorvaneService(Dialogs& dialogs, QWidget* parent) : QMainWindo
     main_ = new MainPanel(*this, this);
     setCentralWidget(main_);
     AttachMenu(menu_, main_->ToolBar1);
+    events_ = new EventBridge(state_, [this](bool enabled) { SetCommandsEnabled(enabled); }, this);
+    // Before the panels: they tell it what the end of their analyses adds.
+    launcher_ = new StreamLauncher(*this);
     prepare_ = new PreparePanel(*this, main_->Panels);
     parse_ = new ParsePanel(*this, main_->Panels);
     write_ = new WritePanel(*this, main_->Panels);
@@ -52,8 +56,8 @@ TTorvaneService::TTorvaneService(Dialogs& dialogs, QWidget* parent) : QMainWindo
     for (QWidget* panel : std::initializer_list<QWidget*>{prepare_, parse_, write_, card_, read_})
         main_->Panels->Add(panel);
     busy_ = new BusyIndicator(card_, main_, state_.StreamPanelOpen, this);
+    launcher_->SetUpTrees();
 
-    events_ = new EventBridge(state_, [this](bool enabled) { SetCommandsEnabled(enabled); }, this);
     events_->SetGauges(GaugeGroup::G1, {write_->CGauge1, write_->CGauge5});
     events_->SetGauges(GaugeGroup::G3, {prepare_->CGauge3, prepare_->CGauge7});
     events_->SetGauges(GaugeGroup::G4, {parse_->CGauge4, parse_->CGauge6});

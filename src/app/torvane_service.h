@@ -6,8 +6,8 @@
 // the bridge that runs worker events on this thread.
 //
 // Panels reach what they need through the window: State(), Dialog(),
-// Events(), Busy(), the other panels, BringToFront/SendToBack and
-// SetCommandsEnabled.
+// Events(), Busy(), Launcher(), the other panels, BringToFront/SendToBack
+// and SetCommandsEnabled.
 
 #include <QMainWindow>
 
@@ -28,6 +28,7 @@ class ParsePanel;
 class PreparePanel;
 class ReadPanel;
 class SplicePanel;
+class StreamLauncher;
 class WritePanel;
 
 class TTorvaneService final : public QMainWindow {
@@ -41,6 +42,9 @@ public:
     Dialogs& Dialog() { return dialogs_; }
     EventBridge& Events() { return *events_; }
     BusyIndicator& Busy() { return *busy_; }
+    // Opens streams for the panels (StartAnalysis) and runs short file
+    // reads off this thread (stream_launcher.h).
+    StreamLauncher& Launcher() { return *launcher_; }
     const MainMenu& Menu() const { return menu_; }
     lang::Language Language() const { return language_; }
 
@@ -87,6 +91,7 @@ private:
     ReadPanel* read_ = nullptr;
     EventBridge* events_ = nullptr;
     BusyIndicator* busy_ = nullptr;
+    StreamLauncher* launcher_ = nullptr;
     QTimer* timer1_ = nullptr;
     bool closing_ = false;  // FormClose has begun
     bool closed_ = false;   // FormClose has ended
