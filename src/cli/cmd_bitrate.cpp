@@ -47,8 +47,11 @@ int RunBitrate(const BitrateArgs& args) {
     std::cout << "Code: " << m.Code << '\n';
     if (!m.Measured) {
         std::cout << "not measured\n";
-        if (!m.Message.empty()) PrintError(m.Message);
-        return kExitOk;
+        // A stream too short for an interval was read; one that could not
+        // be read (empty, not a stream, a read error) fails.
+        if (m.Message.empty()) return kExitOk;
+        PrintError(m.Message);
+        return kExitFailed;
     }
     std::cout << "MeasuredBitrate: " << ExactText(m.MeasuredBitrate) << '\n';
     std::cout << "Rate188: " << m.Rate188Text << '\n';

@@ -32,6 +32,9 @@ bool SameFile(const std::string& a, const std::string& b);
 bool SameFileOrDevice(const std::string& a, const std::string& b);
 // True when the path exists and is a folder.
 bool IsFolder(const std::string& path);
+// What a file of this st_mode is, for messages: "a folder", "a FIFO",
+// "a character device", "a block device", "a socket", "a regular file".
+std::string FileKindText(unsigned mode);
 
 enum class OutputAccess {
     ReadWrite,

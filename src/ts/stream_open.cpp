@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/input_file.h"
 #include "ts/fixed_text.h"
 #include "ts/model.h"
 
@@ -14,7 +15,7 @@ constexpr std::int64_t kMebibyte = 1048576;
 }  // namespace
 
 Status OpenStreamFile(const std::string& path, File& out) {
-    const Status opened = File::OpenRead(path, out);
+    const Status opened = OpenInputFile(path, out);
     if (opened || opened.error() == 0) return opened;
     return Status::Fail(path + ": " + kFileInUse + " (" + std::strerror(opened.error()) + ")", opened.error());
 }

@@ -16,7 +16,9 @@ constexpr const char* kFileInUse = "File in use from other application";
 
 // Opens a stream file for reading. Every command and panel that reads a
 // stream says the same when it does not open: "clip.ts: File in use from
-// other application (No such file or directory)".
+// other application (No such file or directory)"; a file that is not a
+// regular file or block device is refused: "clip.ts: is not a regular
+// file (a FIFO)".
 [[nodiscard]] Status OpenStreamFile(const std::string& path, File& out);
 
 // (BigBlocks x 8 + MidBlocks) x 8,192 of the whole file size: the bytes

@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -80,6 +82,12 @@ std::vector<Packet> SectionPackets(std::uint16_t pid, std::vector<std::uint8_t> 
         packets.push_back(p);
     }
     return packets;
+}
+
+bool MakeFifo(const std::filesystem::path& path) { return ::mkfifo(path.c_str(), 0644) == 0; }
+
+bool MakeMemoryDevice(const std::filesystem::path& path, MemoryDevice which) {
+    return ::mknod(path.c_str(), S_IFCHR | 0666, makedev(1, static_cast<unsigned>(which))) == 0;
 }
 
 namespace {

@@ -43,6 +43,13 @@ std::vector<Packet> SectionPackets(std::uint16_t pid, std::vector<std::uint8_t> 
 // A section from table_id to the byte before CRC_32, with the CRC appended.
 std::vector<std::uint8_t> WithCrc(std::vector<std::uint8_t> section);
 
+// Special files made in a test's own folder, never on a system node: a
+// FIFO, and a character device with the numbers of the kernel's memory
+// devices (making one needs root: false when the system refuses).
+bool MakeFifo(const std::filesystem::path& path);
+enum class MemoryDevice : unsigned { Null = 3, Zero = 5, Full = 7 };
+bool MakeMemoryDevice(const std::filesystem::path& path, MemoryDevice which);
+
 struct CommandResult {
     int exit_code = -1;
     std::string out;
