@@ -35,6 +35,29 @@ TEST(CodePage, RefusesTextTheCodePageCannotHold) {
     EXPECT_FALSE(EncodeCodePage("\xC3", CodePage::Cp1252)) << "truncated sequence";
 }
 
+TEST(CodePage, ANameThatMustBeStoredLosesOnlyWhatCannotBeWritten) {
+    struct Case {
+        CodePage page;
+        std::string utf8;
+        std::string bytes;
+        bool lossy;
+    };
+    const Case cases[] = {
+        {CodePage::Cp1252, "Café €.ts", "Caf\xE9 \x80.ts", false},
+        // Each byte that is no UTF-8 becomes one '?', the dot stays.
+        {CodePage::Cp1252, "n\xE9\xFF.ts", "n??.ts", true},
+        {CodePage::Cp1252, "a\xE2\x82", "a??", true},        // a sequence cut short at the end
+        {CodePage::Cp1252, "\xC3\x28x", "?(x", true},         // a lead byte without its follower
+        {CodePage::Cp1252, "Первый.ts", "??????.ts", true},  // a character the code page lacks: one '?' each
+        {CodePage::Cp1251, "Первый.ts", "\xCF\xE5\xF0\xE2\xFB\xE9.ts", false},
+    };
+    for (const Case& c : cases) {
+        bool lossy = !c.lossy;
+        EXPECT_EQ(EncodeCodePageReplacing(c.utf8, c.page, lossy), c.bytes) << c.utf8;
+        EXPECT_EQ(lossy, c.lossy) << c.utf8;
+    }
+}
+
 TEST(CodePage, EveryByteDecodesToValidUtf8) {
     std::string all;
     for (int b = 1; b < 256; ++b) all.push_back(static_cast<char>(b));

@@ -44,7 +44,13 @@ std::string Hex2(std::uint32_t value);
 // octal); nullopt for anything that is not a whole number.
 std::optional<std::uint64_t> ParseNumber(std::string_view text);
 
-// 8-bit name bytes as UTF-8 for the terminal and JSON.
+// 8-bit name bytes as UTF-8 for JSON (which escapes what it must).
 std::string DisplayText(std::string_view bytes, const GlobalOptions& options);
+// The same for text output: control characters come out escaped ("\n",
+// "\x1b", and the backslash as "\\"), so that a name never prints a line
+// of its own or drives the terminal.
+std::string TerminalText(std::string_view bytes, const GlobalOptions& options);
+// Escapes the control characters of UTF-8 text as TerminalText does.
+std::string EscapeControls(std::string_view utf8);
 
 }  // namespace tscard::cli

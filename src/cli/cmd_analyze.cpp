@@ -81,10 +81,10 @@ std::vector<std::pair<std::string, std::string>> RemapFields(const ProgramRemap&
         {"TargetPesPids", HexList(r.TargetPesPids)},
         {"PcrInVideo", std::to_string(int(r.PcrInVideo))},
         {"VideoStreamType", Hex2(r.VideoStreamType)},
-        {"SourceProvider", DisplayText(r.SourceProvider, options)},
-        {"SourceName", DisplayText(r.SourceName, options)},
-        {"TargetProvider", DisplayText(r.TargetProvider, options)},
-        {"TargetName", DisplayText(r.TargetName, options)},
+        {"SourceProvider", TerminalText(r.SourceProvider, options)},
+        {"SourceName", TerminalText(r.SourceName, options)},
+        {"TargetProvider", TerminalText(r.TargetProvider, options)},
+        {"TargetName", TerminalText(r.TargetName, options)},
         {"Selected", std::to_string(int(r.Selected))},
     };
     if (with_packets) {
@@ -137,7 +137,7 @@ nlohmann::json TreeJson(const ContentNode& node) {
 }
 
 void PrintTree(std::ostream& out, const ContentNode& node, int level) {
-    out << std::string(2 * static_cast<std::size_t>(level), ' ') << node.Text << '\n';
+    out << std::string(2 * static_cast<std::size_t>(level), ' ') << EscapeControls(node.Text) << '\n';
     for (const ContentNode& child : node.Children) PrintTree(out, child, level + 1);
 }
 
@@ -176,7 +176,7 @@ void PrintText(std::ostream& out, const AnalysisResult& result, const StreamStat
     }
     if (parse && !parse_lines.empty()) {
         out << '\n';
-        for (const std::string& line : parse_lines) out << "ParseLine: " << DisplayText(line, options) << '\n';
+        for (const std::string& line : parse_lines) out << "ParseLine: " << TerminalText(line, options) << '\n';
     }
 }
 

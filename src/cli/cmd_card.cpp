@@ -71,7 +71,7 @@ int RunInfo(const CardArgs& args, const SystemRoots& roots, const GlobalOptions&
         std::cout << "Streams: " << count << '\n';
         for (std::size_t i = 0; i < count; ++i) {
             const DirEntry& e = record.Directory.Records[i];
-            std::cout << "  " << i << ": \"" << DisplayText(e.NameBytes(), options) << "\" start sector "
+            std::cout << "  " << i << ": \"" << TerminalText(e.NameBytes(), options) << "\" start sector "
                       << e.StartSector << ", length " << e.Length << ", last slot " << unsigned(e.LastSlot) << '\n';
         }
     }

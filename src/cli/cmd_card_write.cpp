@@ -174,7 +174,7 @@ int RunCardWrite(const WriteArgs& args, const SystemRoots& roots, const GlobalOp
     if (lossy)
         PrintError("warning: the file name has characters that code page " +
                    std::string(CodePageName(options.codepage)) + " lacks; the card names it \"" +
-                   DisplayText(job.FileName, options) + "\"");
+                   TerminalText(job.FileName, options) + "\"");
 
     // The write empties the card first, so the whole data area is free.
     const std::int64_t card_bytes = CardBytesOf(job.Source.Size());
@@ -185,7 +185,7 @@ int RunCardWrite(const WriteArgs& args, const SystemRoots& roots, const GlobalOp
         PrintError("warning: " + sizes + "; writing as much as fits");
     }
 
-    ConfirmRawWriteOrExit(target, roots, "Write " + DisplayText(job.FileName, options) + " to", args.yes);
+    ConfirmRawWriteOrExit(target, roots, "Write " + TerminalText(job.FileName, options) + " to", args.yes);
     CardDevice device;
     OpenCardOrExit(target, true, roots, device);
     if (device.LoadDirectory(device.Directory) != DirectoryState::Valid || !device.Directory.Header.Formatted())
@@ -212,7 +212,7 @@ int RunCardWrite(const WriteArgs& args, const SystemRoots& roots, const GlobalOp
     if (result.Ending == CardWriteEnding::Complete) {
         if (!result.Recorded)
             Fail(args.source + ": the stream holds no packet to store (only null packets); the card is left empty");
-        std::cout << "Wrote " << DisplayText(job.FileName, options) << " to " << target.Path << ": " << what
+        std::cout << "Wrote " << TerminalText(job.FileName, options) << " to " << target.Path << ": " << what
                   << "; entry 0: " << EntryText(result.Entry) << "; bit rate " << bitrate << " kbit/s" << std::endl;
         if (args.verify) VerifyOrExit(device, result, args.source, job.StartOffset, job.Packet192Mode, bitrate, stop);
         return kExitOk;

@@ -91,6 +91,15 @@ bool NextCodePoint(std::string_view text, std::size_t& pos, char32_t& cp) {
     return true;
 }
 
+// The code page's byte of a character, or nullopt.
+std::optional<char> ByteOf(char32_t cp, CodePage page) {
+    if (cp < 0x80) return static_cast<char>(cp);
+    const auto& high = HighHalf(page);
+    for (std::size_t i = 0; i < high.size(); ++i)
+        if (high[i] == cp) return static_cast<char>(0x80 + i);
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::string DecodeCodePage(std::string_view bytes, CodePage page) {
@@ -105,26 +114,34 @@ std::string DecodeCodePage(std::string_view bytes, CodePage page) {
 }
 
 std::optional<std::string> EncodeCodePage(std::string_view utf8, CodePage page) {
-    const auto& high = HighHalf(page);
     std::string out;
     out.reserve(utf8.size());
     std::size_t pos = 0;
     while (pos < utf8.size()) {
         char32_t cp = 0;
         if (!NextCodePoint(utf8, pos, cp)) return std::nullopt;
-        if (cp < 0x80) {
-            out.push_back(static_cast<char>(cp));
-            continue;
+        const std::optional<char> byte = ByteOf(cp, page);
+        if (!byte) return std::nullopt;
+        out.push_back(*byte);
+    }
+    return out;
+}
+
+std::string EncodeCodePageReplacing(std::string_view utf8, CodePage page, bool& lossy) {
+    lossy = false;
+    std::string out;
+    out.reserve(utf8.size());
+    std::size_t pos = 0;
+    while (pos < utf8.size()) {
+        char32_t cp = 0;
+        std::optional<char> byte;
+        if (NextCodePoint(utf8, pos, cp)) {
+            byte = ByteOf(cp, page);
+        } else {
+            ++pos;  // one byte that starts no valid sequence
         }
-        bool found = false;
-        for (std::size_t i = 0; i < high.size(); ++i) {
-            if (high[i] == cp) {
-                out.push_back(static_cast<char>(0x80 + i));
-                found = true;
-                break;
-            }
-        }
-        if (!found) return std::nullopt;
+        if (!byte) lossy = true;
+        out.push_back(byte.value_or('?'));
     }
     return out;
 }

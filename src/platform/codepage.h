@@ -16,6 +16,11 @@ std::string DecodeCodePage(std::string_view bytes, CodePage page);
 // UTF-8 to bytes of the code page; nullopt when the text is not valid UTF-8
 // or holds a character the code page cannot represent.
 [[nodiscard]] std::optional<std::string> EncodeCodePage(std::string_view utf8, CodePage page);
+// The same for a name that must be stored whatever it holds (a file name
+// on a card): each byte that is not part of valid UTF-8, and each
+// character the code page lacks, becomes one '?'; nothing else is lost.
+// lossy says whether that happened.
+std::string EncodeCodePageReplacing(std::string_view utf8, CodePage page, bool& lossy);
 
 // Russian when LC_ALL, LC_MESSAGES or LANG (the first one set) starts with "ru".
 bool IsRussianLocale();
