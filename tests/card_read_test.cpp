@@ -50,23 +50,20 @@ protected:
     }
 
     CardReadResult Read(CardReadForm form, std::uint8_t index = 0, std::function<void(std::uint64_t, std::uint64_t)> progress = {},
-                        File* output = nullptr) {
-        std::unique_ptr<CardBackend> backend;
-        EXPECT_TRUE(OpenImageFileBackend(card_.string(), false, backend).ok());
-        CardDevice device(std::move(backend));
-        File out;
-        if (output == nullptr) {
-            EXPECT_TRUE(File::Create(out_.string(), out).ok());
-            output = &out;
+                        std::string output = {}, std::unique_ptr<CardBackend> backend = nullptr) {
+        if (!backend) {
+            EXPECT_TRUE(OpenImageFileBackend(card_.string(), false, backend).ok());
         }
+        CardDevice device(std::move(backend));
         CardReadJob job;
         job.ReadEntryIndex = index;
         job.Form = form;
         job.Progress = std::move(progress);
+        job.OutputPath = output.empty() ? out_.string() : output;
         StopFlag stop;
         stop_ = &stop;
         CardReadWorker reader;
-        CardReadResult result = reader.Run(job, device, *output, stop);
+        CardReadResult result = reader.Run(job, device, stop);
         stop_ = nullptr;
         EXPECT_FALSE(stop.IsSet());
         return result;
@@ -166,18 +163,117 @@ TEST(CardReadRebuild, TrailerRuleAndTheFinalBlockEndingAtTheFirstFreeSlot) {
     }
 }
 
-TEST_F(CardRead, AnUnreadableBlockEndsTheCopyAfterTheBlocksBeforeIt) {
-    // The entry claims 140 blocks; the card ends after 131 units, in the
-    // second batch of reads.
+// A card whose reads fail from a byte offset on, as a failing medium's.
+class ReadsFailFrom final : public CardBackend {
+public:
+    ReadsFailFrom(std::unique_ptr<CardBackend> inner, std::uint64_t limit) : inner_(std::move(inner)), limit_(limit) {}
+    const std::string& Path() const override { return inner_->Path(); }
+    std::uint64_t Length() const override { return inner_->Length(); }
+    bool Writable() const override { return false; }
+    IoResult ReadAt(std::uint64_t offset, void* buffer, std::size_t len) override {
+        if (offset + len <= limit_) return inner_->ReadAt(offset, buffer, len);
+        IoResult partial = offset < limit_ ? inner_->ReadAt(offset, buffer, limit_ - offset) : IoResult{};
+        partial.error = EIO;
+        return partial;
+    }
+    IoResult WriteAt(std::uint64_t, const void*, std::size_t) override { return IoResult{0, EROFS}; }
+    Status Flush() override { return Status::Ok(); }
+    Status CheckPresent() override { return Status::Ok(); }
+
+private:
+    std::unique_ptr<CardBackend> inner_;
+    std::uint64_t limit_;
+};
+
+TEST_F(CardRead, AnUnreadableBlockEndsTheCopyAndKeepsNoPartOfIt) {
+    // 140 blocks; reads fail from unit 131 on, in the second batch.
     const test::Packed packed = test::PackInWindows(SourceStream{}.Stored(140 * 43).Bytes, false);
-    MakeCard(packed.Blocks, 0, 0, 131);
-    const CardReadResult result = Read(CardReadForm::Compressed);
+    MakeCard(packed.Blocks, 0, 0, 140);
+    const std::vector<std::uint8_t> old = {1, 2, 3};
+    test::WriteFileBytes(out_, old);
+    std::unique_ptr<CardBackend> image;
+    ASSERT_TRUE(OpenImageFileBackend(card_.string(), false, image).ok());
+    const CardReadResult result =
+        Read(CardReadForm::Compressed, 0, {}, {}, std::make_unique<ReadsFailFrom>(std::move(image), UnitOffset(131)));
     EXPECT_EQ(result.Ending, CardReadEnding::Failed);
     EXPECT_EQ(result.BlocksRead, 131u);
+    EXPECT_FALSE(result.OutputKept);
     EXPECT_NE(result.Message.find("block 131 of stream 0 (unit 131, sector 2157) cannot be read"), std::string::npos)
         << result.Message;
     EXPECT_NE(result.Message.find(card_.string()), std::string::npos) << result.Message;
-    EXPECT_TRUE(test::ReadFileBytes(out_) == Units(0, 131));
+    EXPECT_EQ(test::ReadFileBytes(out_), old);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 2) << "no partial file left";
+}
+
+TEST_F(CardRead, AnEntryThatDoesNotFitTheCardIsRefusedBeforeAnythingIsWritten) {
+    struct Case {
+        const char* what;
+        std::uint32_t start_sector;
+        std::uint32_t length;
+        std::uint8_t last_slot;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"inside a block", 61 + 8, 0, 0, "it starts at sector 69, inside a block"},
+        {"last slot outside a block", 61, 0, 43, "its last slot 43 lies outside a block of 43 slots"},
+        {"past the card's end", 61 + 16 * 60, 4, 0, "its 5 blocks from block 60 run past the card's data area of 64 blocks"},
+        {"a length that wraps", 61 + 16 * 10, 0xFFFFFFFE, 0,
+         "its 4294967295 blocks from block 10 run past the card's data area of 64 blocks"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::uint8_t> region = test::EmptyRegion(true, 1000);
+        region[1] = 1;
+        test::PutEntry(region, 0, c.start_sector, c.length, c.last_slot, "bad.ts");
+        test::MakeImage(card_, kHeaderRegionBytes + 64 * kUnitSize, 0xFF, region);
+        test::WriteFileBytes(out_, {1, 2, 3});
+        const CardReadResult result = Read(CardReadForm::Original);
+        EXPECT_EQ(result.Ending, CardReadEnding::Failed);
+        EXPECT_NE(result.Message.find("the directory entry of stream 0 does not fit the card: " + std::string(c.message)),
+                  std::string::npos)
+            << result.Message;
+        EXPECT_EQ(result.BlocksRead, 0u);
+        EXPECT_EQ(test::ReadFileBytes(out_), (std::vector<std::uint8_t>{1, 2, 3}));
+    }
+}
+
+TEST_F(CardRead, ABlockThatHoldsNoStreamDataEndsTheCopyInsteadOfBeingExpanded) {
+    // Three blocks recorded; the second is erased (0xFF, whose trailers
+    // would read as 65535 null packets each) or holds foreign data.
+    const test::Packed packed = test::PackInWindows(SourceStream{}.Stored(3 * 43).Bytes, false);
+    struct Case {
+        const char* what;
+        std::uint8_t fill;
+        std::size_t block;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"erased", 0xFF, 1, "block 1 of stream 0 (unit 1, sector 77) holds no stream data (slot 0 does not start with 0x47: erased)"},
+        {"foreign", 0x5A, 1, "block 1 of stream 0 (unit 1, sector 77) holds no stream data (slot 0 does not start with 0x47)"},
+        {"erased final block", 0xFF, 2, "block 2 of stream 0 (unit 2, sector 93) holds no stream data"},
+    };
+    for (const Case& c : cases) {
+        for (const CardReadForm form : {CardReadForm::Original, CardReadForm::Compressed}) {
+            SCOPED_TRACE(std::string(c.what) + (form == CardReadForm::Original ? " original" : " compressed"));
+            std::vector<CardBlock> blocks = packed.Blocks;
+            blocks[c.block].fill(c.fill);
+            MakeCard(blocks, 0);
+            std::filesystem::remove(out_);
+            const CardReadResult result = Read(form);
+            EXPECT_EQ(result.Ending, CardReadEnding::Failed);
+            EXPECT_NE(result.Message.find(c.message), std::string::npos) << result.Message;
+            EXPECT_EQ(result.BlocksRead, c.block);
+            EXPECT_FALSE(result.OutputKept);
+            EXPECT_FALSE(std::filesystem::exists(out_));
+        }
+    }
+    // A slot further into a block counts as well.
+    std::vector<CardBlock> blocks = packed.Blocks;
+    std::fill(blocks[0].begin() + kSlotSize * 20, blocks[0].begin() + kSlotSize * 21, 0xFF);
+    MakeCard(blocks, 0);
+    const CardReadResult result = Read(CardReadForm::Original);
+    EXPECT_NE(result.Message.find("block 0 of stream 0 (unit 0, sector 61) holds no stream data (slot 20"), std::string::npos)
+        << result.Message;
 }
 
 TEST_F(CardRead, AStopEndsTheCopyAfterTheCurrentBlock) {
@@ -201,12 +297,18 @@ TEST_F(CardRead, AStopEndsTheCopyAfterTheCurrentBlock) {
 TEST_F(CardRead, FailuresNameWhatWentWrong) {
     const test::Packed packed = test::PackInWindows(SourceStream{}.Stored(300).Bytes, false);
     MakeCard(packed.Blocks, ExtentOfPackets(300).LastSlot);
-    // An output that cannot take the data.
-    File full = File::Adopt(::open("/dev/full", O_WRONLY | O_CLOEXEC), "/dev/full");
-    ASSERT_TRUE(full.IsOpen());
-    CardReadResult result = Read(CardReadForm::Compressed, 0, {}, &full);
+    // An output that cannot take the data: a device that is always full.
+    CardReadResult result;
+    if (test::MakeMemoryDevice(dir_ / "full", test::MemoryDevice::Full)) {
+        result = Read(CardReadForm::Compressed, 0, {}, (dir_ / "full").string());
+        EXPECT_EQ(result.Ending, CardReadEnding::Failed);
+        EXPECT_NE(result.Message.find((dir_ / "full").string() + ": cannot write"), std::string::npos) << result.Message;
+        EXPECT_TRUE(result.WrittenInPlace);
+    }
+    // An output in a folder that does not exist.
+    result = Read(CardReadForm::Compressed, 0, {}, (dir_ / "none" / "out.ts").string());
     EXPECT_EQ(result.Ending, CardReadEnding::Failed);
-    EXPECT_NE(result.Message.find("/dev/full"), std::string::npos) << result.Message;
+    EXPECT_NE(result.Message.find("out.ts: cannot create the output"), std::string::npos) << result.Message;
 
     result = Read(CardReadForm::Original, 2);
     EXPECT_EQ(result.Ending, CardReadEnding::Failed);
@@ -226,14 +328,13 @@ TEST_F(CardRead, OnAWorkerThread) {
     std::unique_ptr<CardBackend> backend;
     ASSERT_TRUE(OpenImageFileBackend(card_.string(), false, backend).ok());
     CardDevice device(std::move(backend));
-    File out;
-    ASSERT_TRUE(File::Create(out_.string(), out).ok());
     CardReadJob job;
     job.Form = CardReadForm::Original;
+    job.OutputPath = out_.string();
     StopFlag stop;
     CardReadWorker reader;
-    ASSERT_TRUE(reader.Start(job, device, out, stop).ok());
-    EXPECT_FALSE(reader.Start(job, device, out, stop).ok());
+    ASSERT_TRUE(reader.Start(job, device, stop).ok());
+    EXPECT_FALSE(reader.Start(job, device, stop).ok());
     const CardReadResult result = reader.Finish();
     EXPECT_EQ(result.Ending, CardReadEnding::Complete) << result.Message;
     EXPECT_TRUE(test::ReadFileBytes(out_) == OriginalOf(source.Packets));

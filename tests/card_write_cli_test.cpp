@@ -214,6 +214,39 @@ TEST_F(CardWriteCli, ALongNullRunIsWrittenAsTheCardKeepsItAndTheOperatorIsWarned
     EXPECT_EQ(ReadTrailer(card.data() + UnitOffset(0), 4), 70000 - 65536);
 }
 
+TEST_F(CardWriteCli, ACorruptedEntryOnAFullyFormattedCardIsNotExpandedIntoNullPackets) {
+    test::MakeImage(card_, 4 * kMiB, 0x00);
+    ASSERT_EQ(RunCli({"card", "format", card_.string(), "--full"}).exit_code, 0);
+    // An entry over erased blocks: each trailer would read as 65535 nulls.
+    std::vector<std::uint8_t> card = CardBytes();
+    std::vector<std::uint8_t> region(card.begin(), card.begin() + kHeaderRegionBytes);
+    region[1] = 1;
+    test::PutEntry(region, 0, 61, 400, 0, "lost.ts");
+    std::copy(region.begin(), region.end(), card.begin());
+    test::WriteFileBytes(card_, card);
+
+    const auto out = dir_ / "out.ts";
+    auto r = RunCli({"card", "read", card_.string(), "0", out.string(), "--original"});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_TRUE(Contains(r.err, "block 0 of stream 0 (unit 0, sector 61) holds no stream data (slot 0 does not start "
+                                "with 0x47: erased); the directory entry does not describe what the card holds; " +
+                                    out.string() + " is left as it was"))
+        << r.err;
+    EXPECT_FALSE(std::filesystem::exists(out));
+
+    // An entry longer than the card is refused before a block is read.
+    region[1] = 1;
+    test::PutEntry(region, 0, 61, 100000, 0, "long.ts");
+    std::copy(region.begin(), region.end(), card.begin());
+    test::WriteFileBytes(card_, card);
+    r = RunCli({"card", "read", card_.string(), "0", out.string()});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_TRUE(Contains(r.err, "the directory entry of stream 0 does not fit the card: its 100001 blocks from block 0 "
+                                "run past the card's data area of 508 blocks"))
+        << r.err;
+    EXPECT_FALSE(std::filesystem::exists(out));
+}
+
 TEST_F(CardWriteCli, ReadingNeverDamagesAnExistingOutputForNothing) {
     FormatCard(4 * kMiB);
     test::WriteFileBytes(dir_ / "s.ts", test::SourceStream{}.Stored(100).Bytes);

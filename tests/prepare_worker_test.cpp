@@ -297,7 +297,7 @@ TEST_F(PrepareWorkerTest, ARefusedOrFailedRunLeavesTheOutputAsItWas) {
         {"output is the source", source, none, PrepareEnding::Refused},
         {"output is a hard link to the source", (dir / "link.ts").string(), none, PrepareEnding::Refused},
         {"output is a folder", (dir / "folder.ts").string(), none, PrepareEnding::Refused},
-        {"output folder does not exist", (dir / "missing" / "o.ts").string(), none, PrepareEnding::Failed},
+        {"output folder does not exist", (dir / "missing" / "o.ts").string(), none, PrepareEnding::Refused},
         {"names do not fit in the SDT", (dir / "old.ts").string(),
          [](PrepareJob& j) { j.Remap.TargetName = std::string(151, 'N'); }, PrepareEnding::Refused},
         {"audio targets do not pair with the source's", (dir / "old.ts").string(),

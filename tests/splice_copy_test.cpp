@@ -3,6 +3,7 @@
 // through the event hub (RunSplice); the stop test drives the chain's
 // handlers itself to stop at a known block.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <bitset>
@@ -76,7 +77,7 @@ TEST(SpliceCopy, FilesAreJoinedWithASeparatorBetweenTwo) {
         std::uint64_t maximum = 1;
         for (std::size_t size : sizes) maximum += size / 65536;
         EXPECT_EQ(last.Maximum, maximum);
-        EXPECT_FALSE(s.job.OutputFile.IsOpen());
+        EXPECT_FALSE(s.job.Output.IsOpen());
         EXPECT_FALSE(s.job.Files[0].Handle.IsOpen());
     }
 }
@@ -133,19 +134,24 @@ TEST(SpliceCopy, SizesAreTakenWhenEachFileIsCopied) {
 }
 
 TEST(SpliceCopy, ReadAndWriteFailuresEndTheSpliceNamingTheFile) {
-    {
-        SCOPED_TRACE("unreadable input");
+    for (const bool append : {false, true}) {
+        SCOPED_TRACE(append ? "unreadable input, appending" : "unreadable input");
         Splice s;
-        ASSERT_TRUE(SetUpSplice(s.job, s.out.string(), SpliceOutputMode::Replace));
-        const auto paths = s.Inputs({500, 500});
+        const auto old = Content(700, 3);
+        test::WriteFileBytes(s.out, old);
+        ASSERT_TRUE(SetUpSplice(s.job, s.out.string(), append ? SpliceOutputMode::Append : SpliceOutputMode::Replace));
+        const auto paths = s.Inputs({500, 500, 500});
+        ASSERT_TRUE(AddSpliceFiles(s.job, paths));
+        // The second file's handle turns out to be a folder's: its read fails.
         std::filesystem::create_directory(s.dir / "folder.ts");
-        ASSERT_TRUE(AddSpliceFiles(s.job, {paths[0], (s.dir / "folder.ts").string(), paths[1]}));
+        s.job.Files[1].Handle = File::Adopt(::open((s.dir / "folder.ts").c_str(), O_RDONLY | O_CLOEXEC), "folder.ts");
         const SpliceResult r = s.Go();
         EXPECT_EQ(r.Ending, SpliceEnding::Failed);
         EXPECT_NE(r.Message.find("folder.ts: cannot read"), std::string::npos) << r.Message;
-        // The first file was joined; nothing after the failure was.
-        EXPECT_EQ(test::ReadFileBytes(s.out), s.contents[0]);
         EXPECT_EQ(r.FilesCopied, 1);
+        // The first file was joined, but the output stays as it was.
+        EXPECT_EQ(test::ReadFileBytes(s.out), old);
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(s.dir.path()), {}), 5) << "no file left behind";
     }
     {
         SCOPED_TRACE("full output");

@@ -119,6 +119,7 @@ TEST(SpliceList, AddsThatCannotAllBeTakenAreRefusedWholeAndNothingIsLost) {
 TEST(SpliceList, TheOutputCannotBeAnInput) {
     SpliceList s;
     const auto paths = s.Make("ab");
+    test::WriteFileBytes(s.dir / "out.ts", {1, 2, 3});  // an output that exists: it is replaced at the end
     ASSERT_TRUE(SetUpSplice(s.job, (s.dir / "out.ts").string(), SpliceOutputMode::Replace));
     std::filesystem::create_symlink(s.dir / "out.ts", s.dir / "link.ts");
     const Status st = AddSpliceFiles(s.job, {paths[0], (s.dir / "link.ts").string()});
@@ -137,7 +138,11 @@ TEST(SpliceList, SetUpReplacesOrKeepsAnExistingOutput) {
     ASSERT_TRUE(AddSpliceFiles(s.job, s.Make("a")));
     ASSERT_TRUE(SetUpSplice(s.job, out.string(), SpliceOutputMode::Replace));
     EXPECT_EQ(s.job.FileCount, 0);  // a new set-up starts an empty list
-    EXPECT_EQ(std::filesystem::file_size(out), 0u);
+    EXPECT_EQ(s.job.OutputStart, 0u);
+    // Nothing is emptied or created before the splice has been done.
+    EXPECT_EQ(std::filesystem::file_size(out), 1000u);
+    ASSERT_TRUE(SetUpSplice(s.job, (s.dir / "new.ts").string(), SpliceOutputMode::Replace));
+    EXPECT_FALSE(std::filesystem::exists(s.dir / "new.ts"));
 }
 
 TEST(SpliceList, Texts) {

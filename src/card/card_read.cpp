@@ -11,9 +11,9 @@ namespace {
 
 bool HoldsStoredPacket(const std::uint8_t* slot) { return slot[0] == kSyncByte && FoldPid(slot) != kNullPid; }
 
-// A refusal is a read that failed before it began.
 CardReadResult Refused(std::string message) {
     CardReadResult refused;
+    refused.Ending = CardReadEnding::Refused;
     refused.Message = std::move(message);
     return refused;
 }
@@ -35,18 +35,39 @@ void RebuildBlock(const std::uint8_t* block, std::size_t slots, bool final_block
     }
 }
 
+std::size_t FirstSlotWithoutPacket(const std::uint8_t* block, std::size_t slots, bool final_block) {
+    // A final block recorded as full (LastSlot 0) may hold a single packet.
+    const std::size_t checked = final_block && slots == kSlotsPerBlock ? 1 : std::min(slots, kSlotsPerBlock);
+    for (std::size_t j = 0; j < checked; ++j)
+        if (block[kSlotSize * j] != kSyncByte) return j;
+    return kSlotsPerBlock;
+}
+
+std::string EntryProblem(const DirEntry& entry, std::uint64_t card_units) {
+    if (entry.StartSector < kFirstDataSector) return "it starts at sector " + std::to_string(entry.StartSector) + ", before the data area";
+    if ((entry.StartSector - kFirstDataSector) % kSectorsPerUnit != 0)
+        return "it starts at sector " + std::to_string(entry.StartSector) + ", inside a block";
+    if (entry.LastSlot >= kSlotsPerBlock)
+        return "its last slot " + std::to_string(unsigned(entry.LastSlot)) + " lies outside a block of " +
+               std::to_string(kSlotsPerBlock) + " slots";
+    const std::uint64_t first = SectorToUnit(entry.StartSector);
+    const std::uint64_t blocks = std::uint64_t(entry.Length) + 1;
+    if (first >= card_units || blocks > card_units - first)
+        return "its " + std::to_string(blocks) + " blocks from block " + std::to_string(first) +
+               " run past the card's data area of " + std::to_string(card_units) + " blocks";
+    return std::string();
+}
+
 CardReadWorker::~CardReadWorker() { run_.Join(); }
 
-CardReadResult CardReadWorker::Run(const CardReadJob& job, CardDevice& device, File& output, StopFlag& stop) {
+CardReadResult CardReadWorker::Run(const CardReadJob& job, CardDevice& device, StopFlag& stop) {
     CardReadResult result;
-    const Status ran =
-        run_.RunHere(BusyMessage(device), [&] { return RunClaimed(job, device, output, stop); }, result);
+    const Status ran = run_.RunHere(BusyMessage(device), [&] { return RunClaimed(job, device, stop); }, result);
     return ran ? result : Refused(ran.message());
 }
 
-Status CardReadWorker::Start(const CardReadJob& job, CardDevice& device, File& output, StopFlag& stop) {
-    return run_.RunOnThread(BusyMessage(device),
-                            [this, job, &device, &output, &stop] { return RunClaimed(job, device, output, stop); });
+Status CardReadWorker::Start(const CardReadJob& job, CardDevice& device, StopFlag& stop) {
+    return run_.RunOnThread(BusyMessage(device), [this, job, &device, &stop] { return RunClaimed(job, device, stop); });
 }
 
 CardReadResult CardReadWorker::Finish() {
@@ -54,7 +75,7 @@ CardReadResult CardReadWorker::Finish() {
     return Refused("no card read was started");
 }
 
-CardReadResult CardReadWorker::RunClaimed(const CardReadJob& job, CardDevice& device, File& output, StopFlag& stop) {
+CardReadResult CardReadWorker::RunClaimed(const CardReadJob& job, CardDevice& device, StopFlag& stop) {
     CardReadResult result;
     const std::string stream = "stream " + std::to_string(job.ReadEntryIndex);
 
@@ -76,25 +97,52 @@ CardReadResult CardReadWorker::RunClaimed(const CardReadJob& job, CardDevice& de
     }
     const DirEntry& entry = directory.Records[job.ReadEntryIndex];
     result.Entry = entry;
-    if (entry.IsFree() || entry.StartSector < kFirstDataSector) {
+    if (entry.IsFree()) {
         result.Message = device.Path() + ": " + stream + " has no blocks on the card";
+        return result;
+    }
+    const std::uint64_t length = device.Backend().Length();
+    const std::uint64_t card_units = length > kHeaderRegionBytes ? (length - kHeaderRegionBytes) / kUnitSize : 0;
+    if (const std::string problem = EntryProblem(entry, card_units); !problem.empty()) {
+        result.Message = device.Path() + ": the directory entry of " + stream + " does not fit the card: " + problem;
         return result;
     }
     const std::uint64_t first_unit = SectorToUnit(entry.StartSector);
     const std::uint64_t blocks = std::uint64_t(entry.Length) + 1;
     result.Blocks = blocks;
 
-    BlockWriter out(output);
-    auto finish = [&](CardReadEnding ending, std::string message) {
-        const Status flushed = out.Flush();
-        result.BytesWritten = out.BytesWritten();
-        if (!flushed && ending != CardReadEnding::Failed) {
-            ending = CardReadEnding::Failed;
-            message = flushed.message();
+    OutputFile output;
+    OutputRules rules;
+    rules.AllowStandardOutput = true;
+    if (Status st = output.Open(job.OutputPath, rules, &stop); !st) {
+        if (stop.TakeIfSet()) {
+            result.Ending = CardReadEnding::Stopped;
+            return result;
         }
+        result.Message = st.message();
+        return result;
+    }
+    result.WrittenInPlace = output.InPlace();
+    BlockWriter out(output.Output());
+    auto finish = [&](CardReadEnding ending, std::string message) {
+        Status done = out.Flush();
+        result.BytesWritten = out.BytesWritten();
+        const bool keep = ending == CardReadEnding::Complete || (ending == CardReadEnding::Stopped && result.BlocksRead > 0);
+        if (done && keep) done = output.Commit();
+        if (!done && ending != CardReadEnding::Failed) {
+            ending = CardReadEnding::Failed;
+            message = done.message();
+        }
+        result.OutputKept = done && keep;
+        if (!result.OutputKept) output.Discard();
         result.Ending = ending;
         result.Message = std::move(message);
         return result;
+    };
+    auto where = [&](std::uint64_t i) {
+        const std::uint64_t unit = first_unit + i;
+        return "block " + std::to_string(i) + " of " + stream + " (unit " + std::to_string(unit) + ", sector " +
+               std::to_string(UnitToSector(unit)) + ")";
     };
 
     UnitReadAhead units(device, first_unit, blocks, kBatchUnits);
@@ -102,8 +150,16 @@ CardReadResult CardReadWorker::RunClaimed(const CardReadJob& job, CardDevice& de
         const UnitReadAhead::Batch batch = units.Next();
         for (std::size_t k = 0; k < batch.Units; ++k, ++i) {
             const std::uint8_t* block = batch.Data + k * kUnitSize;
+            const bool final_block = i + 1 == blocks;
+            const std::size_t slots = SlotsInBlock(entry, i);
+            if (const std::size_t bad = FirstSlotWithoutPacket(block, slots, final_block); bad < kSlotsPerBlock)
+                return finish(CardReadEnding::Failed,
+                              device.Path() + ": " + where(i) + " holds no stream data (slot " + std::to_string(bad) +
+                                  " does not start with 0x47" +
+                                  (block[kSlotSize * bad] == 0xFF ? ": erased" : "") +
+                                  "); the directory entry does not describe what the card holds");
             if (job.Form == CardReadForm::Original)
-                RebuildBlock(block, SlotsInBlock(entry, i), i + 1 == blocks, out);
+                RebuildBlock(block, slots, final_block, out);
             else
                 out.Write(block, kUnitSize);
             result.BlocksRead = i + 1;
@@ -111,13 +167,9 @@ CardReadResult CardReadWorker::RunClaimed(const CardReadJob& job, CardDevice& de
             if (out.Failed()) return finish(CardReadEnding::Failed, out.LastStatus().message());
             if (stop.TakeIfSet()) return finish(CardReadEnding::Stopped, std::string());
         }
-        if (!batch.Result || batch.Units == 0) {
-            const std::uint64_t unit = first_unit + i;
-            return finish(CardReadEnding::Failed, "block " + std::to_string(i) + " of " + stream + " (unit " +
-                                                      std::to_string(unit) + ", sector " +
-                                                      std::to_string(UnitToSector(unit)) + ") cannot be read: " +
+        if (!batch.Result || batch.Units == 0)
+            return finish(CardReadEnding::Failed, where(i) + " cannot be read: " +
                                                       (batch.Result ? std::string("no data") : batch.Result.message()));
-        }
     }
     return finish(CardReadEnding::Complete, std::string());
 }

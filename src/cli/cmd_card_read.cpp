@@ -3,12 +3,12 @@
 // Copies stream INDEX (its place in the card's directory, from 0, as
 // `card info` lists it) into OUTPUT: as the stored blocks ("Compressed",
 // the default) or rebuilt with its null packets ("Original"). The card is
-// only read. OUTPUT is created before the card is touched; an existing
-// file keeps its content until the stream is known to be there.
+// only read. OUTPUT follows the output rules (platform/output_file.h; '-'
+// is the standard output): an existing file keeps its content unless the
+// read completes or is stopped after a block.
 
 #include <CLI/CLI.hpp>
 
-#include <cstring>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -22,6 +22,7 @@
 #include "cli/progress.h"
 #include "cli/signals.h"
 #include "platform/file_identity.h"
+#include "platform/output_file.h"
 
 namespace tscard::cli {
 namespace {
@@ -35,47 +36,18 @@ struct ReadArgs {
     bool allow_non_removable = false;
 };
 
-// The output file, opened without losing what an existing one holds; a
-// file this command created goes again when the command fails before the
-// copy began.
-class OutputFile {
-public:
-    explicit OutputFile(const std::string& path) : path_(path) {
-        if (Status st = OpenOrCreateKeeping(path, file_, created_, OutputAccess::WriteOnly); !st)
-            Fail(path + ": cannot create the output file: " + std::strerror(st.error()));
-    }
-    ~OutputFile() {
-        if (created_ && !kept_) {
-            file_.CloseQuietly();
-            static_cast<void>(RemoveFile(path_));
-        }
-    }
-    OutputFile(const OutputFile&) = delete;
-    OutputFile& operator=(const OutputFile&) = delete;
-
-    // From here on the file is the copy's, whatever comes. Only a regular
-    // file is emptied (a device or a pipe takes the copy as it is).
-    File& Begin() {
-        kept_ = true;
-        if (Status emptied = EmptyRegularFile(file_); !emptied) Fail(emptied.message());
-        return file_;
-    }
-
-private:
-    std::string path_;
-    File file_;
-    bool created_ = false;
-    bool kept_ = false;
-};
-
 int RunCardRead(const ReadArgs& args, const SystemRoots& roots, const GlobalOptions& options) {
-    OutputFile output(args.output);
+    // The output is checked before the card is touched, and written only
+    // once the stream is known to be there.
+    OutputRules rules;
+    rules.AllowStandardOutput = true;
+    if (Status st = CheckOutputPath(args.output, rules); !st) Fail(st.message());
+    const bool to_stdout = args.output == kStandardOutputName;
     const CardTarget target = ResolveCardOrExit(args.card, args.allow_non_removable, roots);
-    if (SameFileOrDevice(args.output, target.Path)) Fail(args.output + ": the output is the card itself");
+    if (!to_stdout && SameFileOrDevice(args.output, target.Path)) Fail(args.output + ": the output is the card itself");
     CardDevice device;
     OpenCardOrExit(target, false, roots, device);
 
-    // The stream must be there before the output loses its old content.
     CardDirectory directory;
     Status read_status;
     switch (device.LoadDirectory(directory, &read_status)) {
@@ -87,11 +59,12 @@ int RunCardRead(const ReadArgs& args, const SystemRoots& roots, const GlobalOpti
     if (args.index >= count)
         Fail(target.Path + ": there is no stream " + std::to_string(args.index) + " (the card holds " +
              std::to_string(count) + (count == 1 ? " stream)" : " streams)"));
-    const std::string name = DisplayText(directory.Records[args.index].NameBytes(), options);
+    const std::string name = TerminalText(directory.Records[args.index].NameBytes(), options);
 
     CardReadJob job;
     job.ReadEntryIndex = static_cast<std::uint8_t>(args.index);
     job.Form = args.original ? CardReadForm::Original : CardReadForm::Compressed;
+    job.OutputPath = args.output;
     const char* form = args.original ? "Original" : "Compressed";
     TerminalProgress bar(std::string("Reading ") + form, std::uint64_t(directory.Records[args.index].Length) + 1);
     job.Progress = [&](std::uint64_t done, std::uint64_t total) {
@@ -101,23 +74,25 @@ int RunCardRead(const ReadArgs& args, const SystemRoots& roots, const GlobalOpti
 
     StopFlag stop;
     StopOnSignals signals(stop);
-    File& file = output.Begin();
     CardReadWorker reader;
-    const CardReadResult result = reader.Run(job, device, file, stop);
+    const CardReadResult result = reader.Run(job, device, stop);
     bar.Finish();
-    if (Status closed = file.Close(); !closed && result.Ending == CardReadEnding::Complete) Fail(closed.message());
 
     const std::string blocks = std::to_string(result.BlocksRead) + " of " + std::to_string(result.Blocks) + " blocks";
+    // What the output holds after a run that did not complete.
+    const std::string left = result.OutputKept       ? args.output + " holds the first " + blocks
+                             : result.WrittenInPlace ? "what was written to " + args.output + " stays there"
+                                                     : args.output + " is left as it was";
     switch (result.Ending) {
         case CardReadEnding::Complete:
-            std::cout << "Read stream " << args.index << " \"" << name << "\" from " << target.Path << " as " << form
-                      << ": " << result.Blocks << " blocks, " << result.BytesWritten << " bytes to " << args.output
-                      << std::endl;
+            // The standard output carries the stream: the summary goes beside it.
+            (to_stdout ? std::cerr : std::cout)
+                << "Read stream " << args.index << " \"" << name << "\" from " << target.Path << " as " << form << ": "
+                << result.Blocks << " blocks, " << result.BytesWritten << " bytes to " << args.output << std::endl;
             return kExitOk;
-        case CardReadEnding::Stopped:
-            Fail(target.Path + ": the read was stopped: " + args.output + " holds the first " + blocks);
-        case CardReadEnding::Failed:
-            Fail(result.Message + "; " + args.output + " holds the first " + blocks);
+        case CardReadEnding::Stopped: Fail(target.Path + ": the read was stopped: " + left);
+        case CardReadEnding::Failed: Fail(result.Message + "; " + left);
+        case CardReadEnding::Refused: Fail(result.Message);
     }
     return kExitFailed;
 }
@@ -131,7 +106,8 @@ void RegisterCardReadCommand(CLI::App& card, GlobalOptions& options) {
     read->add_option("INDEX", args->index, "The stream's place in the card's directory, from 0 (as 'card info' lists it)")
         ->required()
         ->check(CLI::Range(0u, unsigned(kDirectoryEntries - 1)));
-    read->add_option("OUTPUT", args->output, "The file to write (replaced when it exists)")->required();
+    read->add_option("OUTPUT", args->output, "The file to write (replaced when it exists; '-' for the standard output)")
+        ->required();
     CLI::Option* original =
         read->add_flag("--original", args->original, "The stream rebuilt with its null packets");
     CLI::Option* compressed =

@@ -154,6 +154,8 @@ void PrintSummary(const PrepareJob& job, const PrepareResult& r, const LastFigur
     if (figures.bitrate) out << "Bitrate: " << FormatFixed(*figures.bitrate, 7) << '\n';
     if (job.Source.IsH264Stream) {
         out << "EndPass: none (H.264)\n";
+    } else if (r.WrittenInPlace) {
+        out << "EndPass: none (the output is written in place; its tail cannot be cut)\n";
     } else if (!r.EndPass.Run) {
         out << "EndPass: skipped (fewer than two GOP headers written)\n";
     } else {
@@ -225,11 +227,14 @@ int RunPrepare(const PrepareArgs& args, const GlobalOptions& options) {
             PrintSummary(job, result, figures);
             return kExitOk;
         case PrepareEnding::PcrStepError:
-            PrintSummary(job, result, figures);
-            PrintError(args.source + ": " + kPcrStepErrorCaption + ": " + result.Message);
+            if (result.OutputKept) PrintSummary(job, result, figures);
+            PrintError(args.source + ": " + kPcrStepErrorCaption + ": " + result.Message +
+                       (result.OutputKept ? "" : "; nothing was written, " + output + " is left as it was"));
             return kExitFailed;
         case PrepareEnding::Stopped:
-            PrintError(args.source + ": prepare stopped; " + output + " holds what was written before the stop");
+            PrintError(args.source + ": prepare stopped; " +
+                       (result.OutputKept ? output + " holds what was written before the stop"
+                                          : "nothing was written, " + output + " is left as it was"));
             return kExitFailed;
         case PrepareEnding::Failed:
         case PrepareEnding::Refused:

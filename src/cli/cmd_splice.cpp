@@ -10,6 +10,7 @@
 #include "cli/progress.h"
 #include "cli/signals.h"
 #include "platform/file_identity.h"
+#include "platform/output_file.h"
 #include "splice/splice_run.h"
 #include "ts/stream_open.h"
 
@@ -28,7 +29,7 @@ Status CheckInputs(const SpliceArgs& args) {
     if (args.inputs.size() > kSpliceMaxFiles)
         return Status::Fail("at most " + std::to_string(kSpliceMaxFiles) + " files can be spliced; " +
                             std::to_string(args.inputs.size()) + " were given");
-    const auto output = IdentityOf(args.output);
+    const auto output = OutputIdentity(args.output);
     for (const std::string& path : args.inputs) {
         File input;
         if (Status st = OpenStreamFile(path, input); !st) return st;
@@ -60,7 +61,9 @@ int RunSplice(const SpliceArgs& args) {
         PrintError(result.Message);
         return kExitFailed;
     }
-    std::cout << args.output << ": " << result.OutputSize << " bytes, " << result.FilesCopied << " files\n";
+    // The standard output carries the stream: the summary goes beside it.
+    std::ostream& summary = args.output == kStandardOutputName ? std::cerr : std::cout;
+    summary << args.output << ": " << result.OutputSize << " bytes, " << result.FilesCopied << " files\n";
     return kExitOk;
 }
 
@@ -72,7 +75,8 @@ void RegisterSpliceCommand(CLI::App& app, GlobalOptions&) {
         "splice",
         "Join stream files byte for byte into OUTPUT, in the order given, with a 188-byte separator packet "
         "between two files");
-    cmd->add_option("OUTPUT", args->output, "The joined file (replaced when it exists, unless --append)")
+    cmd->add_option("OUTPUT", args->output,
+                    "The joined file (replaced when it exists, unless --append; '-' for the standard output)")
         ->required();
     cmd->add_option("INPUT", args->inputs, "The files to join (at most 128)")->required();
     cmd->add_flag("--append", args->append, "Add the joined files after what OUTPUT already holds");

@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <csignal>
 #include <cstdlib>
 #include <iostream>
 
@@ -11,6 +12,9 @@
 
 int main(int argc, char** argv) {
     using namespace tscard::cli;
+    // A reader that goes away (ffplay closed) fails the write with EPIPE,
+    // which the command reports, instead of ending the process unannounced.
+    std::signal(SIGPIPE, SIG_IGN);
     CLI::App app{
         "Analyse, prepare, split and splice MPEG-2 transport streams, and format, write and read "
         "the raw SD cards of the stream player.",

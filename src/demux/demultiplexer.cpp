@@ -31,7 +31,8 @@ std::string SourceName(const StreamState& state) {
 class OutputWriters {
 public:
     explicit OutputWriters(std::vector<DemuxOutput>& outputs) : outputs_(outputs), packets_(outputs.size(), 0) {
-        for (DemuxOutput& out : outputs) writers_.push_back(std::make_unique<BlockWriter>(out.File, 0, kWriteBlock));
+        for (DemuxOutput& out : outputs)
+            writers_.push_back(std::make_unique<BlockWriter>(out.Output->Output(), 0, kWriteBlock));
     }
 
     std::size_t Count() const { return writers_.size(); }
@@ -47,15 +48,16 @@ public:
             if (w->Failed()) return w->LastStatus();
         return Status::Ok();
     }
-    // Flushes and closes every file; the first failure is reported.
-    Status Close() {
+    // Flushes every file and keeps them all, or, when one fails (or
+    // keep is false), takes them all back; the first failure is reported.
+    Status Close(bool keep) {
         Status first;
-        for (std::size_t i = 0; i < writers_.size(); ++i) {
-            Status flushed = writers_[i]->Flush();
-            Status closed = outputs_[i].File.Close();
+        for (const auto& writer : writers_) {
+            Status flushed = writer->Flush();
             if (first && !flushed) first = flushed;
-            if (first && !closed) first = closed;
         }
+        if (keep && first) return CommitDemuxOutputs(outputs_);
+        DiscardDemuxOutputs(outputs_);
         return first;
     }
     const std::vector<std::uint64_t>& Packets() const { return packets_; }
@@ -208,10 +210,13 @@ DemuxResult Demultiplexer::RunClaimed(StreamState& state, const DemuxSettings& s
     progress_maximum_.store(packets / kDemuxProgressPackets + 1, std::memory_order_release);
     progress_position_.store(0, std::memory_order_release);
 
-    if (Status st = OpenDemuxOutputs(outputs); !st) return end_run(DemuxEnding::Failed, st.message());
+    if (Status st = OpenDemuxOutputs(outputs, stop); !st) {
+        if (stop.IsSet()) return end_run(DemuxEnding::Stopped, source + ": split stopped before a file was written");
+        return end_run(DemuxEnding::Failed, st.message());
+    }
     OutputWriters writers(outputs);
     auto close_outputs = [&](DemuxEnding ending, std::string message) {
-        Status closed = writers.Close();
+        Status closed = writers.Close(ending != DemuxEnding::Failed);
         result.PacketsWritten = writers.Packets();
         if (!closed && ending != DemuxEnding::Failed) return end_run(DemuxEnding::Failed, closed.message());
         return end_run(ending, std::move(message));

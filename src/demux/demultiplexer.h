@@ -35,8 +35,11 @@
 // emptied. Complete also empties the other result lists and clears the stop
 // flag; Stopped leaves the flag set and each file with what was written to
 // it; Failed (an output that cannot be created or written, a read error)
-// names the file and what went wrong. ChangeProgressPosG4 is signalled
-// before every 348th packet read, the first time before the first.
+// names the file and what went wrong, and leaves every file of the outputs'
+// names as it was before the run (platform/output_file.h: each file is
+// written under a temporary name and renamed over its namesake at the
+// end). ChangeProgressPosG4 is signalled before every 348th packet read,
+// the first time before the first.
 
 #include <atomic>
 #include <cstdint>

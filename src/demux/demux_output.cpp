@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "platform/file_identity.h"
 
 namespace tscard {
 
@@ -37,31 +36,30 @@ std::vector<DemuxOutput> SelectedDemuxOutputs(const std::vector<ProgramRemap>& p
 
 namespace tscard {
 
-Status OpenDemuxOutputs(std::vector<DemuxOutput>& outputs) {
-    std::vector<bool> created(outputs.size(), false);
-    auto undo = [&] {
-        for (std::size_t i = 0; i < outputs.size(); ++i) {
-            if (!outputs[i].File.IsOpen()) continue;
-            outputs[i].File.CloseQuietly();
-            if (created[i]) static_cast<void>(RemoveFile(outputs[i].Path));
-        }
-    };
-    for (std::size_t i = 0; i < outputs.size(); ++i) {
-        bool made = false;
-        if (Status st = OpenOrCreateKeeping(outputs[i].Path, outputs[i].File, made); !st) {
-            undo();
-            return st;
-        }
-        created[i] = made;
-    }
+Status OpenDemuxOutputs(std::vector<DemuxOutput>& outputs, const StopFlag& stop) {
     for (DemuxOutput& out : outputs) {
-        // A link to a device may stand in for an output.
-        if (Status st = EmptyRegularFile(out.File); !st) {
-            undo();
+        out.Output = std::make_unique<OutputFile>();
+        if (Status st = out.Output->Open(out.Path, {}, &stop); !st) {
+            DiscardDemuxOutputs(outputs);
             return st;
         }
     }
     return Status::Ok();
+}
+
+Status CommitDemuxOutputs(std::vector<DemuxOutput>& outputs) {
+    Status first;
+    for (DemuxOutput& out : outputs) {
+        if (!out.Output) continue;
+        Status st = out.Output->Commit();
+        if (first && !st) first = st;
+    }
+    return first;
+}
+
+void DiscardDemuxOutputs(std::vector<DemuxOutput>& outputs) {
+    for (DemuxOutput& out : outputs)
+        if (out.Output) out.Output->Discard();
 }
 
 }  // namespace tscard

@@ -4,17 +4,19 @@
 // and PMT packets.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/file_io.h"
+#include "platform/output_file.h"
 #include "platform/status.h"
 #include "ts/model.h"
 
 namespace tscard {
 
 struct DemuxOutput {
-    tscard::File File;  // opened by the run
+    std::unique_ptr<OutputFile> Output;  // opened by the run
     std::string Path;
     std::uint16_t ProgramNumber = 0;
     std::uint16_t PcrPid = 0;
@@ -38,9 +40,14 @@ std::vector<DemuxOutput> SelectedDemuxOutputs(const std::vector<ProgramRemap>& p
 
 namespace tscard {
 
-// Opens every output's file for writing and empties it. Files are emptied
-// only once all of them could be opened, so a run that cannot create one of
-// its files leaves the others as they were (and removes those it created).
-Status OpenDemuxOutputs(std::vector<DemuxOutput>& outputs);
+// Opens every output by the output rules (platform/output_file.h): each
+// file is written under a temporary name and replaces its namesake only
+// when the run keeps it, so a run that cannot open one of its files, or
+// fails later, leaves every file of those names as it was.
+Status OpenDemuxOutputs(std::vector<DemuxOutput>& outputs, const StopFlag& stop);
+// Keeps what was written (every file, in order; the first failure is
+// reported) or takes it back.
+Status CommitDemuxOutputs(std::vector<DemuxOutput>& outputs);
+void DiscardDemuxOutputs(std::vector<DemuxOutput>& outputs);
 
 }  // namespace tscard

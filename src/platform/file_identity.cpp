@@ -1,21 +1,12 @@
 #include "platform/file_identity.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 
 namespace tscard {
 namespace {
 
 FileIdentity IdentityOfStat(const struct stat& st) {
     return FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
-}
-
-Status Failure(const std::string& path, const std::string& what) {
-    const int error = errno;
-    return Status::Fail(FileError(path, what), error);
 }
 
 }  // namespace
@@ -59,30 +50,6 @@ std::string FileKindText(unsigned mode) {
     if (S_ISLNK(mode)) return "a symbolic link";
     if (S_ISREG(mode)) return "a regular file";
     return "not a file";
-}
-
-Status OpenOrCreateKeeping(const std::string& path, File& out, bool& created, OutputAccess access) {
-    const int mode = access == OutputAccess::WriteOnly ? O_WRONLY : O_RDWR;
-    created = false;
-    for (;;) {
-        int fd = ::open(path.c_str(), mode | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (fd >= 0) {
-            created = true;
-            out = File::Adopt(fd, path);
-            return Status::Ok();
-        }
-        if (errno == EINTR) continue;
-        if (errno != EEXIST) return Failure(path, "cannot create");
-        fd = ::open(path.c_str(), mode | O_CLOEXEC);
-        if (fd >= 0) {
-            out = File::Adopt(fd, path);
-            return Status::Ok();
-        }
-        if (errno == EINTR) continue;
-        // Removed between the two calls: try creating it again.
-        if (errno == ENOENT) continue;
-        return Failure(path, "cannot open for writing");
-    }
 }
 
 }  // namespace tscard

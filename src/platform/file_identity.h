@@ -1,8 +1,7 @@
 #pragma once
 // Telling whether two names or handles are the same file (same device and
 // inode), so that a run never writes over one of its own inputs, whatever
-// path, link or relative name leads to it; what a name is; and opening an
-// output without emptying it yet.
+// path, link or relative name leads to it; and what a name is.
 
 #include <cstdint>
 #include <optional>
@@ -35,16 +34,5 @@ bool IsFolder(const std::string& path);
 // What a file of this st_mode is, for messages: "a folder", "a FIFO",
 // "a character device", "a block device", "a socket", "a regular file".
 std::string FileKindText(unsigned mode);
-
-enum class OutputAccess {
-    ReadWrite,
-    WriteOnly,  // for outputs that may be pipes or devices that are only written
-};
-
-// Opens the file for writing, creating it when missing, and keeps what it
-// holds; created says whether this call made it. A failure carries the
-// system's error number.
-Status OpenOrCreateKeeping(const std::string& path, File& out, bool& created,
-                           OutputAccess access = OutputAccess::ReadWrite);
 
 }  // namespace tscard

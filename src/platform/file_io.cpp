@@ -33,13 +33,15 @@ Status OpenWith(const std::string& path, int flags, File& out) {
 
 }  // namespace
 
-File::File(File&& other) noexcept : fd_(std::exchange(other.fd_, -1)), path_(std::move(other.path_)) {}
+File::File(File&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), path_(std::move(other.path_)), stream_(std::exchange(other.stream_, false)) {}
 
 File& File::operator=(File&& other) noexcept {
     if (this != &other) {
         CloseQuietly();
         fd_ = std::exchange(other.fd_, -1);
         path_ = std::move(other.path_);
+        stream_ = std::exchange(other.stream_, false);
     }
     return *this;
 }
@@ -58,6 +60,12 @@ File File::Adopt(int fd, std::string path) {
     File file;
     file.fd_ = fd;
     file.path_ = std::move(path);
+    return file;
+}
+
+File File::AdoptStream(int fd, std::string path) {
+    File file = Adopt(fd, std::move(path));
+    file.stream_ = true;
     return file;
 }
 
@@ -87,7 +95,8 @@ Status File::WriteAt(std::uint64_t offset, const void* buffer, std::size_t len) 
     const auto* in = static_cast<const unsigned char*>(buffer);
     std::size_t done = 0;
     while (done < len) {
-        const ssize_t n = ::pwrite(fd_, in + done, len - done, static_cast<off_t>(offset + done));
+        const ssize_t n = stream_ ? ::write(fd_, in + done, len - done)
+                                  : ::pwrite(fd_, in + done, len - done, static_cast<off_t>(offset + done));
         if (n < 0) {
             if (errno == EINTR) continue;
             return Status::Fail(FileError(path_, "cannot write"));
@@ -110,6 +119,7 @@ Status File::Truncate(std::uint64_t size) {
 Status File::Close() {
     if (fd_ < 0) return Status::Ok();
     const int fd = std::exchange(fd_, -1);
+    stream_ = false;
     if (::close(fd) != 0 && errno != EINTR) return Status::Fail(FileError(path_, "cannot close"));
     return Status::Ok();
 }
@@ -119,11 +129,6 @@ Status RemoveFile(const std::string& path) {
     return Status::Ok();
 }
 
-Status EmptyRegularFile(File& file) {
-    struct stat st {};
-    if (::fstat(file.Fd(), &st) == 0 && (!S_ISREG(st.st_mode) || st.st_size == 0)) return Status::Ok();
-    return file.Truncate(0);
-}
 
 BlockReader::BlockReader(const File& file, std::uint64_t start, std::size_t block_size)
     : file_(file), buffer_(block_size), next_offset_(start), position_(start) {}

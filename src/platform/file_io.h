@@ -29,8 +29,14 @@ public:
     static Status Create(const std::string& path, File& out);
     // Takes over a descriptor opened elsewhere (devices, for example).
     static File Adopt(int fd, std::string path);
+    // Takes over a descriptor that is written front to back only (a pipe,
+    // a character device, the standard output): WriteAt then writes at the
+    // current position whatever offset it is given, so its callers write
+    // such a file in order and never go back.
+    static File AdoptStream(int fd, std::string path);
 
     bool IsOpen() const { return fd_ >= 0; }
+    bool IsStream() const { return stream_; }
     int Fd() const { return fd_; }
     const std::string& Path() const { return path_; }
 
@@ -48,6 +54,7 @@ public:
 private:
     int fd_ = -1;
     std::string path_;
+    bool stream_ = false;
 };
 
 // Reads a file front to back from a start offset in large blocks.
@@ -108,11 +115,6 @@ private:
 
 // Removes a file (its name; a file still open stays readable until closed).
 Status RemoveFile(const std::string& path);
-// Empties a regular file that holds something. Other files (devices, pipes)
-// take output as they are, and an empty file is left alone: some file
-// systems take a truncation to zero as a file being replaced and write it
-// out in full when it is closed.
-Status EmptyRegularFile(File& file);
 
 // A read-only mapping of a whole file.
 class ReadOnlyMapping {

@@ -22,7 +22,8 @@ bool KernelCannotCopy(int error) {
 Status RangeCopier::Copy(const File& in, std::uint64_t in_offset, File& out, std::uint64_t out_offset,
                          std::uint64_t len, std::uint64_t& copied) {
     copied = 0;
-    while (in_kernel_ && copied < len) {
+    // A pipe or device output takes the bytes through the buffer, in order.
+    while (in_kernel_ && !out.IsStream() && copied < len) {
         loff_t from = static_cast<loff_t>(in_offset + copied);
         loff_t to = static_cast<loff_t>(out_offset + copied);
         const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(len - copied, 1u << 30));

@@ -1,6 +1,7 @@
 #include "platform/staged_output.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -38,13 +39,26 @@ Status StagedOutput::Create(const std::string& output_path) {
             file_ = File::Adopt(fd, output_path);
             return Status::Ok();
         }
-        if (errno != EEXIST) return Status::Fail(FileError(output_path, "cannot create the output"));
+        if (errno != EEXIST) return Status::Fail(FileError(output_path, "cannot create the output file"));
     }
-    return Status::Fail(output_path + ": cannot create the output: no free temporary name");
+    return Status::Fail(output_path + ": cannot create the output file: no free temporary name");
 }
 
 Status StagedOutput::Commit() {
     if (temporary_.empty()) return Status::Fail(output_ + ": nothing to commit");
+    // The file it replaces keeps its permissions (and, where allowed, its
+    // owner): replacing a file must not change who may read it.
+    struct stat old {};
+    if (::stat(output_.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+        struct stat now {};
+        if (::fstat(file_.Fd(), &now) == 0 && (now.st_uid != old.st_uid || now.st_gid != old.st_gid))
+            static_cast<void>(::fchown(file_.Fd(), old.st_uid, old.st_gid));
+        if (::fchmod(file_.Fd(), old.st_mode & 07777) != 0) {
+            Status failed = Status::Fail(FileError(output_, "cannot keep the output's permissions"));
+            Discard();
+            return failed;
+        }
+    }
     if (Status closed = file_.Close(); !closed) {
         Discard();
         return closed;

@@ -22,9 +22,12 @@ public:
     // Creates the temporary file in the output's folder.
     Status Create(const std::string& output_path);
     File& Output() { return file_; }
+    const File& Output() const { return file_; }
     const std::string& TemporaryPath() const { return temporary_; }
 
-    // Closes the file and renames it to the output path.
+    // Closes the file and renames it to the output path. A regular file
+    // replaced this way leaves its permission bits (and, where the system
+    // allows, its owner) to the new one.
     Status Commit();
     // Closes and removes the temporary file.
     void Discard();

@@ -9,7 +9,7 @@
 
 #include "platform/file_identity.h"
 #include "platform/file_io.h"
-#include "platform/staged_output.h"
+#include "platform/output_file.h"
 #include "prepare/mux_rate.h"
 #include "psi/frame_types.h"
 #include "psi/psi_builder.h"
@@ -74,7 +74,7 @@ private:
         if (job_.OutputPath.empty()) return Refuse(job_.SourcePath + ": no output file named");
         if (job_.OutputPath == job_.SourcePath || SameFile(job_.OutputPath, job_.SourcePath))
             return Refuse(job_.OutputPath + ": the output would overwrite the source");
-        if (IsFolder(job_.OutputPath)) return Refuse(job_.OutputPath + ": the output is a folder");
+        if (Status st = CheckOutputPath(job_.OutputPath); !st) return Refuse(st.message());
         if (r.TargetAudioPids.size() != r.SourceAudioPids.size() || r.TargetPesPids.size() != r.SourcePesPids.size())
             return Refuse(job_.SourcePath + ": the target PID lists do not match the source's");
         pmt_ = job_.Source.FirstPmtPacket;
@@ -98,7 +98,10 @@ private:
     Ending ReadSource() {
         File source;
         if (Status st = OpenStreamFile(job_.SourcePath, source); !st) return Fail(st.message());
-        if (Status st = output_.Create(job_.OutputPath); !st) return Fail(st.message());
+        if (Status st = output_.Open(job_.OutputPath, {}, &stop_); !st) {
+            if (stop_.TakeIfSet()) return Ending::Stopped;
+            return Fail(st.message());
+        }
         writer_.emplace(output_.Output(), 0, kWriteBlock);
         // Room for the longest interval held; its memory is only taken as
         // packets arrive (left uninitialised, it is never touched before).
@@ -301,13 +304,31 @@ private:
             case Ending::Refused: result_.Ending = PrepareEnding::Refused; return;
             case Ending::Failed: Discard(); return;
             case Ending::Stopped:
+                // Nothing written: an existing output stays as it was.
+                if (output_bytes_ == 0) return KeepNothing(PrepareEnding::Stopped);
                 if (Flushed()) Keep(PrepareEnding::Stopped);
                 return;
-            case Ending::PcrStepError: observer_.OnPcrStepError(result_.Message); break;
-            case Ending::InputEnded: break;
+            case Ending::PcrStepError:
+                observer_.OnPcrStepError(result_.Message);
+                if (output_bytes_ == 0) return KeepNothing(PrepareEnding::PcrStepError);
+                break;
+            case Ending::InputEnded:
+                // A run that found no PCR interval has nothing to show for
+                // itself: it fails, and writes nothing.
+                if (output_bytes_ == 0) {
+                    result_.Message = job_.SourcePath + (started_ ? ": a single PCR in the program (no PCR interval)"
+                                                                  : ": no PCR in the program") +
+                                      ": nothing to prepare";
+                    Discard();
+                    return;
+                }
+                break;
         }
         if (!Flushed()) return;
-        if (!h264_) {
+        result_.WrittenInPlace = output_.InPlace();
+        // The tail repair reads back and cuts the file: a pipe or device
+        // has taken the bytes as they came.
+        if (!h264_ && !output_.InPlace()) {
             if (Status st = RepairTail(output_.Output(), gops_, result_.EndPass); !st) {
                 result_.Message = st.message();
                 Discard();
@@ -327,11 +348,13 @@ private:
     }
 
     void Keep(PrepareEnding ending) {
-        std::uint64_t size = 0;
-        if (Status st = output_.Output().Size(size); !st) {
-            result_.Message = st.message();
-            Discard();
-            return;
+        std::uint64_t size = output_bytes_;
+        if (!output_.InPlace()) {
+            if (Status st = output_.Output().Size(size); !st) {
+                result_.Message = st.message();
+                Discard();
+                return;
+            }
         }
         if (Status st = output_.Commit(); !st) {
             result_.Message = st.message();
@@ -346,6 +369,12 @@ private:
     void Discard() {
         output_.Discard();
         result_.Ending = PrepareEnding::Failed;
+        result_.OutputKept = false;
+    }
+
+    void KeepNothing(PrepareEnding ending) {
+        output_.Discard();
+        result_.Ending = ending;
         result_.OutputKept = false;
     }
 
@@ -364,7 +393,7 @@ private:
     bool remap_needed_ = false;
     bool h264_ = false;
 
-    StagedOutput output_;
+    OutputFile output_;
     std::optional<BlockWriter> writer_;
     std::unique_ptr<Packet[]> interval_;      // the PCR interval in hand: held_ packets
     std::size_t held_ = 0;

@@ -22,9 +22,13 @@
 // ProgressMaximum say where it stands) and evRefreshGauge once at its end,
 // whatever the ending.
 //
-// The output is written under a temporary name beside OutputPath and
-// renamed over it when the run keeps it (Completed, PcrStepError, Stopped);
-// a failed or refused run leaves OutputPath as it was.
+// The output follows the rules of platform/output_file.h: a file is
+// written under a temporary name beside OutputPath and renamed over it when
+// the run keeps it (Completed, and PcrStepError or Stopped once something
+// was written); a failed or refused run, or one that wrote nothing, leaves
+// OutputPath as it was. A device or FIFO is written in place, without the
+// tail repair (it cannot be read back or cut). A run that reaches the end
+// of the source without a PCR interval fails: nothing to prepare.
 
 #include <atomic>
 #include <cstdint>
@@ -81,6 +85,7 @@ struct [[nodiscard]] PrepareResult {
     std::string Message;
     double PcrStepSeconds = 0.0;  // PcrStepError: the step that ended the run
     bool OutputKept = false;      // OutputPath holds what the run wrote
+    bool WrittenInPlace = false;  // a device or FIFO took the output: no tail repair
     std::uint64_t InputPackets = 0;  // accepted (null and separator packets are not)
     std::uint64_t OutputBytes = 0;   // the output's final size
     std::uint64_t NullPackets = 0;   // inserted

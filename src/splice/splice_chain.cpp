@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/file_identity.h"
+#include "platform/output_file.h"
 #include "ts/packet.h"
 
 namespace tscard {
@@ -11,7 +12,11 @@ SpliceChain::SpliceChain(StickJob& job, EventSink& events, StopFlag& stop) : job
 
 SpliceChain::~SpliceChain() {
     JoinWorker();
-    if (job_.Splicing && !finished_.load(std::memory_order_acquire)) job_.Splicing = false;
+    if (job_.Splicing && !finished_.load(std::memory_order_acquire)) {
+        // Never finished: nothing is kept, an existing output stays as it was.
+        job_.Output.Discard();
+        job_.Splicing = false;
+    }
 }
 
 void SpliceChain::JoinWorker() {
@@ -20,9 +25,9 @@ void SpliceChain::JoinWorker() {
 
 Status SpliceChain::Start() {
     if (job_.Splicing) return Status::Fail(job_.OutputPath + ": refused, a splice is in progress");
-    if (!job_.OutputFile.IsOpen()) return Status::Fail("no output file is set up for the splice");
+    if (job_.OutputPath.empty()) return Status::Fail("no output file is set up for the splice");
     JoinWorker();
-    const auto output = IdentityOf(job_.OutputFile);
+    const auto output = OutputIdentity(job_.OutputPath);
     std::uint64_t maximum = 1;
     for (std::int32_t i = 0; i < job_.FileCount; ++i) {
         StickFileEntry& entry = job_.Files[static_cast<std::size_t>(i)];
@@ -31,14 +36,12 @@ Status SpliceChain::Start() {
         if (Status st = SizeSpliceEntry(entry); !st) return st;
         maximum += entry.Blocks;
     }
-    // Appending goes after whatever the output holds now.
-    std::uint64_t start = 0;
-    if (Status st = job_.OutputFile.Size(start); !st) return st;
-    job_.OutputStart = start;
+    // The output is opened by the first copy worker (a FIFO waits there for
+    // its reader, not in the front end).
+    job_.Output.Discard();
 
     job_.Splicing = true;
-    write_offset_ = start;
-    last_write_separator_ = false;
+    write_offset_ = 0;
     copy_status_ = Status::Ok();
     copy_stopped_ = false;
     copy_complete_ = false;
@@ -47,7 +50,7 @@ Status SpliceChain::Start() {
     StickBlocks.store(0, std::memory_order_release);
     maximum_.store(maximum, std::memory_order_release);
     current_.store(-1, std::memory_order_release);
-    output_bytes_.store(start, std::memory_order_release);
+    output_bytes_.store(job_.OutputStart, std::memory_order_release);
     finished_.store(false, std::memory_order_release);
     events_.Signal(EventId::evStickOpenFile);
     return Status::Ok();
@@ -84,6 +87,23 @@ void SpliceChain::OpenFile(std::int32_t row) {
     worker_ = std::thread([this, row] { CopyRow(row); });
 }
 
+bool SpliceChain::OpenOutput() {
+    if (job_.Output.IsOpen()) return true;
+    copy_status_ = job_.Output.Open(job_.OutputPath, SpliceOutputRules(job_.Mode), &stop_);
+    if (!copy_status_) {
+        // Stopped while a FIFO waited for its reader: nothing was written.
+        if (stop_.IsSet()) {
+            copy_status_ = Status::Ok();
+            copy_stopped_ = true;
+        }
+        return false;
+    }
+    job_.OutputStart = job_.Output.StartOffset();
+    write_offset_ = job_.OutputStart;
+    output_bytes_.store(write_offset_, std::memory_order_release);
+    return true;
+}
+
 void SpliceChain::CopyRow(std::int32_t row) {
     StickFileEntry& entry = job_.Files[static_cast<std::size_t>(row)];
     auto end_chain = [&] {
@@ -91,12 +111,22 @@ void SpliceChain::CopyRow(std::int32_t row) {
         events_.Signal(EventId::evStickCloseFile);
     };
     auto copy = [&](std::uint64_t in_offset, std::uint64_t len, std::uint64_t& copied) {
-        copy_status_ = copier_.Copy(entry.Handle, in_offset, job_.OutputFile, write_offset_, len, copied);
+        copy_status_ = copier_.Copy(entry.Handle, in_offset, job_.Output.Output(), write_offset_, len, copied);
         write_offset_ += copied;
-        if (copied > 0) last_write_separator_ = false;
         output_bytes_.store(write_offset_, std::memory_order_release);
         return copy_status_.ok();
     };
+
+    if (!OpenOutput()) return end_chain();
+    // Every file but the first follows a separator: written here, in front
+    // of it, so that the output never has to be cut (a pipe cannot be).
+    if (row > 0) {
+        const Packet& separator = SeparatorPacket();
+        copy_status_ = job_.Output.Output().WriteAt(write_offset_, separator.data(), separator.size());
+        if (!copy_status_) return end_chain();
+        write_offset_ += separator.size();
+        output_bytes_.store(write_offset_, std::memory_order_release);
+    }
 
     std::uint64_t in_offset = 0;
     bool input_ended = false;
@@ -131,39 +161,35 @@ void SpliceChain::OnCloseFile() {
     const std::int32_t row = current_.load(std::memory_order_acquire);
     if (row >= 0 && row < job_.FileCount) job_.Files[static_cast<std::size_t>(row)].Handle.CloseQuietly();
     if (copy_complete_) ++result_.FilesCopied;
-    if (copy_status_) {
-        const Packet& separator = SeparatorPacket();
-        copy_status_ = job_.OutputFile.WriteAt(write_offset_, separator.data(), separator.size());
-        if (copy_status_) {
-            write_offset_ += separator.size();
-            last_write_separator_ = true;
-            output_bytes_.store(write_offset_, std::memory_order_release);
-        } else {
-            StickNext.store(job_.FileCount, std::memory_order_release);
-        }
-    }
+    if (!copy_status_) StickNext.store(job_.FileCount, std::memory_order_release);
     events_.Signal(EventId::evStickOpenFile);
 }
 
 void SpliceChain::Finish() {
     Status status = copy_status_;
-    // Only the separator this splice wrote after its last file goes; what
-    // the output held before is never cut.
-    if (last_write_separator_ && write_offset_ >= job_.OutputStart + kPacketSize) {
-        write_offset_ -= kPacketSize;
-        if (Status st = job_.OutputFile.Truncate(write_offset_); !st && status) status = st;
-        last_write_separator_ = false;
+    const bool wrote = job_.Output.IsOpen() && write_offset_ > job_.OutputStart;
+    const bool in_place = job_.Output.InPlace();
+    bool kept = false;
+    if (!status || (copy_stopped_ && !wrote)) {
+        // A failure takes back what can be taken back; a stop before the
+        // first byte leaves the output as it was.
+        job_.Output.Discard();
+    } else if (job_.Output.IsOpen()) {
+        if (Status st = job_.Output.Commit(); !st) status = st;
+        kept = status.ok();
     }
-    if (Status st = job_.OutputFile.Close(); !st && status) status = st;
     output_bytes_.store(write_offset_, std::memory_order_release);
 
-    result_.OutputSize = write_offset_;
+    result_.OutputSize = kept ? write_offset_ : 0;
     if (!status) {
         result_.Ending = SpliceEnding::Failed;
         result_.Message = status.message();
+        // A pipe or device cannot be taken back.
+        if (in_place && wrote) result_.Message += "; what was written to " + job_.OutputPath + " stays there";
     } else if (copy_stopped_) {
         result_.Ending = SpliceEnding::Stopped;
-        result_.Message = job_.OutputPath + ": splice stopped; the output keeps what was copied";
+        result_.Message = job_.OutputPath + (kept ? ": splice stopped; the output keeps what was copied"
+                                                  : ": splice stopped before anything was copied; the output is left as it was");
     } else {
         result_.Ending = SpliceEnding::Complete;
     }

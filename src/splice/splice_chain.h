@@ -14,14 +14,19 @@
 // The front end calls the On... functions from its event handlers, one at
 // a time (as the event hub runs them). While a file is copied it may read
 // the rows (Path, SizeText of Progress().CurrentIndex) but not change
-// them. The result is the inputs' bytes, each followed by a separator
-// packet except the last: the separator this splice wrote after its last
-// file is cut off when it finishes; content an output held before
-// (appending) is never touched. Copies go in blocks of
+// them. The result is the inputs' bytes with a separator packet between
+// two of them (written in front of every file but the first); content an
+// output held before (appending) is never touched. Copies go in blocks of
 // 16 x 64 KiB, each block written exactly as read; a file's size is taken
-// when its copy starts. A read or write that fails ends the splice (Failed,
-// naming the file); the stop request ends it after the current block, the
-// file being copied keeping what was copied of it.
+// when its copy starts.
+//
+// The output (platform/output_file.h) is opened by the first copy worker
+// and kept when the splice ends: renamed over the old file, or appended. A
+// read or write that fails ends the splice (Failed, naming the file) and
+// takes back what can be: an existing output stays as it was (an appended
+// one is cut back to its old length). The stop request ends it after the
+// current block, the output keeping what was copied (and staying as it
+// was when nothing was).
 
 #include <atomic>
 #include <cstdint>
@@ -51,7 +56,7 @@ struct [[nodiscard]] SpliceResult {
     SpliceEnding Ending = SpliceEnding::Complete;
     std::string Message;
     std::int32_t FilesCopied = 0;  // copied whole
-    std::uint64_t OutputSize = 0;  // the output's size at the end
+    std::uint64_t OutputSize = 0;  // the output's size at the end, when it was kept
 };
 
 struct SpliceProgress {
@@ -73,7 +78,7 @@ public:
     SpliceChain& operator=(const SpliceChain&) = delete;
 
     // Sizes the files, signals evStickOpenFile. Refused (nothing signalled)
-    // while a splice runs, without an open output, or when the output is
+    // while a splice runs, without a set-up output, or when the output is
     // one of the inputs.
     Status Start();
     // evStickOpenFile. Returns true when the splice has finished (Result).
@@ -88,6 +93,7 @@ public:
 
 private:
     void OpenFile(std::int32_t row);
+    bool OpenOutput();
     void Finish();
     void CopyRow(std::int32_t row);
     void JoinWorker();
@@ -106,7 +112,6 @@ private:
     std::atomic<bool> finished_{false};
     // Handed from the worker to OnCloseFile (joined before it is read).
     std::uint64_t write_offset_ = 0;
-    bool last_write_separator_ = false;
     bool copy_stopped_ = false;
     bool copy_complete_ = false;
     Status copy_status_;

@@ -1,5 +1,7 @@
 #include "splice/splice_job.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <utility>
@@ -23,20 +25,23 @@ bool IsEntry(const StickJob& job, int index) { return index >= 0 && index < job.
 
 }  // namespace
 
+OutputRules SpliceOutputRules(SpliceOutputMode mode) {
+    OutputRules rules;
+    rules.Mode = mode == SpliceOutputMode::Append ? OutputMode::Append : OutputMode::Replace;
+    rules.AllowStandardOutput = true;
+    return rules;
+}
+
 Status SetUpSplice(StickJob& job, const std::string& output_path, SpliceOutputMode mode) {
     if (job.Splicing) return Status::Fail(output_path + ": refused, a splice is in progress");
     CloseSplice(job);
-    File output;
+    if (Status st = CheckOutputPath(output_path, SpliceOutputRules(mode)); !st) return st;
     std::uint64_t start = 0;
-    if (mode == SpliceOutputMode::Append) {
-        bool created = false;
-        if (Status st = OpenOrCreateKeeping(output_path, output, created); !st) return st;
-        if (Status st = output.Size(start); !st) return st;
-    } else if (Status st = File::Create(output_path, output); !st) {
-        return st;
-    }
-    job.OutputFile = std::move(output);
+    struct stat st {};
+    if (mode == SpliceOutputMode::Append && ::stat(output_path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+        start = static_cast<std::uint64_t>(st.st_size);
     job.OutputPath = output_path;
+    job.Mode = mode;
     job.OutputStart = start;
     return Status::Ok();
 }
@@ -45,8 +50,9 @@ void CloseSplice(StickJob& job) {
     if (job.Splicing) return;
     CloseInputs(job);
     EmptyRows(job);
-    job.OutputFile.CloseQuietly();
+    job.Output.Discard();
     job.OutputPath.clear();
+    job.Mode = SpliceOutputMode::Replace;
     job.OutputStart = 0;
 }
 
@@ -66,7 +72,7 @@ Status AddSpliceFiles(StickJob& job, const std::vector<std::string>& paths) {
         return Status::Fail("the splice list holds at most " + std::to_string(kSpliceMaxFiles) + " files; it has " +
                             std::to_string(job.FileCount) + " and " + std::to_string(paths.size()) +
                             " more were chosen; nothing was added");
-    const auto output = IdentityOf(job.OutputFile);
+    const auto output = OutputIdentity(job.OutputPath);
     std::vector<StickFileEntry> added(paths.size());
     for (std::size_t i = 0; i < paths.size(); ++i) {
         StickFileEntry& entry = added[i];

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/file_io.h"
+#include "platform/output_file.h"
 #include "platform/status.h"
 
 namespace tscard {
@@ -25,9 +26,19 @@ struct StickFileEntry {
     std::uint32_t TailBytes = 0;  // bytes after them
 };
 
+enum class SpliceOutputMode {
+    Replace,  // the joined files replace an existing output when they are all copied
+    Append,   // the joined files follow what an existing output holds
+};
+
+// The output follows the rules of platform/output_file.h ("-" is the
+// standard output): set up names it, the splice opens it when it begins to
+// copy and keeps it (renamed over the old file, or appended) at its end; a
+// splice that fails leaves an existing output as it was.
 struct StickJob {
-    File OutputFile;
+    tscard::OutputFile Output;
     std::string OutputPath;
+    SpliceOutputMode Mode = SpliceOutputMode::Replace;
     // Where this splice writes its first byte: 0, or the old size when the
     // files are appended to an existing output.
     std::uint64_t OutputStart = 0;
@@ -38,14 +49,12 @@ struct StickJob {
     bool Splicing = false;
 };
 
-enum class SpliceOutputMode {
-    Replace,  // an existing output is emptied
-    Append,   // the joined files follow what an existing output holds
-};
-
-// A fresh splice: closes every file of the job and opens the output
-// (created when missing). Refused while a splice is in progress.
+// A fresh splice: closes every file of the job and names the output after
+// checking it (a folder, a block device or a socket is refused); nothing is
+// created or emptied yet. Refused while a splice is in progress.
 Status SetUpSplice(StickJob& job, const std::string& output_path, SpliceOutputMode mode);
+// The output rules of a splice in this mode: "-" allowed, appending or not.
+OutputRules SpliceOutputRules(SpliceOutputMode mode);
 // Closes every file and empties the job (closing the panel). Does nothing
 // while a splice is in progress.
 void CloseSplice(StickJob& job);
