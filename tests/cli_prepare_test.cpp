@@ -132,6 +132,91 @@ TEST_F(CliPrepare, RefusesWhatCannotBePrepared) {
     EXPECT_FALSE(std::filesystem::exists(dir / "o.ts"));
 }
 
+TEST_F(CliPrepare, TargetsThatCollideAreRefusedBeforeAnythingIsWritten) {
+    struct Case {
+        std::vector<std::string> targets;
+        std::string message;  // empty: prepared
+    };
+    const Case cases[] = {
+        {{"--audio-pids", "0x201"}, "the video PID and audio PID 1 are both 0x0201; every target PID must differ"},
+        {{"--pmt-pid", "0x0011"}, "the PMT PID 0x0011 is the SDT's PID, which the output carries itself"},
+        {{"--video-pid", "0x202"}, "the video PID and audio PID 1 are both 0x0202"},
+        {{"--pmt-pid", "0x1001", "--video-pid", "0x1001"}, "the PMT PID and the video PID are both 0x1001"},
+        {{"--video-pid", "0x202", "--audio-pids", "0x201"}, ""},  // swapped: fine
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.targets));
+        const auto out = dir / "out.ts";
+        std::filesystem::remove(out);
+        std::vector<std::string> args = {"prepare", Clip(), out.string()};
+        args.insert(args.end(), c.targets.begin(), c.targets.end());
+        const auto r = test::RunCli(args);
+        if (c.message.empty()) {
+            EXPECT_EQ(r.exit_code, 0) << r.err;
+            EXPECT_EQ(StreamIds(Program(out)), (std::set<std::string>{"0x201", "0x202"}));
+            EXPECT_EQ(Program(out)["pcr_pid"], 0x202) << "the PCR goes with the video";
+            continue;
+        }
+        EXPECT_EQ(r.exit_code, 1);
+        EXPECT_NE(r.err.find(Clip() + ": " + c.message), std::string::npos) << r.err;
+        EXPECT_FALSE(std::filesystem::exists(out));
+    }
+}
+
+TEST_F(CliPrepare, ARadioProgramsPcrFollowsItsAudio) {
+    // No video; the PMT names the audio as PCR PID, and the PCRs ride on it.
+    test::Mux m;
+    m.Pat().Pmt({{0x03, test::kProgramAudio, {}}}, test::kProgramAudio);
+    for (int i = 1; i <= 30; ++i) {
+        test::PesFields audio;
+        audio.stream_id = 0xC0;
+        audio.pid = test::kProgramAudio;
+        audio.adaptation_bytes = 7;
+        audio.pcr = true;
+        audio.pcr_ticks = i * k40ms;
+        audio.pts = i * 3600;
+        m.Pes(audio);
+        if (i % 5 == 0) m.Pat().Pmt({{0x03, test::kProgramAudio, {}}}, test::kProgramAudio);
+    }
+    test::WriteFileBytes(dir / "radio.ts", m.Bytes());
+    const std::string radio = (dir / "radio.ts").string();
+    const auto out = dir / "radio_pre.ts";
+    struct Case {
+        std::vector<std::string> targets;
+        int exit_code;
+        std::string expect;  // the output's PCR PID, or the refusal
+    };
+    const Case cases[] = {
+        {{"--audio-pids", "0x300"}, 0, "768"},
+        {{"--audio-pids", "0x300", "--pcr-pid", "0x300"}, 0, "768"},
+        {{"--pcr-pid", "0x400"}, 1, "the PCR travels on audio PID 0x0102: the PCR PID must be 0x0102, not 0x0400"},
+        {{"--audio-pids", "0x300", "--pcr-pid", "0x400"}, 1,
+         "the PCR travels on audio PID 0x0102: the PCR PID must be 0x0300, not 0x0400"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.targets));
+        std::filesystem::remove(out);
+        std::vector<std::string> args = {"prepare", radio, out.string(), "--force"};
+        args.insert(args.end(), c.targets.begin(), c.targets.end());
+        const auto r = test::RunCli(args);
+        ASSERT_EQ(r.exit_code, c.exit_code) << r.err;
+        if (c.exit_code != 0) {
+            EXPECT_NE(r.err.find(radio + ": " + c.expect), std::string::npos) << r.err;
+            EXPECT_FALSE(std::filesystem::exists(out));
+            continue;
+        }
+        const auto packets = test::SplitPackets(test::ReadFileBytes(out));
+        std::size_t pcrs_on_audio = 0;
+        for (const Packet& p : packets) {
+            if (FoldPid(p.data()) == test::kProgramPmt && PayloadUnitStart(p.data())) {
+                EXPECT_EQ(std::to_string(((p[13] & 0x1F) << 8) | p[14]), c.expect) << "the PMT's PCR_PID";
+            }
+            pcrs_on_audio += HasPcr(p.data()) && FoldPid(p.data()) == 0x300;
+        }
+        EXPECT_GT(pcrs_on_audio, 20u);
+    }
+}
+
 TEST_F(CliPrepare, AFullDiskLeavesNoOutput) {
     // The file size limit stands in for a full disk: writes fail with EFBIG.
     const std::string cli = TSCARD_CLI_PATH;

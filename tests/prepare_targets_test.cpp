@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "analysis/bitrate.h"
 #include "prepare/prepare_targets.h"
 
@@ -84,6 +86,83 @@ TEST(Targets, PcrAndVideoMoveTogetherWhileThePcrIsOnTheVideoPid) {
     EXPECT_EQ(r.TargetVideoPid, 0x300u);
     SetTargetVideoPid(r, 0x500);
     EXPECT_EQ(r.TargetPcrPid, 0x400u);
+}
+
+TEST(Targets, ThePcrPidFollowsTheAudioOrPesStreamThatCarriesIt) {
+    ProgramRemap r = Analysed();
+    r.SourceVideoPid = 0;  // a radio program: the PCR rides on the second audio
+    r.PcrInVideo = 0;
+    r.SourcePcrPid = 0x103;
+    LoadTargetsFromSource(r);
+    SetTargetAudioPid(r, 0, 0x300);
+    EXPECT_EQ(r.TargetPcrPid, 0x103u) << "another audio moves alone";
+    SetTargetAudioPid(r, 1, 0x301);
+    EXPECT_EQ(r.TargetPcrPid, 0x301u);
+    EXPECT_TRUE(CheckPrepareTargets(r));
+
+    r.SourcePcrPid = 0x104;
+    LoadTargetsFromSource(r);
+    SetTargetPesPid(r, 0, 0x400);
+    EXPECT_EQ(r.TargetPcrPid, 0x400u);
+    EXPECT_TRUE(CheckPrepareTargets(r));
+}
+
+TEST(Targets, TargetsThatCollideOrPartThePcrFromItsStreamAreRefused) {
+    struct Case {
+        const char* what;
+        std::function<void(ProgramRemap&)> change;
+        const char* message;  // empty: accepted
+    };
+    const Case cases[] = {
+        {"the source's values", [](ProgramRemap&) {}, ""},
+        {"streams swapping their PIDs",
+         [](ProgramRemap& r) {
+             SetTargetVideoPid(r, 0x102);
+             r.TargetAudioPids = {0x101, 0x103};
+         },
+         ""},
+        {"audio on the video PID", [](ProgramRemap& r) { r.TargetAudioPids[0] = 0x101; },
+         "the video PID and audio PID 1 are both 0x0101; every target PID must differ"},
+        {"two audio PIDs alike", [](ProgramRemap& r) { r.TargetAudioPids = {0x200, 0x200}; },
+         "audio PID 1 and audio PID 2 are both 0x0200"},
+        {"the PMT on the PES PID", [](ProgramRemap& r) { r.TargetPmtPid = 0x104; },
+         "the PMT PID and PES PID 1 are both 0x0104"},
+        {"the PMT on the SDT's PID", [](ProgramRemap& r) { r.TargetPmtPid = 0x11; },
+         "the PMT PID 0x0011 is the SDT's PID, which the output carries itself"},
+        {"video on the PAT's PID", [](ProgramRemap& r) { SetTargetVideoPid(r, 0); },
+         "the video PID 0x0000 is the PAT's PID"},
+        {"audio on the null PID", [](ProgramRemap& r) { r.TargetAudioPids[1] = 0x1FFF; },
+         "audio PID 2 0x1FFF is the null packets' PID"},
+        {"a target on a kept stream's PID", [](ProgramRemap& r) { r.TargetAudioPids[0] = 0x105; },
+         "audio PID 1 and the kept stream PID are both 0x0105"},
+        {"the PCR parted from the video", [](ProgramRemap& r) { r.TargetPcrPid = 0x200; },
+         "the PCR travels on the video PID: the PCR PID must be 0x0101, not 0x0200"},
+        {"a PCR PID of its own on the PMT's",
+         [](ProgramRemap& r) {
+             r.SourcePcrPid = r.TargetPcrPid = 0x1F0;
+             r.PcrInVideo = 0;
+             r.TargetPmtPid = 0x1F0;
+         },
+         "the PMT PID and the PCR PID are both 0x01F0"},
+        {"the PCR of a radio program parted from its audio",
+         [](ProgramRemap& r) {
+             r.SourceVideoPid = r.TargetVideoPid = 0;
+             r.PcrInVideo = 0;
+             r.SourcePcrPid = r.TargetPcrPid = 0x102;
+             r.TargetPcrPid = 0x400;
+         },
+         "the PCR travels on audio PID 0x0102: the PCR PID must be 0x0102, not 0x0400"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ProgramRemap r = Analysed();
+        r.AllEsPids = {0x101, 0x102, 0x103, 0x104, 0x105};  // 0x105: a stream whose PID is kept
+        LoadTargetsFromSource(r);
+        c.change(r);
+        const Status st = CheckPrepareTargets(r);
+        EXPECT_EQ(st.ok(), std::string(c.message).empty()) << st.message();
+        EXPECT_NE(st.message().find(c.message), std::string::npos) << st.message();
+    }
 }
 
 TEST(Targets, ProviderHoldsTwentyCharacters) {

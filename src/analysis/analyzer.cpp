@@ -56,15 +56,65 @@ private:
     std::uint64_t first_pcr_ = 0;
 };
 
+// The PIDs that carry PCRs, in the order of their first PCR from where the
+// stream starts: a PMT may name no PCR PID (0x1FFF), or one that never
+// carries a PCR, while the PCRs ride on one of the program's streams.
+class PcrSightings {
+public:
+    void See(const std::uint8_t* packet) {
+        if (!HasPcr(packet) || TransportErrorIndicator(packet)) return;
+        const std::uint16_t pid = FoldPid(packet);
+        if (pids_.size() < kMaxPids && !Seen(pid)) pids_.push_back(pid);
+    }
+    bool Seen(std::uint16_t pid) const { return std::find(pids_.begin(), pids_.end(), pid) != pids_.end(); }
+
+    // The program's PCR PID: the one its PMT names when a PCR was seen
+    // there; otherwise the first of its streams to carry a PCR; otherwise
+    // the one its PMT names.
+    std::uint16_t PcrPidOf(const ProgramEntry& program) const {
+        if (program.PcrPid != kNullPid && Seen(program.PcrPid)) return program.PcrPid;
+        for (std::uint16_t pid : pids_)
+            for (const EsEntry& stream : program.Streams)
+                if (stream.Pid == pid) return pid;
+        return program.PcrPid;
+    }
+    // True when more of the stream cannot change PcrPidOf.
+    bool Settled(const ProgramEntry& program) const {
+        if (program.PcrPid != kNullPid) return Seen(program.PcrPid);
+        return PcrPidOf(program) != kNullPid;
+    }
+
+private:
+    static constexpr std::size_t kMaxPids = 64;
+    std::vector<std::uint16_t> pids_;
+};
+
 constexpr std::uint64_t kReleaseStep = 2 * 1048576;
 
 enum ScanCode : int { kScanComplete = 0, kScanStopped = 106, kScanExhausted = 125 };
+
+// Once the description is complete (and the SDT read or given up), the
+// scan goes on, reading no more PSI, until every program's PCR PID is
+// settled or this many bytes more have been scanned.
+constexpr std::uint64_t kPcrWaitBytes = 4 * 1048576;
+
+struct ScanState {
+    DescriptionWatch watch;
+    PcrSightings pcrs;
+    bool described = false;        // the watch is satisfied: PSI is read no more
+    std::uint64_t pcr_wait = 0;   // bytes scanned since
+};
+
+bool PcrPidsSettled(const ResultLists& lists, const PcrSightings& pcrs) {
+    return std::all_of(lists.ParsedPrograms.begin(), lists.ParsedPrograms.end(),
+                       [&](const ProgramEntry& program) { return pcrs.Settled(program); });
+}
 
 // Hands every whole unit of [pos, end) to ProcessPacket and advances pos
 // past them. A unit that runs past end is left for the next window, which
 // then reads it whole: windows are consecutive in the mapping.
 int ScanWindow(const std::uint8_t* base, std::uint64_t& pos, std::uint64_t end, std::size_t unit,
-               StreamAnalysis& analysis, ResultLists& lists, StopFlag& stop, DescriptionWatch& watch) {
+               StreamAnalysis& analysis, ResultLists& lists, StopFlag& stop, ScanState& scan) {
     const std::size_t prefix = unit - kPacketSize;
     while (pos + unit <= end) {
         const std::uint8_t* packet = base + pos + prefix;
@@ -72,8 +122,15 @@ int ScanWindow(const std::uint8_t* base, std::uint64_t& pos, std::uint64_t end, 
         // Polled here with a plain load, cleared only once seen: a clearing
         // exchange per packet would cost more than the rest of the scan.
         if (stop.IsSet() && stop.TakeIfSet()) return kScanStopped;
-        ProcessPacket(analysis, lists, packet, nullptr, true);
-        if (watch.AfterPacket(analysis, lists, packet, unit)) return kScanComplete;
+        scan.pcrs.See(packet);
+        if (!scan.described) {
+            ProcessPacket(analysis, lists, packet, nullptr, true);
+            if (!scan.watch.AfterPacket(analysis, lists, packet, unit)) continue;
+            scan.described = true;
+        } else {
+            scan.pcr_wait += unit;
+        }
+        if (scan.pcr_wait >= kPcrWaitBytes || PcrPidsSettled(lists, scan.pcrs)) return kScanComplete;
     }
     return kScanExhausted;
 }
@@ -131,7 +188,7 @@ void SetNames(ProgramRemap& current, ProgramRemap& program, const ServiceNames& 
 
 // The description of a completed scan: content tree, ProgramList,
 // CurrentRemap, PcrPids, KnownPids, IsH264Stream.
-ContentNode BuildDescription(StreamState& state, AnalysisMode mode) {
+ContentNode BuildDescription(StreamState& state, AnalysisMode mode, const PcrSightings& pcrs) {
     StreamAnalysis& analysis = *state.Analysis;
     ResultLists& lists = state.Lists;
     ProgramRemap& current = state.CurrentRemap;
@@ -154,15 +211,16 @@ ContentNode BuildDescription(StreamState& state, AnalysisMode mode) {
 
     for (std::size_t n = 0; n < lists.ParsedPrograms.size(); ++n) {
         const ProgramEntry& entry = lists.ParsedPrograms[n];
+        const std::uint16_t pcr_pid = pcrs.PcrPidOf(entry);
         ProgramRemap program;
         ContentNode node;
         node.Text = ProgramNodeText(entry.ProgramNumber);
         node.Data = static_cast<std::uint8_t>(n);
 
-        lists.PcrPids.push_back(entry.PcrPid);
-        lists.KnownPids.push_back(entry.PcrPid);
+        lists.PcrPids.push_back(pcr_pid);
+        lists.KnownPids.push_back(pcr_pid);
         lists.KnownPids.push_back(entry.PmtPid);
-        node.Children.push_back(ContentNode{PcrNodeText(entry.PcrPid), std::nullopt, {}});
+        node.Children.push_back(ContentNode{PcrNodeText(pcr_pid), std::nullopt, {}});
 
         current.VideoStreamType = 0xFF;
         program.VideoStreamType = 0xFF;
@@ -180,7 +238,7 @@ ContentNode BuildDescription(StreamState& state, AnalysisMode mode) {
             for (ProgramRemap* r : {&current, &program}) {
                 r->SourcePmtPid = r->TargetPmtPid = entry.PmtPid;
                 r->SourceProgramNumber = r->TargetProgramNumber = entry.ProgramNumber;
-                r->SourcePcrPid = r->TargetPcrPid = entry.PcrPid;
+                r->SourcePcrPid = r->TargetPcrPid = pcr_pid;
             }
             switch (type) {
                 case 0x01:
@@ -360,7 +418,7 @@ AnalysisResult Analyzer::RunClaimed(const AnalysisRequest& request, StreamState&
     // Window loop: WindowCount whole windows, then the tail.
     StreamAnalysis& analysis = *state.Analysis;
     const std::uint8_t* base = data + start;
-    DescriptionWatch watch;
+    ScanState scan;
     std::uint64_t pos = 0;
     std::uint64_t released = 0;
     int code = kScanExhausted;
@@ -368,7 +426,7 @@ AnalysisResult Analyzer::RunClaimed(const AnalysisRequest& request, StreamState&
     for (std::uint64_t i = 0; i < windows; ++i) {
         if (stop.TakeIfSet()) return end_run(AnalysisEnding::Stopped, path + ": analysis stopped");
         const std::uint64_t window_end = std::min((i + 1) * kWindowSize, layout.RemainingBytes);
-        code = ScanWindow(base, pos, window_end, unit, analysis, state.Lists, stop, watch);
+        code = ScanWindow(base, pos, window_end, unit, analysis, state.Lists, stop, scan);
         if (code == kScanStopped) return end_run(AnalysisEnding::Stopped, path + ": analysis stopped");
         if (code == kScanComplete) break;
         layout.WindowOffset += kWindowSize;
@@ -387,7 +445,7 @@ AnalysisResult Analyzer::RunClaimed(const AnalysisRequest& request, StreamState&
     }
     // The file ending after the description was complete (while the scan
     // looked for the SDT) still completes it.
-    if (code != kScanComplete && !watch.Complete()) {
+    if (code != kScanComplete && !scan.watch.Complete()) {
         result.OnlyOneProgram =
             request.Mode == AnalysisMode::ModeParse && state.Lists.ProgramNumbers.size() == 1;
         layout.WindowOffset = static_cast<std::uint64_t>(layout.StartOffset);
@@ -397,7 +455,7 @@ AnalysisResult Analyzer::RunClaimed(const AnalysisRequest& request, StreamState&
     scanning_.store(false, std::memory_order_release);
     state.AnalysisScanning = false;
 
-    result.Tree = BuildDescription(state, request.Mode);
+    result.Tree = BuildDescription(state, request.Mode, scan.pcrs);
     if (request.Mode == AnalysisMode::ModeParse) result.OnlyOneProgram = state.Lists.ProgramNumbers.size() == 1;
     layout.WindowOffset = static_cast<std::uint64_t>(layout.StartOffset);
 

@@ -112,7 +112,12 @@ constexpr const char* kContentErrorCaption = "Content  error";
 
 // Once the PMTs are complete the scan goes on for the SDT until it is read,
 // or a PCR lies this many ticks (2 s) after the first PCR seen on its PID
-// since completion, or this many bytes have been scanned since then.
+// since completion, or this many bytes have been scanned since then. It
+// then goes on, reading no more PSI, until it knows each program's PCR PID
+// (at most 4 MiB more): the PID its PMT names when that PID carries a PCR;
+// otherwise (a PMT that names 0x1FFF, or a PID that carries none) the first
+// of the program's elementary streams to carry a PCR from where the stream
+// starts, which the description then gives as the program's PCR PID.
 constexpr std::uint64_t kSdtWaitTicks = 54000000;
 constexpr std::uint64_t kSdtWaitBytes = 1048576;
 

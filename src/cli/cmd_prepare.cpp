@@ -120,11 +120,18 @@ std::string ApplyTargets(const PrepareArgs& args, const GlobalOptions& options, 
     if (pcr && video && r.PcrInVideo &&
         read.Value("--pcr-pid", args.pcr_pid) != read.Value("--video-pid", args.video_pid))
         read.Refuse("the PCR travels on the video PID: --pcr-pid and --video-pid must be the same");
-    if (pcr) SetTargetPcrPid(r, read.Value("--pcr-pid", args.pcr_pid));
+    // The streams first: the PCR PID follows the stream that carries it,
+    // and a --pcr-pid that would part them is refused when the job is checked.
     if (video) SetTargetVideoPid(r, read.Value("--video-pid", args.video_pid));
-    if (args.Given("--audio-pids"))
-        r.TargetAudioPids = read.List("--audio-pids", args.audio_pids, r.SourceAudioPids.size());
-    if (args.Given("--pes-pids")) r.TargetPesPids = read.List("--pes-pids", args.pes_pids, r.SourcePesPids.size());
+    if (args.Given("--audio-pids")) {
+        const std::vector<std::uint16_t> pids = read.List("--audio-pids", args.audio_pids, r.SourceAudioPids.size());
+        for (std::size_t i = 0; i < pids.size(); ++i) SetTargetAudioPid(r, i, pids[i]);
+    }
+    if (args.Given("--pes-pids")) {
+        const std::vector<std::uint16_t> pids = read.List("--pes-pids", args.pes_pids, r.SourcePesPids.size());
+        for (std::size_t i = 0; i < pids.size(); ++i) SetTargetPesPid(r, i, pids[i]);
+    }
+    if (pcr) SetTargetPcrPid(r, read.Value("--pcr-pid", args.pcr_pid));
     if (args.Given("--provider")) r.TargetProvider = read.Provider(args.provider);
     if (args.Given("--name")) r.TargetName = read.Name("--name", args.name);
     if (r.TargetProvider.size() + r.TargetName.size() > kMaxSdtNameBytes)
@@ -145,6 +152,7 @@ public:
 void PrintSummary(const PrepareJob& job, const PrepareResult& r, const LastFigures& figures) {
     std::ostringstream out;
     out << "Output: " << job.OutputPath << '\n';
+    if (const std::string decided = PcrPidDecision(job); !decided.empty()) out << "PcrPid: " << decided << '\n';
     out << "OutputBytes: " << r.OutputBytes << '\n';
     out << "InputPackets: " << r.InputPackets << '\n';
     out << "NullPackets: " << r.NullPackets << '\n';
@@ -264,10 +272,14 @@ void RegisterPrepareCommand(CLI::App& app, GlobalOptions& options) {
     const Target targets[] = {
         {"--program-number", &args->program_number, "Program number (service_id)"},
         {"--pmt-pid", &args->pmt_pid, "PMT PID"},
-        {"--pcr-pid", &args->pcr_pid, "PCR PID (while the PCR is on the video PID, sets the video PID too)"},
+        {"--pcr-pid", &args->pcr_pid,
+         "PCR PID (while the PCR is on the video PID, sets the video PID too; while it is on an audio or other PES "
+         "PID, it must be that stream's target)"},
         {"--video-pid", &args->video_pid, "Video PID (while the PCR is on the video PID, sets the PCR PID too)"},
-        {"--audio-pids", &args->audio_pids, "Audio PIDs, comma-separated, as many as the source has"},
-        {"--pes-pids", &args->pes_pids, "Other PES PIDs, comma-separated, as many as the source has"},
+        {"--audio-pids", &args->audio_pids,
+         "Audio PIDs, comma-separated, as many as the source has (the PCR PID follows the audio that carries it)"},
+        {"--pes-pids", &args->pes_pids,
+         "Other PES PIDs, comma-separated, as many as the source has (the PCR PID follows the stream that carries it)"},
         {"--provider", &args->provider, "Service provider name (at most 20 characters)"},
         {"--name", &args->name, "Service name"},
     };

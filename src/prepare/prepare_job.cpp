@@ -2,6 +2,11 @@
 
 #include <algorithm>
 
+#include "platform/file_identity.h"
+#include "platform/hex_text.h"
+#include "platform/output_file.h"
+#include "prepare/prepare_targets.h"
+#include "psi/psi_builder.h"
 #include "psi/psi_reader.h"
 
 namespace tscard {
@@ -23,6 +28,9 @@ Status ReadPrepareSource(const StreamState& state, PrepareSource& source) {
     s.Packet192Mode = state.Packet192Mode;
     s.SyncOffset = state.SyncOffset;
     s.GaugeMax = state.PrepareGaugeMax;
+    s.DeclaredPcrPid = static_cast<std::uint16_t>(state.CurrentRemap.SourcePcrPid);
+    for (const ProgramEntry& program : lists.ParsedPrograms)
+        if (program.ProgramNumber == state.CurrentRemap.SourceProgramNumber) s.DeclaredPcrPid = program.PcrPid;
     source = std::move(s);
     return Status::Ok();
 }
@@ -35,6 +43,32 @@ Status MakePrepareJob(const StreamState& state, const std::string& output_path, 
     j.Remap = state.CurrentRemap;
     job = std::move(j);
     return Status::Ok();
+}
+
+Status CheckPrepareJob(const PrepareJob& job) {
+    const ProgramRemap& r = job.Remap;
+    if (job.OutputPath.empty()) return Status::Fail(job.SourcePath + ": no output file named");
+    if (job.OutputPath == job.SourcePath || SameFile(job.OutputPath, job.SourcePath))
+        return Status::Fail(job.OutputPath + ": the output would overwrite the source");
+    if (Status st = CheckOutputPath(job.OutputPath); !st) return st;
+    if (Status st = CheckPrepareTargets(r); !st) return Status::Fail(job.SourcePath + ": " + st.message());
+    Packet pmt = job.Source.FirstPmtPacket;
+    if (!BuildPmt(r, pmt))
+        return Status::Fail(job.SourcePath + ": the source's PMT does not fit in one packet; it cannot be rewritten");
+    Packet sdt;
+    if (!BuildSdt(r, r.TargetProvider, r.TargetName, sdt))
+        return Status::Fail(job.SourcePath + ": provider and program name take " +
+                            std::to_string(r.TargetProvider.size() + r.TargetName.size()) + " bytes; at most " +
+                            std::to_string(kMaxSdtNameBytes) + " fit in the SDT");
+    return Status::Ok();
+}
+
+std::string PcrPidDecision(const PrepareJob& job) {
+    const ProgramRemap& r = job.Remap;
+    if (job.Source.DeclaredPcrPid == r.SourcePcrPid) return std::string();
+    return "the source's PMT names PCR PID " + HexText(job.Source.DeclaredPcrPid, 4) + "; its PCRs ride on " +
+           PcrCarrierText(r, FindPcrCarrier(r)) + " (" + HexText(r.SourcePcrPid, 4) + "): the output's PMT names " +
+           HexText(r.TargetPcrPid, 4);
 }
 
 void ReleasePreparedLists(StreamState& state) {

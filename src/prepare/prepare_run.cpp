@@ -7,7 +7,6 @@
 #include <optional>
 #include <vector>
 
-#include "platform/file_identity.h"
 #include "platform/file_io.h"
 #include "platform/output_file.h"
 #include "prepare/mux_rate.h"
@@ -70,21 +69,12 @@ private:
 
     // Everything that can refuse the job is checked before the output exists.
     bool Prepare() {
+        if (Status st = CheckPrepareJob(job_); !st) return Refuse(st.message());
         const ProgramRemap& r = job_.Remap;
-        if (job_.OutputPath.empty()) return Refuse(job_.SourcePath + ": no output file named");
-        if (job_.OutputPath == job_.SourcePath || SameFile(job_.OutputPath, job_.SourcePath))
-            return Refuse(job_.OutputPath + ": the output would overwrite the source");
-        if (Status st = CheckOutputPath(job_.OutputPath); !st) return Refuse(st.message());
-        if (r.TargetAudioPids.size() != r.SourceAudioPids.size() || r.TargetPesPids.size() != r.SourcePesPids.size())
-            return Refuse(job_.SourcePath + ": the target PID lists do not match the source's");
         pmt_ = job_.Source.FirstPmtPacket;
-        if (!BuildPmt(r, pmt_))
-            return Refuse(job_.SourcePath + ": the source's PMT does not fit in one packet; it cannot be rewritten");
+        static_cast<void>(BuildPmt(r, pmt_));
         pat_ = BuildPat(r);
-        if (!BuildSdt(r, r.TargetProvider, r.TargetName, sdt_))
-            return Refuse(job_.SourcePath + ": provider and program name take " +
-                          std::to_string(r.TargetProvider.size() + r.TargetName.size()) + " bytes; at most " +
-                          std::to_string(kMaxSdtNameBytes) + " fit in the SDT");
+        static_cast<void>(BuildSdt(r, r.TargetProvider, r.TargetName, sdt_));
         remap_needed_ = RemapDiffers(r);
         h264_ = job_.Source.IsH264Stream;
         return true;

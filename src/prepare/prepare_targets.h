@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/status.h"
 #include "ts/model.h"
 
 namespace tscard {
@@ -46,6 +47,35 @@ void LoadTargetsFromSource(ProgramRemap& remap);
 // While the PCR travels on the video PID, setting either target sets both.
 void SetTargetPcrPid(ProgramRemap& remap, std::uint32_t pid);
 void SetTargetVideoPid(ProgramRemap& remap, std::uint32_t pid);
+
+// The stream whose packets carry the program's PCRs. The output's PMT must
+// name the PID the PCRs go out on, so the PCR PID follows that stream's
+// target: the video's (PcrInVideo, both move together), an audio or other
+// PES stream's (a radio program: setting the stream's target moves the PCR
+// PID too, and a different PCR PID is refused, it cannot move the stream),
+// or a stream whose PID is never changed (the PCR PID must stay).
+enum class PcrCarrier { OwnPid, Video, Audio, Pes, UnchangedStream };
+struct PcrCarrierOf {
+    PcrCarrier Kind = PcrCarrier::OwnPid;
+    std::size_t Index = 0;  // Audio, Pes: the place in the source list
+};
+PcrCarrierOf FindPcrCarrier(const ProgramRemap& remap);
+// "the video PID", "audio PID 0x0202", ... for messages.
+std::string PcrCarrierText(const ProgramRemap& remap, const PcrCarrierOf& carrier);
+
+// Setting one audio (other PES) target; the PCR PID follows when that
+// stream carries the PCR.
+void SetTargetAudioPid(ProgramRemap& remap, std::size_t index, std::uint16_t pid);
+void SetTargetPesPid(ProgramRemap& remap, std::size_t index, std::uint16_t pid);
+
+// The targets together, as a run writes them: the PCR PID must be the
+// target of the stream that carries the PCR; targets may not equal each
+// other (the PCR PID excepted, when it is that stream's target), nor the
+// PID of a stream whose PID is kept, nor the PIDs the output carries
+// itself (0x0000 PAT, 0x0011 SDT, 0x1FFF null packets). Not ok with the
+// operator's text when one is broken. The window checks this when Start is
+// pressed; the prepare worker refuses a job that fails it.
+Status CheckPrepareTargets(const ProgramRemap& remap);
 
 // The provider an operator types holds at most this many characters (one
 // byte each in the code page); a longer provider taken from the stream is
