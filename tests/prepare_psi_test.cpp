@@ -116,6 +116,60 @@ TEST_F(PreparePsiTest, NoSourceSdtPassesAndTheSdtClockRunsOnlyWithoutOne) {
     }
 }
 
+TEST_F(PreparePsiTest, PatAndPmtGoOutAtLeastEveryHalfSecondWhateverTheSourceSends) {
+    // 100 intervals of 40 ms; the source sends PAT and PMT once before its
+    // first PCR (dropped with what precedes the run), every 6 intervals
+    // (often enough), or every 15 (too seldom).
+    struct Case {
+        const char* what;
+        int period;  // in intervals; 0: once, before the first PCR
+        std::size_t inserted;
+    };
+    const Case cases[] = {
+        // 13 intervals bring a clock to 0.52 s: at the 13th, 26th, ... 91st.
+        {"sent once", 0, 7},
+        {"sent every 0.24 s", 6, 0},
+        // 13 intervals after each source table, unless the next comes first.
+        {"sent every 0.6 s", 15, 6},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Mux m;
+        m.Pat().Pmt().Sdt().Pcr(k40ms);
+        std::size_t from_source = 0;
+        for (int i = 2; i <= 101; ++i) {
+            if (c.period > 0 && (i - 1) % c.period == 0) {
+                m.Pat().Pmt();
+                ++from_source;
+            }
+            m.Video(2).Pcr(i * k40ms);
+        }
+        const auto out = test::PrepareStream(dir, m.Bytes(), test::HandJob(dir / "s", dir / "o")).out;
+        test::ExpectMultiplexRate(out);
+        for (const std::uint16_t pid : {kPatPid, test::kProgramPmt}) {
+            SCOPED_TRACE(pid);
+            std::vector<std::size_t> at;
+            for (std::size_t i = 0; i < out.size(); ++i)
+                if (FoldPid(out[i].data()) == pid) at.push_back(i);
+            EXPECT_EQ(at.size(), from_source + c.inserted);
+            // From the start, and from one to the next: 0.5 s and less than
+            // one interval more.
+            std::size_t previous = 0;
+            for (std::size_t i : at) {
+                EXPECT_LT(SlotPcr(i) - SlotPcr(previous), kPsiRepeatTicks + k40ms) << "packet " << i;
+                previous = i;
+            }
+            EXPECT_LT(SlotPcr(out.size()) - SlotPcr(previous), kPsiRepeatTicks + k40ms);
+        }
+        // Added together, the PAT comes first, then the PMT.
+        for (std::size_t i = 0; i + 1 < out.size(); ++i) {
+            if (FoldPid(out[i + 1].data()) == kPatPid) {
+                EXPECT_NE(FoldPid(out[i].data()), test::kProgramPmt) << i;
+            }
+        }
+    }
+}
+
 TEST_F(PreparePsiTest, AProgramWithoutVideoKeepsThePatOnPidZero) {
     Mux m;
     m.Pat().Pmt({{0x03, test::kProgramAudio, {}}}, test::kProgramAudio);

@@ -17,6 +17,10 @@ constexpr double kPaceUnitTicks = TicksPerPacket * 27000.0;
 constexpr double kLargestPcrStepSeconds = 0.75;
 // A source without an SDT of its own gets the generated one this often.
 constexpr double kSdtPeriodPaceUnits = 0.08;
+// The output carries a PAT and a PMT at least this often (0.5 s of PCR
+// time, as broadcast monitoring demands): a generated one is added at the
+// close of the interval that brings a table's clock there.
+constexpr std::uint64_t kPsiRepeatTicks = 13500000;
 // The output bit rate is reported once this much stream time has passed.
 constexpr double kDisplayStartPaceUnits = 0.25;
 // Progress is reported per this many bytes of accepted input (348 packets).

@@ -171,8 +171,14 @@ private:
             return;
         }
         switch (ClassifyPsiPid(pid, table_id, job_.Source.KnownPids, job_.Source.PmtPids)) {
-            case PsiKind::Pat: Hold(NextUse(pat_).data(), false); return;
-            case PsiKind::Pmt: Hold(NextUse(pmt_).data(), false); return;
+            case PsiKind::Pat:
+                pat_in_interval_ = true;
+                Hold(NextUse(pat_).data(), false);
+                return;
+            case PsiKind::Pmt:
+                pmt_in_interval_ = true;
+                Hold(NextUse(pmt_).data(), false);
+                return;
             case PsiKind::Sdt:
             case PsiKind::None: Hold(p, gop); return;
         }
@@ -191,6 +197,17 @@ private:
         held_ = 0;
         interval_gop_.clear();
         uncounted_ = 0;
+        pat_in_interval_ = false;
+        pmt_in_interval_ = false;
+    }
+
+    // A table of the source substituted in the interval sets its clock
+    // back; a clock that reaches the period appends the generated table.
+    bool Due(std::uint64_t& clock, bool substituted, std::uint64_t span) {
+        clock = substituted ? 0 : clock + span;
+        if (clock < kPsiRepeatTicks) return false;
+        clock = 0;
+        return true;
     }
 
     // P, the packet carrying the PCR `cur`, closes the interval in hand.
@@ -220,6 +237,10 @@ private:
         const double units = static_cast<double>(span) / TicksPerPacket / 27000.0;
         display_clock_ += units;
         sdt_clock_ += units;
+        // A source that sends its PAT and PMT seldom (or once) still gives
+        // a reader both at least every 0.5 s of PCR time.
+        if (Due(pat_clock_, pat_in_interval_, span)) Hold(NextUse(pat_).data(), false);
+        if (Due(pmt_clock_, pmt_in_interval_, span)) Hold(NextUse(pmt_).data(), false);
         if (!sdt_seen_ && sdt_clock_ >= kSdtPeriodPaceUnits) {
             sdt_clock_ = 0.0;
             Hold(NextUse(sdt_).data(), false);
@@ -396,6 +417,10 @@ private:
     std::uint64_t previous_output_pcr_ = 0;
     double sdt_clock_ = 0.0;
     double display_clock_ = 0.0;
+    std::uint64_t pat_clock_ = 0;  // 27 MHz ticks since a PAT went out
+    std::uint64_t pmt_clock_ = 0;
+    bool pat_in_interval_ = false;  // a source PAT was substituted in the interval in hand
+    bool pmt_in_interval_ = false;
     bool seen_unit_start_ = false;
     bool started_ = false;
     bool sdt_seen_ = false;
