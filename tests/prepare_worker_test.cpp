@@ -202,6 +202,50 @@ TEST_F(PrepareWorkerTest, SpliceSeparatorJoinsTheClipsOnTheOutputClock) {
     EXPECT_GE(source_lead - lead, 0);
 }
 
+TEST_F(PrepareWorkerTest, EveryPesWithTimestampsFollowsTheOutputClockPrivateStreamsToo) {
+    // The same PTS on video, private stream 1 (E-AC-3, subtitles), MPEG
+    // audio and another stream_id with the optional header; private
+    // stream 2 has no such header and is left as it is. Before and after a
+    // separator.
+    const std::uint8_t ids[] = {0xE0, 0xBD, 0xC0, 0xFA, 0xBF};
+    auto clip = [&](Mux& m, std::uint64_t pcr, std::uint64_t pts) {
+        m.Pcr(pcr);
+        for (std::uint8_t id : ids) {
+            PesFields f;
+            f.stream_id = id;
+            f.pid = id == 0xE0 ? test::kProgramVideo : test::kProgramAudio;
+            f.pts = pts;
+            m.Pes(f);
+        }
+        m.Pcr(pcr + k40ms);
+    };
+    Mux m;
+    m.Pat().Pmt();
+    clip(m, 36000 * 300 * 3600ull, 36000 * 3600ull + 3600);  // ten hours in
+    m.Separator();
+    clip(m, 40 * k40ms, 3600 * 40 + 7200);
+    const Packet private2_second = m.packets[m.packets.size() - 2];
+    const auto r = Prepare(m);
+    ASSERT_EQ(r.result.Ending, PrepareEnding::Completed) << r.result.Message;
+    // The first clip's PCR and PES; the second clip's PES (its first PCR
+    // follows the separator at once and is dropped, its last is the tail).
+    const auto kept = test::WithoutNulls(r.out);
+    ASSERT_EQ(kept.size(), 1u + 5 + 5);
+    for (const std::size_t first : {std::size_t(1), std::size_t(6)}) {
+        PesTimestamps video;
+        ASSERT_TRUE(ReadPesTimestamps(kept[first].data(), video));
+        for (std::size_t i = 1; i < 4; ++i) {
+            PesTimestamps ts;
+            ASSERT_TRUE(ReadPesTimestamps(kept[first + i].data(), ts)) << int(ids[i]);
+            EXPECT_EQ(ts.Pts(), video.VideoPts) << "stream_id " << int(ids[i]) << " moves with the video";
+        }
+        PesTimestamps none;
+        EXPECT_FALSE(ReadPesTimestamps(kept[first + 4].data(), none));
+    }
+    EXPECT_EQ(kept[5], m.packets[7]) << "private stream 2 keeps its bytes";
+    EXPECT_EQ(kept[10], private2_second);
+}
+
 TEST_F(PrepareWorkerTest, AClipStartingMoreThanThreeQuartersOfASecondLaterEndsTheRun) {
     const std::uint64_t a0 = 100 * k40ms;
     Mux m;

@@ -124,8 +124,8 @@ TEST(PesTimestamps, RefusesPacketsThatCarryNoReadableTimestamp) {
     auto none = [](Packet&) {};
     PesFields flags00;
     flags00.pts_dts_flags = 0;
-    PesFields private1;
-    private1.stream_id = 0xBD;
+    PesFields private2;
+    private2.stream_id = 0xBF;
     PesFields padding;
     padding.stream_id = 0xBE;
     PesFields late;  // the adaptation field leaves 10 bytes: header fits, PTS does not
@@ -135,7 +135,7 @@ TEST(PesTimestamps, RefusesPacketsThatCarryNoReadableTimestamp) {
     late_dts.adaptation_bytes = 165;
     const Case cases[] = {
         {"PTS_DTS_flags 00", flags00, none},
-        {"private_stream_1", private1, none},
+        {"private_stream_2", private2, none},
         {"padding stream", padding, none},
         {"transport_error_indicator", PesFields{}, [](Packet& p) { p[1] |= 0x80; }},
         {"no start code prefix", PesFields{}, [](Packet& p) { p[6] = 0x02; }},
@@ -156,6 +156,35 @@ TEST(PesTimestamps, RefusesPacketsThatCarryNoReadableTimestamp) {
         ts.VideoPts = 77;
         EXPECT_FALSE(ReadPesTimestamps(p.data(), ts)) << c.what;
         EXPECT_EQ(ts.VideoPts, 77u) << c.what;
+    }
+}
+
+TEST(PesTimestamps, EveryStreamWhoseHeaderHasTheOptionalFieldsIsRead) {
+    struct Case {
+        std::uint8_t stream_id;
+        std::uint8_t kind;  // 0: refused
+    };
+    const Case cases[] = {
+        {0xBD, kOtherPesKind}, {0xC0, kAudioKind},    {0xDF, kAudioKind},    {0xE0, kVideoKind},
+        {0xEF, kVideoKind},    {0xF3, kOtherPesKind}, {0xF7, kOtherPesKind}, {0xF9, kOtherPesKind},
+        {0xFE, kOtherPesKind}, {0xBC, 0},             {0xBE, 0},             {0xBF, 0},
+        {0xF0, 0},             {0xF2, 0},             {0xF8, 0},             {0xFF, 0},
+        {0xBB, 0},             {0x00, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(int(c.stream_id));
+        EXPECT_EQ(HasOptionalPesHeader(c.stream_id), c.kind != 0);
+        PesFields fields;
+        fields.stream_id = c.stream_id;
+        fields.pts = 123456;
+        fields.dts = 120000;
+        fields.pts_dts_flags = 3;
+        PesTimestamps ts;
+        ASSERT_EQ(ReadPesTimestamps(PesPacket(fields).data(), ts), c.kind != 0);
+        if (c.kind == 0) continue;
+        EXPECT_EQ(ts.Kind, c.kind);
+        EXPECT_EQ(ts.Pts(), 123456u * 300);
+        EXPECT_EQ(ts.Dts(), 120000u * 300);
     }
 }
 

@@ -49,20 +49,37 @@ std::uint64_t DecodeTimestamp(const std::uint8_t* b) {
            (std::uint64_t(b[3]) << 7) | (std::uint64_t(b[4]) >> 1);
 }
 
+bool HasOptionalPesHeader(std::uint8_t stream_id) {
+    if (stream_id < 0xBC) return false;
+    switch (stream_id) {
+        case 0xBC:  // program_stream_map
+        case 0xBE:  // padding_stream
+        case 0xBF:  // private_stream_2
+        case 0xF0:  // ECM
+        case 0xF1:  // EMM
+        case 0xF2:  // DSMCC_stream
+        case 0xF8:  // ITU-T H.222.1 type E
+        case 0xFF:  // program_stream_directory
+            return false;
+        default: return true;
+    }
+}
+
 bool ReadPesTimestamps(const std::uint8_t* packet, PesTimestamps& ts) {
     std::size_t o = 0;
     if (RefusedForPes(packet) || !PesPayloadOffset(packet, o) || !PesHeaderAt(packet, o)) return false;
     const std::uint8_t stream_id = packet[o + 3];
+    if (!HasOptionalPesHeader(stream_id)) return false;
     if (stream_id >= 0xC0 && stream_id <= 0xDF)
         ts.Kind = kAudioKind;
     else if (stream_id >= 0xE0 && stream_id <= 0xEF)
         ts.Kind = kVideoKind;
     else
-        return false;
+        ts.Kind = kOtherPesKind;
     ts.PtsOffset = static_cast<std::uint8_t>(o + 9);
     const std::size_t pts = o + 9;
-    std::uint64_t& pts_slot = ts.Kind == kAudioKind ? ts.AudioPts : ts.VideoPts;
-    std::uint64_t& dts_slot = ts.Kind == kAudioKind ? ts.AudioDts : ts.VideoDts;
+    std::uint64_t& pts_slot = ts.Kind == kAudioKind ? ts.AudioPts : ts.Kind == kVideoKind ? ts.VideoPts : ts.OtherPts;
+    std::uint64_t& dts_slot = ts.Kind == kAudioKind ? ts.AudioDts : ts.Kind == kVideoKind ? ts.VideoDts : ts.OtherDts;
     switch (packet[o + 7] >> 6) {
         case 0:
             return false;

@@ -29,12 +29,22 @@ void WritePcr(std::uint8_t* packet, const PcrValue& pcr);
 
 constexpr std::uint8_t kAudioKind = 6;
 constexpr std::uint8_t kVideoKind = 14;
+// Every other stream whose PES header has the optional fields: private
+// stream 1 (AC-3, E-AC-3, DVB subtitles, teletext), and the rest of
+// ISO/IEC 13818-1's list.
+constexpr std::uint8_t kOtherPesKind = 1;
+
+// True for a stream_id whose PES header carries the optional fields (and
+// so may carry a PTS): 0xBD, 0xC0..0xEF, 0xF3..0xF7, 0xF9..0xFE. Not
+// 0xBC, 0xBE, 0xBF, 0xF0..0xF2, 0xF8, 0xFF; a byte below 0xBC is no
+// stream_id at all.
+bool HasOptionalPesHeader(std::uint8_t stream_id);
 
 // The timestamps of the PES headers read so far. A DTS slot keeps its value
 // when a header of its kind carries a PTS only.
 struct PesTimestamps {
     std::uint8_t PtsOffset = 0;  // packet offset of the first PTS byte
-    std::uint8_t Kind = 0;       // kAudioKind or kVideoKind of the last header read
+    std::uint8_t Kind = 0;       // kAudioKind, kVideoKind or kOtherPesKind of the last header read
     bool PtsOnly = false;        // the last header carries a PTS and no DTS
     // The last header read carries a PTS field (PTS_DTS_flags 10 or 11);
     // false for the forbidden value 01, which has none.
@@ -43,16 +53,19 @@ struct PesTimestamps {
     std::uint64_t AudioDts = 0;
     std::uint64_t VideoPts = 0;
     std::uint64_t VideoDts = 0;
+    std::uint64_t OtherPts = 0;
+    std::uint64_t OtherDts = 0;
 
-    std::uint64_t Pts() const { return Kind == kAudioKind ? AudioPts : VideoPts; }
-    std::uint64_t Dts() const { return Kind == kAudioKind ? AudioDts : VideoDts; }
+    std::uint64_t Pts() const { return Kind == kAudioKind ? AudioPts : Kind == kVideoKind ? VideoPts : OtherPts; }
+    std::uint64_t Dts() const { return Kind == kAudioKind ? AudioDts : Kind == kVideoKind ? VideoDts : OtherDts; }
 };
 
-// True when the packet starts an audio (stream_id 0xC0..0xDF) or video
-// (0xE0..0xEF) PES whose PTS_DTS_flags are not 00; the timestamps of flags
-// 10 and 11 are stored (x 300) in the slots of the header's kind. Flags 01
-// give true with HasPts false and no slot changed. Timestamp fields that
-// would run past the packet are refused.
+// True when the packet starts a PES whose header has the optional fields
+// (HasOptionalPesHeader: audio 0xC0..0xDF, video 0xE0..0xEF, and the
+// others, private stream 1 among them) and whose PTS_DTS_flags are not 00;
+// the timestamps of flags 10 and 11 are stored (x 300) in the slots of the
+// header's kind. Flags 01 give true with HasPts false and no slot changed.
+// Timestamp fields that would run past the packet are refused.
 bool ReadPesTimestamps(const std::uint8_t* packet, PesTimestamps& timestamps);
 
 // What WritePesTimestamps writes at Offset: the PTS in its 5-byte layout
