@@ -1,18 +1,22 @@
 #include "app/prepare_panel.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include "app/gauge.h"
 #include "app/panel_parts.h"
+#include "app/prepare_figures.h"
 #include "app/start_button.h"
+#include "app/stream_launcher.h"
 #include "app/torvane_service.h"
 #include "app/value_box.h"
 
@@ -28,6 +32,11 @@ PreparePanel::PreparePanel(TTorvaneService& window, QWidget* parent) : QWidget(p
     SpeedButton20 = NewGlyphButton("SpeedButton20", Glyph::Browse, this);
     Label24 = NewLabel("Label24", this);
     TreeView3 = NewTree("TreeView3", true, this);
+    PrepareNote = new QLabel(this);
+    PrepareNote->setObjectName("PrepareNote");
+    PrepareNote->setTextFormat(Qt::PlainText);
+    PrepareNote->setWordWrap(true);
+    PrepareNote->hide();
 
     GroupBox8 = NewGroupBox("GroupBox8", this);
     Label20 = NewLabel("Label20", GroupBox8);
@@ -75,6 +84,7 @@ PreparePanel::PreparePanel(TTorvaneService& window, QWidget* parent) : QWidget(p
     auto* content = new QVBoxLayout;
     content->addWidget(Label24);
     content->addWidget(TreeView3, 1);
+    content->addWidget(PrepareNote);
 
     auto* pids = new QGridLayout(GroupBox9);
     pids->addWidget(Label11, 0, 0);
@@ -121,6 +131,25 @@ PreparePanel::PreparePanel(TTorvaneService& window, QWidget* parent) : QWidget(p
     body->addWidget(NewRunRow(CGauge3, CGauge7, Label10, SpeedButton4, this));
 
     LayOutPanel(this, NewTitleBar(Label23, SpeedButton9, this), body);
+
+    figures_ = std::make_unique<PrepareFigures>();
+    figure_timer_ = new QTimer(this);
+    figure_timer_->setInterval(100);
+    connect(figure_timer_, &QTimer::timeout, this, &PreparePanel::ShowFigures);
+
+    // Commands.
+    connect(window.Menu().SimpleprogramMPEG2TS1, &QAction::triggered, this, &PreparePanel::SimpleprogramMPEG2TS1Click);
+    connect(SpeedButton4, &StartButton::StartRequested, this, &PreparePanel::SpeedButton4Click);
+    connect(SpeedButton20, &QToolButton::clicked, this, &PreparePanel::SpeedButton20Click);
+    connect(SpeedButton9, &QToolButton::clicked, this, &PreparePanel::SpeedButton9Click);
+    connect(TreeView3, &QTreeWidget::itemClicked, this, &PreparePanel::TreeView3Click);
+    connect(TreeView3, &QTreeWidget::itemSelectionChanged, this, &PreparePanel::TreeView3GetSelectedIndex);
+    ConnectEdits();
+    window.Launcher().SetEnding(AnalysisMode::ModePrepare,
+                                [this](const AnalysisResult& result) { OnAnalysisEnded(result); });
+    connect(&window, &TTorvaneService::LanguageChanged, this, &PreparePanel::ShowNote);
 }
+
+PreparePanel::~PreparePanel() = default;
 
 }  // namespace tscard::app

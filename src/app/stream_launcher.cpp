@@ -160,6 +160,7 @@ bool StreamLauncher::RunAsideJob(std::function<std::function<void()>()> job) {
     if (window_.State().Closing || window_.Events().RunActive() || AsideBusy()) return false;
     if (aside_.joinable()) aside_.join();
     aside_busy_.store(true, std::memory_order_release);
+    window_.State().StopRequested.Clear();
     window_.SetCommandsEnabled(false);
     QGuiApplication::setOverrideCursor(Qt::BusyCursor);
     aside_ = std::thread([this, job = std::move(job)] {

@@ -110,6 +110,7 @@ void TTorvaneService::FormCreate() {
 void TTorvaneService::Language1Click() {
     language_ = lang::OtherLanguage(language_);
     ApplyLanguage(*this, language_);
+    emit LanguageChanged(language_);
 }
 
 void TTorvaneService::SetCommandsEnabled(bool enabled) {

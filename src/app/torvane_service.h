@@ -71,6 +71,10 @@ public:
     // Another start of the program asked to see this window.
     void ShowFromOtherInstance();
 
+signals:
+    // After the language command: texts made by the panels follow it.
+    void LanguageChanged(lang::Language language);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 

@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/log.h"
+
 namespace {
 
 // The offscreen platform says so for every window shown; nothing to learn.
@@ -28,6 +30,8 @@ int main(int argc, char** argv) {
     if (!runtime.isValid()) return 1;
     qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
     qInstallMessageHandler(Messages);
+    // The workers' trace (every picture of a prepared stream) is not news here.
+    tscard::SetDebugLogEnabled(false);
     QApplication app(argc, argv);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -1,0 +1,158 @@
+// PreparePn: opening a stream for preparing, and what the panel shows when
+// its analysis has ended.
+
+#include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QTreeWidget>
+
+#include "analysis/bitrate.h"
+#include "app/content_tree.h"
+#include "app/dialogs.h"
+#include "app/main_panel.h"
+#include "app/prepare_panel.h"
+#include "app/start_button.h"
+#include "app/stream_launcher.h"
+#include "app/torvane_service.h"
+#include "app/value_box.h"
+#include "lang/notes.h"
+#include "prepare/prepare_job.h"
+#include "prepare/prepare_targets.h"
+#include "ts/stream_open.h"
+
+namespace tscard::app {
+namespace {
+
+// The entry of the save dialog's filter that shows files like `name`.
+int SaveFilterIndex(const std::string& name) {
+    const std::size_t dot = name.find_last_of('.');
+    const std::string ext = dot == std::string::npos ? std::string() : name.substr(dot);
+    const char* const known[] = {".m2ts", ".m4ts", ".mpg", ".ts"};
+    for (int i = 0; i < 4; ++i)
+        if (ext == known[i]) return i + 1;
+    return 5;  // all
+}
+
+}  // namespace
+
+void PreparePanel::SimpleprogramMPEG2TS1Click() {
+    AppState& state = window_.State();
+    FileRequest request;
+    request.Filter = kStreamFilter;
+    request.FileName = state.OpenDialogFile;
+    const std::optional<FileChoice> chosen = window_.Dialog().OpenFile(request);
+    if (!chosen || chosen->Paths.empty()) return;
+    state.OpenDialogFile = chosen->Paths.front();
+    window_.Launcher().RunAside<BitrateMeasurement>(
+        [&state, path = state.OpenDialogFile] {
+            StreamAnalysis scratch;
+            return MeasureProgramBitrate(scratch, path, state.StopRequested);
+        },
+        [this, path = state.OpenDialogFile](BitrateMeasurement measured) {
+            OpenWithMeasurement(path, true, std::move(measured));
+        });
+}
+
+void PreparePanel::OpenForPreparing(const std::string& path) {
+    AppState& state = window_.State();
+    state.OpenDialogFile = path;
+    window_.Launcher().RunAside<BitrateMeasurement>(
+        [&state, path] {
+            StreamAnalysis scratch;
+            return MeasureProgramBitrate(scratch, path, state.StopRequested);
+        },
+        [this, path](BitrateMeasurement measured) { OpenWithMeasurement(path, false, std::move(measured)); });
+}
+
+void PreparePanel::OpenWithMeasurement(const std::string& path, bool from_menu, BitrateMeasurement measured) {
+    AppState& state = window_.State();
+    Dialogs& dialogs = window_.Dialog();
+    if (measured.Stopped) return;
+    if (measured.Code == kProgramRateNoFile) {
+        dialogs.Tell(measured.Message, {}, DialogIcon::Warning);
+        // From the menu, the operator chooses again.
+        if (from_menu) SimpleprogramMPEG2TS1Click();
+        return;
+    }
+    const std::string question = ProgramBitrateQuestion(measured.Code, measured.MeasuredBitrate);
+    if (!question.empty()) {
+        const MessageRequest ask{question, kProgramBitrateQuestionCaption, {DialogButton::Yes, DialogButton::No},
+                                 DialogButton::Yes, DialogIcon::Question};
+        if (dialogs.Message(ask) != DialogButton::Yes) return;
+    }
+    if (running_) return;
+    window_.BringToFront(window_.Main());
+
+    // The output's name comes first: the end of the analysis then never
+    // meets an open dialog.
+    const std::string proposed = PreparedOutputName(path);
+    const std::size_t slash = proposed.find_last_of('/');
+    FileRequest request;
+    request.Filter = kSaveStreamFilter;
+    request.FileName = slash == std::string::npos ? proposed : proposed.substr(slash + 1);
+    request.Folder = slash == std::string::npos ? std::string() : proposed.substr(0, slash + 1);
+    request.FilterIndex = SaveFilterIndex(request.FileName);
+    request.ConfirmOverwrite = true;
+    const std::optional<FileChoice> chosen = dialogs.SaveFile(request);
+    StaticText8->setText(ContentText(chosen && !chosen->Paths.empty() ? chosen->Paths.front() : proposed));
+
+    Label17->clear();
+    Label38->clear();
+    SayWhy({});
+    preparable_ = false;
+    SetTargetsEnabled(false);
+    if (!window_.Launcher().StartAnalysis({AnalysisMode::ModePrepare, path})) return;
+    state.StreamPanelOpen = 1;
+}
+
+void PreparePanel::OnAnalysisEnded(const AnalysisResult& result) {
+    AppState& state = window_.State();
+    if (result.Ending != AnalysisEnding::Complete) {
+        // Nothing opened: the launcher has said why and shows the main panel.
+        state.StreamPanelOpen = 0;
+        return;
+    }
+    // The last program node is selected and loads the edits.
+    QTreeWidgetItem* root = TreeView3->topLevelItem(0);
+    if (root != nullptr && root->childCount() > 0) {
+        TreeView3->clearSelection();
+        QTreeWidgetItem* last = root->child(root->childCount() - 1);
+        TreeView3->setCurrentItem(last);
+        last->setSelected(true);
+    }
+    PrepareSource source;
+    const Status can_prepare = ReadPrepareSource(state.Stream, source);
+    preparable_ = bool(can_prepare);
+    TreeView3Click();
+    if (preparable_) {
+        SetTargetsEnabled(true);
+        return;
+    }
+    SpeedButton4->SetState(StartState::Unavailable);
+    const std::size_t programs = state.Stream.Lists.ProgramNumbers.size();
+    if (programs > 1) {
+        SayWhy([this, programs] {
+            const lang::Language language = window_.Language();
+            const std::string_view note = lang::PrepareNotesIn(language).ManyPrograms;
+            const std::string_view split = lang::MainCaptions(language).MultyprogramstreamMPEG2TS1;
+            return QString::fromUtf8(note.data(), qsizetype(note.size()))
+                .arg(programs)
+                .arg(QString::fromUtf8(split.data(), qsizetype(split.size())));
+        });
+    } else {
+        SayWhy([message = QString::fromStdString(can_prepare.message())] { return message; });
+    }
+}
+
+void PreparePanel::SayWhy(std::function<QString()> note) {
+    note_ = std::move(note);
+    ShowNote();
+}
+
+void PreparePanel::ShowNote() {
+    const QString text = note_ ? note_() : QString();
+    PrepareNote->setText(text);
+    PrepareNote->setVisible(!text.isEmpty());
+}
+
+}  // namespace tscard::app
