@@ -1,19 +1,24 @@
 // tscard: the window for preparing streams and managing the player's cards.
 
 #include <QApplication>
+#include <QTimer>
 
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
+#include <string>
 
 #include "app/images.h"
 #include "app/qt_dialogs.h"
 #include "app/single_instance.h"
 #include "app/torvane_service.h"
+#include "platform/log.h"
 
 namespace {
 
 constexpr const char* kHelp =
-    "Usage: tscard [--help] [--version]\n"
+    "Usage: tscard [--help] [--version] [FILE]\n"
     "\n"
     "The operator's window for a DVB-ASI stream player that plays MPEG-2 transport\n"
     "streams from SD cards in its own raw layout. It opens a stream and shows its\n"
@@ -22,10 +27,15 @@ constexpr const char* kHelp =
     "multi-program stream into one file per program, splices several files into\n"
     "one, and formats, writes and reads the player's cards.\n"
     "\n"
+    "A FILE given (or dropped on the window, or opened with tscard from a file\n"
+    "manager) is opened for preparing, as \"Prepare simple stream(one program TS)\"\n"
+    "does once its file is chosen.\n"
+    "\n"
     "Only one window runs per user: starting tscard again brings the running\n"
-    "window to the front. Captions are Russian under a Russian locale (LC_ALL,\n"
-    "LC_MESSAGES or LANG starting with \"ru\"), English otherwise; the flag\n"
-    "button switches them.\n"
+    "window to the front, and the FILE it was given opens there. Captions are\n"
+    "Russian under a Russian locale (LC_ALL, LC_MESSAGES or LANG starting with\n"
+    "\"ru\"), English otherwise; the flag button switches them. TSCARD_LOG set\n"
+    "prints the workers' trace on stderr.\n"
     "\n"
     "tscard-cli is its command-line twin: the same work, with the same results,\n"
     "for scripts and terminals (tscard-cli --help).\n";
@@ -34,6 +44,19 @@ bool Asked(int argc, char** argv, const char* option) {
     for (int i = 1; i < argc; ++i)
         if (std::strcmp(argv[i], option) == 0) return true;
     return false;
+}
+
+// The first argument that is not an option, as a full path (a running
+// first instance may have another working folder). A desktop passes every
+// file chosen; the first is opened.
+std::string FileArgument(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i][0] == '-' || argv[i][0] == '\0') continue;
+        std::error_code ec;
+        const std::filesystem::path full = std::filesystem::absolute(argv[i], ec);
+        return ec ? std::string(argv[i]) : full.string();
+    }
+    return {};
 }
 
 }  // namespace
@@ -49,6 +72,9 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    tscard::SetDebugLogEnabled(std::getenv("TSCARD_LOG") != nullptr);
+    const std::string file = FileArgument(argc, argv);
+
     QApplication app(argc, argv);
     QApplication::setApplicationName("tscard");
     QApplication::setApplicationVersion(TSCARD_VERSION);
@@ -56,7 +82,7 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(GlyphIcon(Glyph::AppIcon));
 
     SingleInstance instance;
-    const OtherInstance other = instance.AskToShow();
+    const OtherInstance other = instance.AskToShow(3000, file);
     if (other == OtherInstance::Shown) return 0;
     if (other == OtherInstance::None) instance.Listen();
 
@@ -64,6 +90,8 @@ int main(int argc, char** argv) {
     TTorvaneService window(dialogs);
     dialogs.SetOwner(&window);
     QObject::connect(&instance, &SingleInstance::ShowRequested, &window, &TTorvaneService::ShowFromOtherInstance);
+    QObject::connect(&instance, &SingleInstance::OpenRequested, &window, &TTorvaneService::OpenFromOutside);
     window.show();
+    if (!file.empty()) QTimer::singleShot(0, &window, [&window, file] { window.OpenFromOutside(file); });
     return QApplication::exec();
 }

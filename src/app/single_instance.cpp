@@ -8,6 +8,8 @@ namespace tscard::app {
 namespace {
 
 constexpr char kShowRequest[] = "show\n";
+// "open " and the file's path, percent-encoded: one line whatever it holds.
+constexpr char kOpenRequest[] = "open ";
 constexpr char kShownReply[] = "shown\n";
 
 }  // namespace
@@ -19,7 +21,7 @@ SingleInstance::SingleInstance(const QString& name, QObject* parent) : QObject(p
     connect(&server_, &QLocalServer::newConnection, this, &SingleInstance::OnConnection);
 }
 
-OtherInstance SingleInstance::AskToShow(int timeout_ms) {
+OtherInstance SingleInstance::AskToShow(int timeout_ms, const std::string& file) {
     QLocalSocket socket;
     socket.connectToServer(path_);
     if (!socket.waitForConnected(timeout_ms)) {
@@ -28,7 +30,10 @@ OtherInstance SingleInstance::AskToShow(int timeout_ms) {
                    ? OtherInstance::None
                    : OtherInstance::Silent;
     }
-    socket.write(kShowRequest);
+    if (file.empty())
+        socket.write(kShowRequest);
+    else
+        socket.write(kOpenRequest + QByteArray::fromStdString(file).toPercentEncoding() + "\n");
     socket.flush();
     while (!socket.canReadLine()) {
         if (!socket.waitForReadyRead(timeout_ms)) return OtherInstance::Silent;
@@ -50,11 +55,17 @@ void SingleInstance::OnConnection() {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
             if (!socket->canReadLine()) return;
-            if (socket->readLine() != kShowRequest) {
+            const QByteArray request = socket->readLine();
+            const bool open = request.startsWith(kOpenRequest) && request.endsWith('\n');
+            if (request != kShowRequest && !open) {
                 socket->disconnectFromServer();
                 return;
             }
             emit ShowRequested();
+            if (open) {
+                const QByteArray file = request.mid(int(sizeof kOpenRequest) - 1).chopped(1);
+                emit OpenRequested(QByteArray::fromPercentEncoding(file).toStdString());
+            }
             socket->write(kShownReply);
             socket->flush();
             socket->disconnectFromServer();

@@ -1,12 +1,15 @@
 #pragma once
 // One window per user session. The first start listens on a local socket
 // named "zidov idez" in the user's runtime folder (XDG_RUNTIME_DIR); a
-// later start asks it to show its window and exits. A socket nobody
-// listens on any more (the first instance died) is taken over.
+// later start asks it to show its window (and to open the file it was
+// given) and exits. A socket nobody listens on any more (the first
+// instance died) is taken over.
 
 #include <QLocalServer>
 #include <QObject>
 #include <QString>
+
+#include <string>
 
 namespace tscard::app {
 
@@ -27,8 +30,9 @@ public:
     // The socket's path in the runtime folder.
     QString Path() const { return path_; }
 
-    // Asks a running first instance to show its window.
-    OtherInstance AskToShow(int timeout_ms = 3000);
+    // Asks a running first instance to show its window, and to open `file`
+    // (a full path, file-system bytes) when one is given.
+    OtherInstance AskToShow(int timeout_ms = 3000, const std::string& file = {});
     // Listens as the first instance, replacing a stale socket; false when
     // the name cannot be taken.
     bool Listen();
@@ -36,6 +40,8 @@ public:
 signals:
     // A later start asked for the window.
     void ShowRequested();
+    // A later start was given this file (after ShowRequested).
+    void OpenRequested(const std::string& file);
 
 private:
     void OnConnection();

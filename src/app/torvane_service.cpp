@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDropEvent>
+#include <QLineEdit>
 #include <QScreen>
 #include <QThread>
 #include <QTimer>
@@ -11,6 +13,7 @@
 #include "app/busy_indicator.h"
 #include "app/card_panel.h"
 #include "app/dialogs.h"
+#include "app/dropped_file.h"
 #include "app/event_bridge.h"
 #include "app/images.h"
 #include "app/language_switch.h"
@@ -71,6 +74,11 @@ TTorvaneService::TTorvaneService(Dialogs& dialogs, QWidget* parent) : QMainWindo
     timer1_->setInterval(kCardPollMs);
     connect(timer1_, &QTimer::timeout, this, &TTorvaneService::Timer1Timer);
     timer1_->start();
+
+    // A stream file dropped anywhere on the window opens it; the edits
+    // take no dropped text.
+    setAcceptDrops(true);
+    for (QLineEdit* edit : findChildren<QLineEdit*>()) edit->setAcceptDrops(false);
 
     resize(kDesignSize);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -133,6 +141,27 @@ void TTorvaneService::ShowFromOtherInstance() {
     show();
     raise();
     activateWindow();
+}
+
+void TTorvaneService::OpenFromOutside(const std::string& path) {
+    if (state_.Closing) return;
+    if (!menu_.Open1->isEnabled() || events_->Busy()) {
+        dialogs_.Tell(path + ": not opened; the work under way must end first", {}, DialogIcon::Warning);
+        return;
+    }
+    // The parse panel's flow sends multi-program streams to it first.
+    prepare_->OpenForPreparing(path);
+}
+
+void TTorvaneService::dragEnterEvent(QDragEnterEvent* event) {
+    if (menu_.Open1->isEnabled() && DroppedFile(event->mimeData())) event->acceptProposedAction();
+}
+
+void TTorvaneService::dropEvent(QDropEvent* event) {
+    const std::optional<std::string> path = DroppedFile(event->mimeData());
+    if (!path) return;
+    event->acceptProposedAction();
+    OpenFromOutside(*path);
 }
 
 void TTorvaneService::Timer1Timer() {

@@ -70,6 +70,11 @@ public:
     void Language1Click();
     // Another start of the program asked to see this window.
     void ShowFromOtherInstance();
+    // A stream given from outside the window (the command line, another
+    // start of the program, a file dropped on the window): opened for
+    // preparing, as the menu command does once its file dialog is answered.
+    // Refused, with a word to the operator, while other work is under way.
+    void OpenFromOutside(const std::string& path);
 
 signals:
     // After the language command: texts made by the panels follow it.
@@ -77,6 +82,8 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void FormCreate();

@@ -93,6 +93,39 @@ TEST_F(PreparePanelTest, OpeningAStreamProposesTheOutputAndLoadsTheEditsFromTheS
     EXPECT_EQ(Remap().TargetAudioPids, (std::vector<std::uint16_t>{0x202}));
 }
 
+TEST_F(PreparePanelTest, EverySingleProgramStreamOpensReadyWithItsOwnValues) {
+    struct Row {
+        const char* Fixture;
+        const char* ProgramNumber;
+        const char* PmtPid;
+        const char* Provider;
+        const char* Name;
+    };
+    const Row rows[] = {
+        {"single_muxrate.ts", "0x0800", "0x0400", "TestProvider", "TestChannel"},
+        {"single_vbr.ts", "0x0800", "0x0400", "TestProvider", "TestChannel"},
+        {"units192.m2ts", "0x0005", "0x1000", "M2tsProvider", "M2tsChannel"},
+        {"long_4m.ts", "0x0009", "0x1000", "LongProvider", "LongChannel"},
+        {"h264.ts", "0x0021", "0x1000", "HdProvider", "HdChannel"},
+    };
+    for (const Row& row : rows) {
+        if (!tscard::test::HasFixture(row.Fixture)) continue;
+        SCOPED_TRACE(row.Fixture);
+        OpenFromMenu(FixturePath(row.Fixture));
+        QTreeWidgetItem* root = Panel().TreeView3->topLevelItem(0);
+        ASSERT_NE(root, nullptr);
+        EXPECT_EQ(root->text(0).toStdString(), row.Fixture);
+        EXPECT_EQ(root->child(0)->text(0).toStdString(),
+                  std::string("Programm number -") + "0x" + QString(row.ProgramNumber).mid(2).toUpper().toStdString() +
+                      ",content:");
+        EXPECT_EQ(Text("Edit5"), row.ProgramNumber);
+        EXPECT_EQ(Text("Edit6"), row.PmtPid);
+        EXPECT_EQ(Text("Edit1"), row.Provider);
+        EXPECT_EQ(Text("Edit7"), row.Name);
+        EXPECT_EQ(Panel().SpeedButton4->State(), StartState::Ready);
+    }
+}
+
 TEST_F(PreparePanelTest, TypedValuesAreCheckedAndStoredWhileProgramSetTextsRaiseNothing) {
     OpenFromMenu(FixturePath("single_muxrate.ts"));
     const std::string suffix = "- invalid value.Mast be in range 1 to 0x1FFE";
@@ -252,6 +285,30 @@ TEST_F(PreparePanelTest, ARunWritesWhatTheCommandLineWritesWithTheSameValues) {
         EXPECT_TRUE(Panel().Label17->text().isEmpty());
         EXPECT_TRUE(Window().Menu().Open1->isEnabled());
     }
+}
+
+TEST_F(PreparePanelTest, APcrStepOverThreeQuartersOfASecondEndsTheRunWithTheMessage) {
+    // A second and more of the clip cut out of its middle.
+    const auto packets = tscard::test::SplitPackets(tscard::test::ReadFileBytes(FixturePath("single_vbr.ts")));
+    std::vector<Packet> cut(packets.begin(), packets.begin() + long(packets.size() * 3 / 10));
+    cut.insert(cut.end(), packets.begin() + long(packets.size() * 7 / 10), packets.end());
+    const std::string source = (dir_ / "gap.ts").string();
+    tscard::test::WriteFileBytes(source, tscard::test::JoinPackets(cut));
+    const std::string output = (dir_ / "gap_pre.ts").string();
+    OpenFromMenu(source, output);
+    dialogs_.AnswerMessage(DialogButton::Ok);
+    Start();
+    const MessageRequest& told = dialogs_.Questions().back().Message;
+    EXPECT_EQ(told.Text.rfind("Invalid value PCR; delta PCR(sek)-> ", 0), 0u) << told.Text;
+    EXPECT_EQ(told.Caption, "Critical error source clip");
+    // What came before the gap is kept, as the command line keeps it; the panel closes.
+    const tscard::test::CommandResult cli = tscard::test::RunCli({"prepare", source, (dir_ / "cli.ts").string()});
+    EXPECT_EQ(cli.exit_code, 1);
+    EXPECT_NE(cli.err.find(told.Text), std::string::npos) << cli.err;
+    const auto gui = tscard::test::ReadFileBytes(output);
+    EXPECT_FALSE(gui.empty());
+    EXPECT_TRUE(gui == tscard::test::ReadFileBytes(dir_ / "cli.ts"));
+    EXPECT_EQ(Window().FrontPanel(), static_cast<QWidget*>(Window().Main()));
 }
 
 TEST_F(PreparePanelTest, AStopKeepsWhatWasWrittenAndThePanelOpen) {
