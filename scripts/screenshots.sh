@@ -8,4 +8,6 @@ set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
 "$root/scripts/build.sh" "$root/build"
+# Scenes open the generated streams.
+"$root/tests/fixtures/make_fixtures.sh" "$root/build/fixtures"
 QT_QPA_PLATFORM=offscreen exec "$root/build/tests/tscard_screenshots" "$@"

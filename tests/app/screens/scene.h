@@ -31,6 +31,8 @@ struct Scene {
 
 // The main window with each panel in front.
 std::vector<Scene> PanelScenes();
+// The prepare panel with a stream, and with a run under way.
+std::vector<Scene> PrepareScenes();
 std::vector<Scene> AllScenes();
 
 }  // namespace tscard::app::test

@@ -1,0 +1,82 @@
+// The prepare panel with an analysed stream, and with a run under way.
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <filesystem>
+#include <functional>
+
+#include "app/gauge.h"
+#include "app/prepare_panel.h"
+#include "app/start_button.h"
+#include "app/torvane_service.h"
+#include "app/value_box.h"
+#include "scene.h"
+#include "scripted_dialogs.h"
+
+namespace tscard::app::test {
+namespace {
+
+using Kind = ScriptedDialogs::Kind;
+
+bool WaitFor(const std::function<bool()>& done, int timeout_ms = 30000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > timeout_ms) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+std::string Fixture(const char* name) { return (std::filesystem::path(TSCARD_FIXTURE_DIR) / name).string(); }
+
+// Outputs of the running scene: they outlive the scene, until the program ends.
+const QTemporaryDir& Scratch() {
+    static QTemporaryDir scratch;
+    return scratch;
+}
+
+// The menu command on a fixture, the output in the scratch folder; empty
+// once the stream is ready to prepare.
+std::string OpenForPreparing(TTorvaneService& window, ScriptedDialogs& dialogs, const char* fixture) {
+    const std::string source = Fixture(fixture);
+    if (!std::filesystem::exists(source)) return source + " is missing (tests/fixtures/make_fixtures.sh)";
+    dialogs.AnswerFile(Kind::OpenFile, {source});
+    dialogs.AnswerFile(Kind::SaveFile, {Scratch().filePath("news_pre.ts").toStdString()});
+    window.Menu().SimpleprogramMPEG2TS1->trigger();
+    PreparePanel* panel = window.Prepare();
+    if (!WaitFor([&] { return panel->SpeedButton4->State() == StartState::Ready; })) return "the analysis did not end";
+    return {};
+}
+
+}  // namespace
+
+std::vector<Scene> PrepareScenes() {
+    return {
+        {"PreparePn-stream",
+         [](TTorvaneService& window, ScriptedDialogs& dialogs) {
+             return OpenForPreparing(window, dialogs, "single_muxrate.ts");
+         }},
+        {"PreparePn-running",
+         [](TTorvaneService& window, ScriptedDialogs& dialogs) -> std::string {
+             if (std::string refused = OpenForPreparing(window, dialogs, "long_4m.ts"); !refused.empty())
+                 return refused;
+             PreparePanel* panel = window.Prepare();
+             panel->SpeedButton4->click();
+             // Caught while both figures show and the gauges have moved.
+             if (!WaitFor([&] {
+                     return !panel->Label38->text().isEmpty() && panel->CGauge3->Progress() > 2;
+                 }))
+                 return "the run showed no figures";
+             if (!panel->Running()) return "the run ended before the picture";
+             return {};
+         }},
+    };
+}
+
+}  // namespace tscard::app::test
