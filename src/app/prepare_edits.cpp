@@ -121,7 +121,7 @@ void PreparePanel::LoadFromSource() {
 }
 
 void PreparePanel::OnNumberEdited(QLineEdit* edit, Target target) {
-    if (!preparable_ || running_) return;
+    if (!Preparable()) return;
     const TargetValue typed = CheckTargetText(edit->text().toStdString());
     if (typed.Check != TargetCheck::Valid) {
         refused_.insert(edit);
@@ -161,7 +161,7 @@ void PreparePanel::OnNumberEdited(QLineEdit* edit, Target target) {
 }
 
 void PreparePanel::OnNameEdited(QLineEdit* edit, bool provider) {
-    if (!preparable_ || running_) return;
+    if (!Preparable()) return;
     const std::optional<std::string> bytes = EncodeCodePage(edit->text().toStdString(), SystemCodePage());
     if (!bytes) return;  // the validator lets no such text through
     ProgramRemap& r = window_.State().Stream.CurrentRemap;

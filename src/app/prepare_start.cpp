@@ -26,11 +26,15 @@
 
 namespace tscard::app {
 
-bool PreparePanel::Preparable() const { return preparable_ && !running_; }
+bool PreparePanel::Preparable() const {
+    // Another panel's analysis replaces the description this panel loaded.
+    const StreamLauncher& launcher = window_.Launcher();
+    return preparable_ && !running_ && !launcher.Analysing() && launcher.Request().Mode == AnalysisMode::ModePrepare;
+}
 
 void PreparePanel::SpeedButton4Click() {
     AppState& state = window_.State();
-    if (!Preparable() || window_.Launcher().Request().Mode != AnalysisMode::ModePrepare) return;
+    if (!Preparable()) return;
     if (!CheckShownTargets()) return;
     PrepareJob job;
     const std::string output = QFile::encodeName(StaticText8->text()).toStdString();

@@ -54,6 +54,15 @@ protected:
     }
 
     const ProgramRemap& Remap() { return State().Stream.CurrentRemap; }
+
+    // A run that lasts: a real stream, then gigabytes of nothing (a sparse
+    // file: no disk is used) that the run reads to the end.
+    std::string LongSource() {
+        const std::string path = (dir_ / "long.ts").string();
+        std::filesystem::copy_file(FixturePath("long_4m.ts"), path);
+        std::filesystem::resize_file(path, 8ULL << 30);
+        return path;
+    }
     std::string Text(const char* name) { return Find<QLineEdit>(name)->text().toStdString(); }
 };
 
@@ -104,7 +113,7 @@ TEST_F(PreparePanelTest, EverySingleProgramStreamOpensReadyWithItsOwnValues) {
     const Row rows[] = {
         {"single_muxrate.ts", "0x0800", "0x0400", "TestProvider", "TestChannel"},
         {"single_vbr.ts", "0x0800", "0x0400", "TestProvider", "TestChannel"},
-        {"units192.m2ts", "0x0005", "0x1000", "M2tsProvider", "M2tsChannel"},
+        {"units192.m2ts", "0x0005", "0x0100", "M2tsProvider", "M2tsChannel"},
         {"long_4m.ts", "0x0009", "0x1000", "LongProvider", "LongChannel"},
         {"h264.ts", "0x0021", "0x1000", "HdProvider", "HdChannel"},
     };
@@ -313,7 +322,7 @@ TEST_F(PreparePanelTest, APcrStepOverThreeQuartersOfASecondEndsTheRunWithTheMess
 
 TEST_F(PreparePanelTest, AStopKeepsWhatWasWrittenAndThePanelOpen) {
     const std::string output = (dir_ / "stopped.ts").string();
-    OpenFromMenu(FixturePath("long_4m.ts"), output);
+    OpenFromMenu(LongSource(), output);
     Panel().SpeedButton4->click();
     // Under way: the values cannot change under the run.
     EXPECT_FALSE(Panel().GroupBox8->isEnabled());
@@ -342,7 +351,7 @@ TEST_F(PreparePanelTest, AStopKeepsWhatWasWrittenAndThePanelOpen) {
 
 TEST_F(PreparePanelTest, ClosingThePanelDuringARunStopsTheRunFirst) {
     const std::string output = (dir_ / "closed.ts").string();
-    OpenFromMenu(FixturePath("long_4m.ts"), output);
+    OpenFromMenu(LongSource(), output);
     Panel().SpeedButton4->click();
     ASSERT_TRUE(WaitUntil([&] { return Panel().CGauge3->Progress() > 1 || !Window().Events().RunActive(); }));
     ASSERT_TRUE(Window().Events().RunActive());

@@ -41,13 +41,16 @@ const QTemporaryDir& Scratch() {
     return scratch;
 }
 
-// The menu command on a fixture, the output in the scratch folder; empty
-// once the stream is ready to prepare.
-std::string OpenForPreparing(TTorvaneService& window, ScriptedDialogs& dialogs, const char* fixture) {
-    const std::string source = Fixture(fixture);
+// The menu command on a fixture, the output proposed or in the scratch
+// folder; empty once the stream is ready to prepare.
+std::string OpenForPreparing(TTorvaneService& window, ScriptedDialogs& dialogs, const std::string& source,
+                             bool scratch) {
     if (!std::filesystem::exists(source)) return source + " is missing (tests/fixtures/make_fixtures.sh)";
     dialogs.AnswerFile(Kind::OpenFile, {source});
-    dialogs.AnswerFile(Kind::SaveFile, {Scratch().filePath("news_pre.ts").toStdString()});
+    if (scratch)
+        dialogs.AnswerFile(Kind::SaveFile, {Scratch().filePath("news_pre.ts").toStdString()});
+    else
+        dialogs.Cancel(Kind::SaveFile);
     window.Menu().SimpleprogramMPEG2TS1->trigger();
     PreparePanel* panel = window.Prepare();
     if (!WaitFor([&] { return panel->SpeedButton4->State() == StartState::Ready; })) return "the analysis did not end";
@@ -60,17 +63,25 @@ std::vector<Scene> PrepareScenes() {
     return {
         {"PreparePn-stream",
          [](TTorvaneService& window, ScriptedDialogs& dialogs) {
-             return OpenForPreparing(window, dialogs, "single_muxrate.ts");
+             return OpenForPreparing(window, dialogs, Fixture("single_muxrate.ts"), false);
          }},
         {"PreparePn-running",
          [](TTorvaneService& window, ScriptedDialogs& dialogs) -> std::string {
-             if (std::string refused = OpenForPreparing(window, dialogs, "long_4m.ts"); !refused.empty())
+             // A real stream, then gigabytes of nothing (sparse): the run
+             // is still reading when the picture is taken.
+             const std::string source = Scratch().filePath("long_4m.ts").toStdString();
+             std::error_code ec;
+             std::filesystem::copy_file(Fixture("long_4m.ts"), source, std::filesystem::copy_options::overwrite_existing, ec);
+             if (!ec) std::filesystem::resize_file(source, 8ULL << 30, ec);
+             if (ec) return source + ": " + ec.message();
+             if (std::string refused = OpenForPreparing(window, dialogs, source, true); !refused.empty())
                  return refused;
              PreparePanel* panel = window.Prepare();
              panel->SpeedButton4->click();
              // Caught while both figures show and the gauges have moved.
              if (!WaitFor([&] {
-                     return !panel->Label38->text().isEmpty() && panel->CGauge3->Progress() > 2;
+                     const Gauge* bar = panel->CGauge3;
+                     return !panel->Label38->text().isEmpty() && bar->Progress() * 100 >= 3 * bar->Maximum();
                  }))
                  return "the run showed no figures";
              if (!panel->Running()) return "the run ended before the picture";
