@@ -130,13 +130,19 @@ void PreparePanel::OnNumberEdited(QLineEdit* edit, Target target) {
     }
     refused_.erase(edit);
     ProgramRemap& r = window_.State().Stream.CurrentRemap;
-    auto store_at = [&](QComboBox* combo, int index, std::vector<std::uint16_t>& pids) {
-        if (index < 0 || index >= int(pids.size())) return;
-        pids[std::size_t(index)] = static_cast<std::uint16_t>(typed.Value);
-        // The item shows what its place now holds; the operator keeps typing where he was.
+    // An audio or other PES item: stored at its place, which the item shows
+    // from now on; the PCR PID follows when that stream carries the PCR.
+    auto store_at = [&](QComboBox* combo, int index, std::size_t count, auto set_target) {
+        if (index < 0 || std::size_t(index) >= count) return;
+        const std::uint32_t pcr = r.TargetPcrPid;
+        set_target(r, std::size_t(index), static_cast<std::uint16_t>(typed.Value));
         const int cursor = edit->cursorPosition();
         combo->setItemText(index, edit->text());
         edit->setCursorPosition(cursor);
+        if (r.TargetPcrPid != pcr) {
+            Edit2->setText(edit->text());
+            refused_.erase(Edit2);
+        }
     };
     switch (target) {
         case Target::ProgramNumber: r.TargetProgramNumber = typed.Value; break;
@@ -155,8 +161,8 @@ void PreparePanel::OnNumberEdited(QLineEdit* edit, Target target) {
                 refused_.erase(Edit2);
             }
             break;
-        case Target::AudioPid: store_at(ComboBox1, audio_index_, r.TargetAudioPids); break;
-        case Target::PesPid: store_at(ComboBox2, pes_index_, r.TargetPesPids); break;
+        case Target::AudioPid: store_at(ComboBox1, audio_index_, r.TargetAudioPids.size(), SetTargetAudioPid); break;
+        case Target::PesPid: store_at(ComboBox2, pes_index_, r.TargetPesPids.size(), SetTargetPesPid); break;
     }
 }
 

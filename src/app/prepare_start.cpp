@@ -38,8 +38,11 @@ void PreparePanel::SpeedButton4Click() {
     if (!CheckShownTargets()) return;
     PrepareJob job;
     const std::string output = QFile::encodeName(StaticText8->text()).toStdString();
-    if (Status made = MakePrepareJob(state.Stream, output, job); !made) {
-        window_.Dialog().Tell(made.message(), {}, DialogIcon::Warning);
+    // Everything that would refuse the run is checked before any file is touched.
+    Status ready = MakePrepareJob(state.Stream, output, job);
+    if (ready) ready = CheckPrepareJob(job);
+    if (!ready) {
+        window_.Dialog().Tell(ready.message(), {}, DialogIcon::Warning);
         return;
     }
 

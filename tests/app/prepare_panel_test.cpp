@@ -214,6 +214,53 @@ TEST_F(PreparePanelTest, StartRefusesWhileAnEditShowsARefusedValue) {
     EXPECT_EQ(Panel().SpeedButton4->State(), StartState::Ready);
 }
 
+TEST_F(PreparePanelTest, TargetsTheRunWouldRefuseAreToldWhenStartIsPressedBeforeAnyFileIsMade) {
+    const std::string source = FixturePath("single_muxrate.ts");
+    const std::string output = (dir_ / "out.ts").string();
+    struct Row {
+        const char* Edit;  // "ComboBox1": its edit field
+        const char* Typed;
+        std::string Message;
+    };
+    const Row rows[] = {
+        {"Edit6", "0x0011", source + ": the PMT PID 0x0011 is the SDT's PID, which the output carries itself"},
+        {"ComboBox1", "0x0201", source + ": the video PID and audio PID 1 are both 0x0201; every target PID must differ"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.Edit);
+        window_.reset();
+        Open();
+        OpenFromMenu(source, output);
+        QLineEdit* edit = std::string(row.Edit) == "ComboBox1" ? Panel().ComboBox1->lineEdit() : Find<QLineEdit>(row.Edit);
+        Type(edit, row.Typed);
+        dialogs_.AnswerMessage(DialogButton::Ok);
+        Panel().SpeedButton4->click();
+        EXPECT_EQ(dialogs_.Questions().back().Message.Text, row.Message);
+        EXPECT_FALSE(Window().Events().RunActive());
+        EXPECT_FALSE(std::filesystem::exists(output));
+        EXPECT_EQ(Panel().SpeedButton4->State(), StartState::Ready);
+    }
+}
+
+TEST_F(PreparePanelTest, AStreamWhosePcrPidCarriesNoPcrHasNothingToPrepare) {
+    // The video PID is the PCR PID, and none of its packets carries a PCR.
+    auto packets = tscard::test::SplitPackets(tscard::test::ReadFileBytes(FixturePath("single_vbr.ts")));
+    for (Packet& p : packets) {
+        const bool adaptation = (p[3] & 0x20) != 0 && p[4] > 0;
+        if (adaptation && ((p[1] & 0x1F) << 8 | p[2]) == 0x0201) p[5] &= static_cast<std::uint8_t>(~0x10);
+    }
+    const std::string source = (dir_ / "no_pcr.ts").string();
+    tscard::test::WriteFileBytes(source, tscard::test::JoinPackets(packets));
+    const std::string output = (dir_ / "no_pcr_pre.ts").string();
+    OpenFromMenu(source, output);
+    ASSERT_EQ(Panel().SpeedButton4->State(), StartState::Ready);
+    dialogs_.AnswerMessage(DialogButton::Ok);
+    Start();
+    EXPECT_EQ(dialogs_.Questions().back().Message.Text, source + ": no PCR in the program: nothing to prepare");
+    EXPECT_FALSE(std::filesystem::exists(output));
+    EXPECT_EQ(Window().FrontPanel(), static_cast<QWidget*>(&Panel()));
+}
+
 TEST_F(PreparePanelTest, ClickingALeafDeselectsItAndClickingTheProgramReloadsTheSource) {
     OpenFromMenu(FixturePath("single_muxrate.ts"));
     Type(Panel().Edit5, "0x123");
