@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "card/card_device.h"
+#include "splice/splice_chain.h"
 #include "splice/splice_job.h"
 #include "events/event_hub.h"
 #include "platform/stop_flag.h"
@@ -38,6 +39,10 @@ struct AppState {
     // The splice list and output, and the names of the latest add.
     StickJob Stick;
     std::vector<std::string> StickAddList;
+    // The splice's own stop request (Close during a splice) and the chain
+    // of copies that joins the list.
+    StopFlag StickStop;
+    SpliceChain StickChain{Stick, Events, StickStop};
 
     // Texts the window keeps.
     std::string CardFileName;  // the card file chosen for reading

@@ -1,6 +1,7 @@
 #include "app/splice_panel.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -8,12 +9,28 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "app/dialogs.h"
+#include "app/event_bridge.h"
 #include "app/gauge.h"
+#include "app/main_panel.h"
 #include "app/panel_parts.h"
+#include "app/shown_text.h"
 #include "app/torvane_service.h"
 #include "app/value_box.h"
+#include "platform/file_identity.h"
+#include "splice/splice_chain.h"
+#include "splice/splice_job.h"
 
 namespace tscard::app {
+namespace {
+
+constexpr const char* kOverwriteQuestion = "File allready exist.Overwrite?";
+constexpr const char* kOverwriteCaption = "Stick files";
+constexpr const char* kDefaultOutputName = "New";
+
+std::uint64_t EntrySize(const StickFileEntry& entry) { return entry.Blocks * kSpliceBlockSize + entry.TailBytes; }
+
+}  // namespace
 
 SplicePanel::SplicePanel(TTorvaneService& window, QWidget* parent) : QFrame(parent), window_(window) {
     setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
@@ -39,10 +56,7 @@ SplicePanel::SplicePanel(TTorvaneService& window, QWidget* parent) : QFrame(pare
     Button3 = NewTextButton("Button3", this);
     Button1 = NewTextButton("Button1", this);
     // The list is empty: nothing to start, move, remove or clear.
-    for (QWidget* control : {static_cast<QWidget*>(Button3), static_cast<QWidget*>(SpeedButton5),
-                             static_cast<QWidget*>(SpeedButton6), static_cast<QWidget*>(SpeedButton7),
-                             static_cast<QWidget*>(SpeedButton8)})
-        control->setEnabled(false);
+    SetListCommandsEnabled(false);
 
     // Layout, top to bottom: output, with Close at the right; list with its
     // buttons; file being copied; progress; add and start.
@@ -85,6 +99,195 @@ SplicePanel::SplicePanel(TTorvaneService& window, QWidget* parent) : QFrame(pare
     panel->addLayout(copying);
     panel->addWidget(CGauge10);
     panel->addLayout(commands);
+
+    connect(window.Menu().Tosticktogether1, &QAction::triggered, this, &SplicePanel::Tosticktogether1Click);
+    connect(Button2, &QAbstractButton::clicked, this, &SplicePanel::Button2Click);
+    connect(SpeedButton5, &QAbstractButton::clicked, this, &SplicePanel::SpeedButton5Click);
+    connect(SpeedButton6, &QAbstractButton::clicked, this, &SplicePanel::SpeedButton6Click);
+    connect(SpeedButton8, &QAbstractButton::clicked, this, &SplicePanel::SpeedButton8Click);
+    connect(SpeedButton7, &QAbstractButton::clicked, this, &SplicePanel::SpeedButton7Click);
+    connect(Button3, &QAbstractButton::clicked, this, &SplicePanel::Button3Click);
+    connect(Button1, &QAbstractButton::clicked, this, &SplicePanel::Button1Click);
+}
+
+void SplicePanel::AttachEvents() {
+    EventBridge& events = window_.Events();
+    events.SetHandler(EventId::evStickOpenFile, [this] { DoStickOpenFile(); });
+    events.SetHandler(EventId::evStickCloseFile, [this] { DoStickCloseFile(); });
+    events.SetHandler(EventId::evStickRefreshGauge, [this] { DoStickRefreshGauge(); });
+    AppState& state = window_.State();
+    events.TrackWork([&state] { return state.Stick.Splicing; }, [&state] { state.StickStop.Request(); });
+}
+
+void SplicePanel::Tosticktogether1Click() {
+    AppState& state = window_.State();
+    if (state.Stick.Splicing) return;
+    // The splice set up before stays until a new output has been chosen.
+    std::string path;
+    SpliceOutputMode mode = SpliceOutputMode::Replace;
+    for (;;) {
+        FileRequest request;
+        request.Filter = kSaveStreamFilter;
+        request.FileName = kDefaultOutputName;
+        const std::optional<FileChoice> choice = window_.Dialog().SaveFile(request);
+        if (!choice) return;
+        path = SpliceOutputName(choice->Paths.front(), choice->FilterIndex);
+        if (!IdentityOf(path)) break;
+        const DialogButton answer =
+            window_.Dialog().Message({kOverwriteQuestion, kOverwriteCaption,
+                                      {DialogButton::Yes, DialogButton::No, DialogButton::Cancel},
+                                      DialogButton::Yes, DialogIcon::Warning});
+        if (answer == DialogButton::Cancel) continue;
+        mode = answer == DialogButton::Yes ? SpliceOutputMode::Replace : SpliceOutputMode::Append;
+        break;
+    }
+
+    state.StickStop.Clear();
+    state.StickAddList.clear();
+    const Status opened = SetUpSplice(state.Stick, path, mode);
+    ShowList(-1);
+    SetListCommandsEnabled(false);
+    StaticText10->clear();
+    StaticText12->clear();
+    CGauge10->SetProgress(0);
+    if (!opened) {
+        hide();
+        window_.Dialog().Tell(opened.message());
+        return;
+    }
+    std::uint64_t size = 0;
+    static_cast<void>(state.Stick.OutputFile.Size(size));
+    window_.BringToFront(window_.Main());
+    StaticText11->setText(ShownPath(path));
+    StaticText13->setText(WholeMegabytesText(size));
+    show();
+}
+
+void SplicePanel::Button2Click() {
+    FileRequest request;
+    request.Filter = kStreamFilter;
+    const std::optional<FileChoice> choice = window_.Dialog().OpenFiles(request);
+    if (choice) {
+        AppState& state = window_.State();
+        if (const Status added = AddSpliceFiles(state.Stick, choice->Paths); added) {
+            state.StickAddList = choice->Paths;
+            ShowList(ListBox2->currentRow());
+        } else {
+            window_.Dialog().Tell(added.message());
+        }
+    }
+    EnableListCommands();
+}
+
+void SplicePanel::SpeedButton5Click() {
+    const int moved = MoveSpliceEntryDown(window_.State().Stick, ListBox2->currentRow());
+    if (moved >= 0) ShowList(moved);
+}
+
+void SplicePanel::SpeedButton6Click() {
+    const int moved = MoveSpliceEntryUp(window_.State().Stick, ListBox2->currentRow());
+    if (moved >= 0) ShowList(moved);
+}
+
+void SplicePanel::SpeedButton8Click() {
+    StickJob& job = window_.State().Stick;
+    if (job.Splicing) return;
+    std::vector<int> selected;
+    for (const QListWidgetItem* item : ListBox2->selectedItems()) selected.push_back(ListBox2->row(item));
+    if (selected.empty()) return;
+    RemoveSpliceEntries(job, selected);
+    ShowList(-1);
+    EnableListCommands();
+}
+
+void SplicePanel::SpeedButton7Click() {
+    AppState& state = window_.State();
+    if (state.Stick.Splicing) return;
+    ClearSpliceEntries(state.Stick);
+    state.StickAddList.clear();
+    ShowList(-1);
+    SetListCommandsEnabled(false);
+}
+
+void SplicePanel::Button3Click() {
+    AppState& state = window_.State();
+    if (const Status started = state.StickChain.Start(); !started) {
+        window_.Dialog().Tell(started.message());
+        return;
+    }
+    Button2->setEnabled(false);
+    SetListCommandsEnabled(false);
+    // A new set-up would pull the list from under the copies.
+    window_.Menu().Tosticktogether1->setEnabled(false);
+    CGauge10->SetMaximum(state.StickChain.Progress().Maximum);
+    CGauge10->SetProgress(0);
+}
+
+void SplicePanel::Button1Click() {
+    AppState& state = window_.State();
+    if (state.Stick.Splicing) {
+        state.StickStop.Request();
+        return;
+    }
+    // Nothing started: the output opened for this splice is closed too.
+    CloseSplice(state.Stick);
+    state.StickAddList.clear();
+    ShowList(-1);
+    SetListCommandsEnabled(false);
+    hide();
+    window_.BringToFront(window_.Main());
+}
+
+void SplicePanel::DoStickOpenFile() {
+    AppState& state = window_.State();
+    if (state.StickChain.OnOpenFile()) {
+        DoStickFinish();
+        return;
+    }
+    const int row = state.StickChain.Progress().CurrentIndex;
+    if (!state.Stick.Splicing || row < 0 || row >= state.Stick.FileCount) return;
+    const StickFileEntry& entry = state.Stick.Files[static_cast<std::size_t>(row)];
+    StaticText10->setText(ShownPath(entry.Path));
+    StaticText12->setText(WholeMegabytesText(EntrySize(entry)));
+}
+
+void SplicePanel::DoStickCloseFile() { window_.State().StickChain.OnCloseFile(); }
+
+void SplicePanel::DoStickRefreshGauge() {
+    const SpliceProgress progress = window_.State().StickChain.Progress();
+    CGauge10->SetProgress(progress.Blocks);
+    StaticText13->setText(WholeMegabytesText(progress.OutputBytes));
+}
+
+void SplicePanel::DoStickFinish() {
+    AppState& state = window_.State();
+    const SpliceResult& result = state.StickChain.Result();
+    CGauge10->SetProgress(state.StickChain.Progress().Blocks);
+    StaticText13->setText(WholeMegabytesText(result.OutputSize));
+    // Files a stop left uncopied are closed with the rest.
+    CloseSplice(state.Stick);
+    state.StickAddList.clear();
+    ShowList(-1);
+    hide();
+    Button2->setEnabled(true);
+    EnableListCommands();
+    window_.Menu().Tosticktogether1->setEnabled(true);
+    if (result.Ending == SpliceEnding::Failed) window_.Dialog().Tell(result.Message);
+}
+
+void SplicePanel::ShowList(int focused) {
+    ListBox2->clear();
+    for (const std::string& path : SpliceEntryPaths(window_.State().Stick)) ListBox2->addItem(ShownPath(path));
+    if (focused >= 0 && focused < ListBox2->count()) ListBox2->setCurrentRow(focused);
+}
+
+void SplicePanel::EnableListCommands() { SetListCommandsEnabled(window_.State().Stick.FileCount > 0); }
+
+void SplicePanel::SetListCommandsEnabled(bool enabled) {
+    for (QWidget* control : {static_cast<QWidget*>(Button3), static_cast<QWidget*>(SpeedButton5),
+                             static_cast<QWidget*>(SpeedButton6), static_cast<QWidget*>(SpeedButton7),
+                             static_cast<QWidget*>(SpeedButton8)})
+        control->setEnabled(enabled);
 }
 
 }  // namespace tscard::app

@@ -3,6 +3,12 @@
 // its size, the list of files to join with the buttons that edit it, the
 // file being copied, the progress bar and the add, start and close buttons.
 // It lives on the main panel and is hidden until a splice is set up.
+//
+// The list and the output belong to the splice job (AppState::Stick); the
+// panel edits them only through the core's list functions, so ListBox2
+// always shows the job's rows in their order. Starting hands the job to
+// the chain of copies (AppState::StickChain), which runs through the
+// events evStickOpenFile, evStickCloseFile and evStickRefreshGauge.
 
 #include <QFrame>
 
@@ -22,6 +28,25 @@ class SplicePanel final : public QFrame {
 
 public:
     SplicePanel(TTorvaneService& window, QWidget* parent);
+
+    // Once the window's event bridge exists: the chain's event handlers,
+    // and the splice made known as work that closing the window stops.
+    void AttachEvents();
+
+    // "To stick together": choose the output and show the panel.
+    void Tosticktogether1Click();
+    // Add files to the list.
+    void Button2Click();
+    // Move the focused entry down (the last goes first) or up (the first
+    // goes last); remove the selected entries; clear the list.
+    void SpeedButton5Click();
+    void SpeedButton6Click();
+    void SpeedButton8Click();
+    void SpeedButton7Click();
+    // Start the splice.
+    void Button3Click();
+    // During a splice: stop it. Otherwise: close the panel and its output.
+    void Button1Click();
 
     // Output.
     QLabel* Label9;
@@ -46,6 +71,18 @@ public:
     QAbstractButton* Button1;  // stop, or close
 
 private:
+    // The chain's event handlers.
+    void DoStickOpenFile();
+    void DoStickCloseFile();
+    void DoStickRefreshGauge();
+    void DoStickFinish();
+
+    // ListBox2 from the job's rows, with the focus on `focused` (-1: none).
+    void ShowList(int focused);
+    // Start, move, remove and clear: usable when the list holds a file.
+    void EnableListCommands();
+    void SetListCommandsEnabled(bool enabled);
+
     TTorvaneService& window_;  // the state, dialogs, events and other panels the commands use
 };
 

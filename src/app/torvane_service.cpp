@@ -65,6 +65,7 @@ TTorvaneService::TTorvaneService(Dialogs& dialogs, QWidget* parent) : QMainWindo
     events_->SetGauges(GaugeGroup::G3, {prepare_->CGauge3, prepare_->CGauge7});
     events_->SetGauges(GaugeGroup::G4, {parse_->CGauge4, parse_->CGauge6});
     events_->Start();
+    main_->Panel1->AttachEvents();
 
     connect(menu_.Language1, &QAction::triggered, this, &TTorvaneService::Language1Click);
     connect(menu_.Exit1, &QAction::triggered, this, &QWidget::close);
