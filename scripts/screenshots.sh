@@ -8,6 +8,6 @@ set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
 "$root/scripts/build.sh" "$root/build"
-# Scenes open the generated streams.
-"$root/tests/fixtures/make_fixtures.sh" "$root/build/fixtures"
+# Scenes that show streams read the test fixtures.
+"$root/tests/fixtures/make_fixtures.sh" "$root/build/fixtures" >&2
 QT_QPA_PLATFORM=offscreen exec "$root/build/tests/tscard_screenshots" "$@"

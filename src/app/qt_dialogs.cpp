@@ -1,19 +1,17 @@
 #include "app/qt_dialogs.h"
 
-#include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 
 #include <algorithm>
 
 #include "app/file_filter.h"
+#include "app/shown_text.h"
 
 namespace tscard::app {
 namespace {
 
 QString Utf8(const std::string& text) { return QString::fromStdString(text); }
-QString PathText(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
-std::string PathBytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 QMessageBox::StandardButton QtButton(DialogButton button) {
     switch (button) {
@@ -45,8 +43,8 @@ std::optional<FileChoice> RunFileDialog(QWidget* owner, const FileRequest& reque
     dialog.setNameFilters(filters);
     if (request.FilterIndex >= 1 && request.FilterIndex <= filters.size())
         dialog.selectNameFilter(filters[request.FilterIndex - 1]);
-    if (!request.Folder.empty()) dialog.setDirectory(PathText(request.Folder));
-    if (!request.FileName.empty()) dialog.selectFile(PathText(request.FileName));
+    if (!request.Folder.empty()) dialog.setDirectory(ShownPath(request.Folder));
+    if (!request.FileName.empty()) dialog.selectFile(ShownPath(request.FileName));
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.ConfirmOverwrite);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     FileChoice choice;
@@ -86,7 +84,7 @@ std::optional<FileChoice> QtDialogs::SaveFile(const FileRequest& request) {
 }
 
 std::optional<std::string> QtDialogs::ChooseFolder(const FolderRequest& request) {
-    const QString folder = QFileDialog::getExistingDirectory(owner_, Utf8(request.Title), PathText(request.Folder));
+    const QString folder = QFileDialog::getExistingDirectory(owner_, Utf8(request.Title), ShownPath(request.Folder));
     if (folder.isEmpty()) return std::nullopt;
     return PathBytes(folder);
 }

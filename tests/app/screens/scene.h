@@ -33,6 +33,8 @@ struct Scene {
 std::vector<Scene> PanelScenes();
 // The prepare panel with a stream, and with a run under way.
 std::vector<Scene> PrepareScenes();
+// The splice panel with files in its list.
+std::vector<Scene> SpliceScenes();
 std::vector<Scene> AllScenes();
 
 }  // namespace tscard::app::test

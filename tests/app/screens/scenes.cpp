@@ -36,6 +36,7 @@ std::vector<Scene> PanelScenes() {
 std::vector<Scene> AllScenes() {
     std::vector<Scene> scenes = PanelScenes();
     for (Scene& scene : PrepareScenes()) scenes.push_back(std::move(scene));
+    for (Scene& scene : SpliceScenes()) scenes.push_back(std::move(scene));
     return scenes;
 }
 

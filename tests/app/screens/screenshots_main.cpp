@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLocale>
 #include <QPainter>
 #include <QPixmap>
 
@@ -39,7 +40,10 @@ QImage WithTitle(TTorvaneService& window) {
 
 bool Shoot(const test::Scene& scene, const char* lang, const QDir& out) {
     // The window chooses its language from the locale when it opens.
-    setenv("LC_ALL", std::string(lang) == "ru" ? "ru_RU.UTF-8" : "C", 1);
+    const bool russian = std::string(lang) == "ru";
+    setenv("LC_ALL", russian ? "ru_RU.UTF-8" : "C", 1);
+    // Numbers as that system writes them (Qt reads the system's once).
+    QLocale::setDefault(russian ? QLocale(QLocale::Russian, QLocale::Russia) : QLocale::c());
     test::ScriptedDialogs dialogs;
     TTorvaneService window(dialogs);
     window.show();
