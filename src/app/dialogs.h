@@ -41,6 +41,10 @@ struct FileChoice {
 struct FolderRequest {
     std::string Title;
     std::string Folder;  // folder shown at first
+    std::string Prompt;  // what the operator is asked for; empty: the dialog's own label
+    // Captions of the dialog's own buttons; empty: the dialog's.
+    std::string CancelCaption;
+    std::string NewFolderCaption;
 };
 
 class Dialogs {

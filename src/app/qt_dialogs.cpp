@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QToolButton>
 
 #include <algorithm>
 
@@ -84,9 +85,20 @@ std::optional<FileChoice> QtDialogs::SaveFile(const FileRequest& request) {
 }
 
 std::optional<std::string> QtDialogs::ChooseFolder(const FolderRequest& request) {
-    const QString folder = QFileDialog::getExistingDirectory(owner_, Utf8(request.Title), ShownPath(request.Folder));
-    if (folder.isEmpty()) return std::nullopt;
-    return PathBytes(folder);
+    // Qt's own dialog: its texts can be given; a native one keeps its own.
+    QFileDialog dialog(owner_, Utf8(request.Title), ShownPath(request.Folder));
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOptions(QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+    if (!request.Prompt.empty()) dialog.setLabelText(QFileDialog::FileName, Utf8(request.Prompt));
+    if (!request.CancelCaption.empty()) dialog.setLabelText(QFileDialog::Reject, Utf8(request.CancelCaption));
+    if (!request.NewFolderCaption.empty()) {
+        if (auto* button = dialog.findChild<QToolButton*>("newFolderButton")) {
+            button->setToolTip(Utf8(request.NewFolderCaption));
+            button->setAccessibleName(Utf8(request.NewFolderCaption));
+        }
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return PathBytes(dialog.selectedFiles().front());
 }
 
 }  // namespace tscard::app
