@@ -7,7 +7,7 @@
 #include <algorithm>
 
 #include "app/file_filter.h"
-#include "app/shown_text.h"
+#include "app/shown_path.h"
 
 namespace tscard::app {
 namespace {

@@ -6,7 +6,7 @@ namespace tscard::app {
 
 QString ShownNumber(const std::string& text) {
     QString shown = QString::fromStdString(text);
-    return shown.replace(QChar('.'), QLocale::system().decimalPoint());
+    return shown.replace(QChar('.'), QLocale().decimalPoint());
 }
 
 }  // namespace tscard::app

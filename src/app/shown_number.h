@@ -1,6 +1,7 @@
 #pragma once
 // Fixed-point texts the core makes ("4.02128") as the window shows them:
-// with the operator's decimal separator.
+// with the operator's decimal separator (the window's locale, QLocale(),
+// which is the system's unless set otherwise).
 
 #include <QString>
 

@@ -14,7 +14,8 @@
 #include "app/gauge.h"
 #include "app/main_panel.h"
 #include "app/panel_parts.h"
-#include "app/shown_text.h"
+#include "app/shown_number.h"
+#include "app/shown_path.h"
 #include "app/torvane_service.h"
 #include "app/value_box.h"
 #include "platform/file_identity.h"
@@ -29,6 +30,9 @@ constexpr const char* kOverwriteCaption = "Stick files";
 constexpr const char* kDefaultOutputName = "New";
 
 std::uint64_t EntrySize(const StickFileEntry& entry) { return entry.Blocks * kSpliceBlockSize + entry.TailBytes; }
+
+// Whole mebibytes with three decimals ("1.000" for 1,572,863 bytes).
+QString SizeText(std::uint64_t bytes) { return ShownNumber(SpliceSizeText(bytes)); }
 
 }  // namespace
 
@@ -159,7 +163,7 @@ void SplicePanel::Tosticktogether1Click() {
     static_cast<void>(state.Stick.OutputFile.Size(size));
     window_.BringToFront(window_.Main());
     StaticText11->setText(ShownPath(path));
-    StaticText13->setText(WholeMegabytesText(size));
+    StaticText13->setText(SizeText(size));
     show();
 }
 
@@ -248,7 +252,7 @@ void SplicePanel::DoStickOpenFile() {
     if (!state.Stick.Splicing || row < 0 || row >= state.Stick.FileCount) return;
     const StickFileEntry& entry = state.Stick.Files[static_cast<std::size_t>(row)];
     StaticText10->setText(ShownPath(entry.Path));
-    StaticText12->setText(WholeMegabytesText(EntrySize(entry)));
+    StaticText12->setText(SizeText(EntrySize(entry)));
 }
 
 void SplicePanel::DoStickCloseFile() { window_.State().StickChain.OnCloseFile(); }
@@ -256,14 +260,14 @@ void SplicePanel::DoStickCloseFile() { window_.State().StickChain.OnCloseFile();
 void SplicePanel::DoStickRefreshGauge() {
     const SpliceProgress progress = window_.State().StickChain.Progress();
     CGauge10->SetProgress(progress.Blocks);
-    StaticText13->setText(WholeMegabytesText(progress.OutputBytes));
+    StaticText13->setText(SizeText(progress.OutputBytes));
 }
 
 void SplicePanel::DoStickFinish() {
     AppState& state = window_.State();
     const SpliceResult& result = state.StickChain.Result();
     CGauge10->SetProgress(state.StickChain.Progress().Blocks);
-    StaticText13->setText(WholeMegabytesText(result.OutputSize));
+    StaticText13->setText(SizeText(result.OutputSize));
     // Files a stop left uncopied are closed with the rest.
     CloseSplice(state.Stick);
     state.StickAddList.clear();
