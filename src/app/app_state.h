@@ -19,6 +19,7 @@
 #include "platform/stop_flag.h"
 #include "analysis/analyzer.h"
 #include "analysis/stream_state.h"
+#include "demux/demultiplexer.h"
 #include "prepare/continuity_table.h"
 #include "prepare/prepare_worker.h"
 
@@ -64,6 +65,11 @@ struct AppState {
     std::string OpenDialogFile;
     // Divisor of the card size the write panel shows.
     double SizeRatio = 1.0;
+    // The size of the stream last opened, in whole card blocks (bytes).
+    std::int64_t CardBytes = 0;
+    // The split's output folder (from ParseFolder) and "Remove staffings",
+    // which the run reads at every packet.
+    DemuxSettings SplitSettings;
 
     // Set when the window starts closing: no new run may start.
     bool Closing = false;
@@ -74,6 +80,7 @@ struct AppState {
     // Workers, after what they work on: they are joined first.
     Analyzer StreamAnalyzer;
     PrepareWorker Preparer;
+    Demultiplexer Splitter;
 };
 
 }  // namespace tscard::app

@@ -88,7 +88,8 @@ void EventBridge::OnRefreshGauge() {
         if (run->Button) run->Button->SetState(StartState::Unavailable);
         if (run->Completed) run->Completed();
     }
-    set_commands_enabled_(true);
+    // Unless the end of this run began the next one.
+    if (!run_) set_commands_enabled_(true);
     QCoreApplication::processEvents();
 }
 

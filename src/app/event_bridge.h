@@ -19,8 +19,8 @@
 // the run's gauges at zero and puts its button into the running state. Each
 // progress event of the group shows the worker's own figure; evRefreshGauge
 // hides the gauges of the last group that moved, makes the button
-// unavailable, runs Completed, enables the commands again and lets the
-// window catch up with pending events.
+// unavailable, runs Completed, enables the commands again (unless Completed
+// began the next run) and lets the window catch up with pending events.
 //
 // Work that does not end with evRefreshGauge (the splice chain, a card read)
 // is made known with TrackWork, so that closing the window stops it and

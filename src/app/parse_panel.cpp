@@ -11,13 +11,36 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <QAction>
+#include <QTimer>
+
+#include <filesystem>
+
+#include "app/content_tree.h"
+#include "app/dialogs.h"
+#include "app/event_bridge.h"
 #include "app/gauge.h"
+#include "app/main_panel.h"
 #include "app/panel_parts.h"
+#include "app/shown_number.h"
+#include "app/shown_path.h"
 #include "app/start_button.h"
+#include "app/stream_launcher.h"
 #include "app/torvane_service.h"
 #include "app/value_box.h"
+#include "demux/parsed_programs.h"
+#include "ts/stream_open.h"
 
 namespace tscard::app {
+namespace {
+
+// The folder dialog speaks English whatever the language.
+constexpr const char* kFolderTitle = "Select folder for save parsed stream";
+constexpr const char* kFolderPrompt = "Select target folder";
+constexpr const char* kFolderCancel = "Cancel";
+constexpr const char* kFolderNew = "New folder";
+
+}  // namespace
 
 ParsePanel::ParsePanel(TTorvaneService& window, QWidget* parent) : QWidget(parent), window_(window) {
     setObjectName("ParseWindow");
@@ -96,6 +119,194 @@ ParsePanel::ParsePanel(TTorvaneService& window, QWidget* parent) : QWidget(paren
     body->addWidget(NewRunRow(CGauge4, CGauge6, Label32, SpeedButton3, this));
 
     LayOutPanel(this, NewTitleBar(Label33, SpeedButton11, this), body);
+
+    window.Launcher().SetEnding(AnalysisMode::ModeParse,
+                                [this](const AnalysisResult& result) { OnAnalysisEnded(result); });
+    connect(window.Menu().MultyprogramstreamMPEG2TS1, &QAction::triggered, this,
+            &ParsePanel::MultyprogramstreamMPEG2TS1Click);
+    connect(SpeedButton12, &QToolButton::clicked, this, &ParsePanel::SpeedButton12Click);
+    connect(SpeedButton15, &QToolButton::clicked, this, &ParsePanel::SpeedButton15Click);
+    // Every change of the selection counts, by mouse or by keyboard.
+    connect(TreeView4, &QTreeWidget::itemSelectionChanged, this, &ParsePanel::TreeView4Click);
+    connect(RadioButton9, &QRadioButton::clicked, this, &ParsePanel::RadioButton9Click);
+    connect(RadioButton10, &QRadioButton::clicked, this, &ParsePanel::RadioButton10Click);
+    connect(CheckBox1, &QCheckBox::toggled, this,
+            [&state = window.State()](bool on) { state.SplitSettings.RemoveStuffing.store(on); });
+    connect(SpeedButton3, &StartButton::StartRequested, this, &ParsePanel::SpeedButton3Click);
+    connect(SpeedButton11, &QToolButton::clicked, this, &ParsePanel::SpeedButton11Click);
+}
+
+void ParsePanel::MultyprogramstreamMPEG2TS1Click() {
+    AppState& state = window_.State();
+    FileRequest request;
+    request.Filter = kStreamFilter;
+    request.FileName = state.OpenDialogFile;
+    const std::optional<FileChoice> chosen = window_.Dialog().OpenFile(request);
+    if (!chosen) return;
+    state.OpenDialogFile = chosen->Paths.front();
+    OpenForSplitting(state.OpenDialogFile);
+}
+
+void ParsePanel::OpenForSplitting(const std::string& path) {
+    AppState& state = window_.State();
+    if (Busy()) return;
+    window_.BringToFront(window_.Main());
+    path_ = path;
+    SpeedButton15Click();
+    if (!Analyse()) return;
+    state.StreamPanelOpen = 1;
+}
+
+void ParsePanel::SpeedButton12Click() {
+    if (!Busy()) Analyse();
+}
+
+bool ParsePanel::Analyse() {
+    close_pending_ = false;
+    if (!window_.Launcher().StartAnalysis({AnalysisMode::ModeParse, path_})) return false;
+    ListBox1->clear();
+    return true;
+}
+
+void ParsePanel::OnAnalysisEnded(const AnalysisResult& result) {
+    AppState& state = window_.State();
+    if (close_pending_) {
+        Close();
+        return;
+    }
+    if (result.Ending != AnalysisEnding::Complete || result.OnlyOneProgram) {
+        // The main panel is in front again: the panel holds no stream.
+        state.StreamPanelOpen = 0;
+        return;
+    }
+    SelectParsedPrograms(state.Stream);
+    // The tree shows the selection the split starts from.
+    const QSignalBlocker quiet(TreeView4);
+    TreeView4->clearSelection();
+    for (int i = 0; i < TreeView4->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* root = TreeView4->topLevelItem(i);
+        for (int j = 0; j < root->childCount(); ++j) {
+            QTreeWidgetItem* node = root->child(j);
+            const auto index = ProgramIndexOf(node);
+            const auto& programs = state.Stream.Lists.ProgramList;
+            if (index && *index < programs.size() && programs[*index].Selected) node->setSelected(true);
+        }
+    }
+    TreeView4Click();
+}
+
+void ParsePanel::SpeedButton15Click() {
+    AppState& state = window_.State();
+    FolderRequest request;
+    request.Title = kFolderTitle;
+    request.Prompt = kFolderPrompt;
+    request.CancelCaption = kFolderCancel;
+    request.NewFolderCaption = kFolderNew;
+    request.Folder =
+        state.ParseFolder.empty() ? std::filesystem::path(path_).parent_path().string() : state.ParseFolder;
+    if (const std::optional<std::string> folder = window_.Dialog().ChooseFolder(request)) state.ParseFolder = *folder;
+    // What the panel shows is always where the split writes.
+    StaticText9->setText(ShownPath(state.ParseFolder));
+}
+
+void ParsePanel::TreeView4Click() {
+    // The description belongs to the worker while a run is under way.
+    if (Busy()) return;
+    std::vector<ProgramRemap>& programs = window_.State().Stream.Lists.ProgramList;
+    ListBox1->clear();
+    for (ProgramRemap& program : programs) program.Selected = false;
+    for (int i = 0; i < TreeView4->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* root = TreeView4->topLevelItem(i);
+        for (int j = 0; j < root->childCount(); ++j) {
+            const QTreeWidgetItem* node = root->child(j);
+            const auto index = ProgramIndexOf(node);
+            if (!node->isSelected() || !index || *index >= programs.size()) continue;
+            programs[*index].Selected = true;
+            ListBox1->addItem(ContentText(SelectionLine(programs[*index])));
+        }
+    }
+    TreeView4->viewport()->update();
+}
+
+void ParsePanel::RadioButton9Click() { ShowSize(); }
+
+void ParsePanel::RadioButton10Click() { ShowSize(); }
+
+void ParsePanel::ShowSize() {
+    const SizeUnit unit = RadioButton10->isChecked() ? SizeUnit::Bytes : SizeUnit::MBytes;
+    StaticText7->setText(ShownNumber(ParseSizeText(window_.State().CardBytes, unit)));
+}
+
+void ParsePanel::SpeedButton3Click() {
+    AppState& state = window_.State();
+    if (state.ParseFolder.empty()) {
+        window_.Dialog().Tell(kSelectDemuxFolderMessage);
+        return;
+    }
+    state.SplitSettings.OutputFolder = state.ParseFolder;
+    state.SplitSettings.RemoveStuffing.store(CheckBox1->isChecked());
+    if (const Status allowed = CheckDemuxRun(state.Stream, state.SplitSettings); !allowed) {
+        window_.Dialog().Tell(allowed.message());
+        return;
+    }
+
+    RunSpec run;
+    run.Group = GaugeGroup::G4;
+    run.Button = SpeedButton3;
+    run.Progress = [&state] {
+        return ProgressFigure{state.Splitter.ProgressPosition(), state.Splitter.ProgressMaximum()};
+    };
+    run.Completed = [this] { OnSplitEnded(); };
+    if (!window_.Events().BeginRun(std::move(run))) return;
+    TreeView4->setEnabled(false);
+    TreeView4->expandAll();
+    if (const Status started =
+            state.Splitter.Start(state.Stream, state.SplitSettings, state.Events, state.StopRequested);
+        !started) {
+        window_.Events().CancelRun();
+        TreeView4->setEnabled(true);
+        window_.Dialog().Tell(started.message());
+    }
+}
+
+void ParsePanel::OnSplitEnded() {
+    AppState& state = window_.State();
+    const DemuxResult result = state.Splitter.Finish();
+    TreeView4->setEnabled(true);
+    TreeView4->viewport()->update();
+    window_.Timer1()->start();
+    if (state.Closing) return;
+    if (result.Ending == DemuxEnding::Complete || close_pending_) {
+        // The stream is used up: it has to be opened again.
+        Close();
+        return;
+    }
+    if (result.Ending == DemuxEnding::Failed) window_.Dialog().Tell(result.Message);
+    // The program list is used up as well: the stream is read again, so
+    // that the tree and the list offer what a new run would split.
+    Analyse();
+}
+
+void ParsePanel::SpeedButton11Click() {
+    if (Busy()) {
+        close_pending_ = true;
+        window_.State().StopRequested.Request();
+        SpeedButton3->ShowStopRequested();
+        return;
+    }
+    Close();
+}
+
+void ParsePanel::Close() {
+    close_pending_ = false;
+    window_.BringToFront(window_.Main());
+    window_.State().StreamPanelOpen = 0;
+}
+
+bool ParsePanel::Busy() const {
+    const StreamLauncher& launcher = window_.Launcher();
+    return window_.State().Splitter.Busy() ||
+           (launcher.Analysing() && launcher.Request().Mode == AnalysisMode::ModeParse);
 }
 
 }  // namespace tscard::app

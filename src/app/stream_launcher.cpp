@@ -109,6 +109,7 @@ bool StreamLauncher::StartAnalysis(const AnalysisRequest& request) {
 
 void StreamLauncher::ShowSizeText(const AnalysisRequest& request, std::uint64_t file_size) {
     const std::int64_t card_bytes = CardBytesOf(file_size);
+    window_.State().CardBytes = card_bytes;
     auto size_text = [](QRadioButton* mbytes, QRadioButton* bytes, auto text_of) {
         if (mbytes->isChecked()) return ShownNumber(text_of(SizeUnit::MBytes));
         if (bytes->isChecked()) return ShownNumber(text_of(SizeUnit::Bytes));

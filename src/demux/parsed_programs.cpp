@@ -18,6 +18,10 @@ Packet StoredSdtFor(const ProgramRemap& program) {
     return sdt;
 }
 
+std::string SelectionLine(const ProgramRemap& program) {
+    return program.SourceName + "[0x" + HexDigits(program.SourceProgramNumber, 4) + "]";
+}
+
 std::vector<std::string> SelectParsedPrograms(StreamState& state) {
     std::vector<std::string> lines;
     if (!state.Analysis) return lines;
@@ -33,7 +37,7 @@ std::vector<std::string> SelectParsedPrograms(StreamState& state) {
             program.StoredPat = BuildPat(program);
             program.StoredSdt = StoredSdtFor(program);
             program.Selected = true;
-            lines.push_back(program.SourceName + "[0x" + HexDigits(program.SourceProgramNumber, 4) + "]");
+            lines.push_back(SelectionLine(program));
         }
     }
     return lines;

@@ -14,9 +14,13 @@ namespace tscard {
 
 // Marks the programs of ProgramList Selected and fills their StoredPat,
 // StoredSdt and StoredPmt. Returns the operator's line per selected
-// program: SourceName (8-bit bytes) + "[0x" + four hex digits of the
-// program number + "]". Nothing without a description.
+// program (SelectionLine). Nothing without a description.
 std::vector<std::string> SelectParsedPrograms(StreamState& state);
+
+// The operator's line for a selected program: SourceName (8-bit bytes) +
+// "[0x" + four upper-case hex digits of the program number + "]", as in
+// "News[0x0102]".
+std::string SelectionLine(const ProgramRemap& program);
 
 // An SDT packet for the program; names that do not fit in one packet are
 // shortened, the provider first.

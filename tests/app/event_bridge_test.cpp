@@ -154,6 +154,22 @@ TEST_F(Events, ARunsEndIsNeverTakenForAnEarlierRunsEnd) {
     EXPECT_EQ(bar->Progress(), 3u);
 }
 
+TEST_F(Events, ARunBegunByTheEndOfTheLastKeepsTheCommandsDisabled) {
+    // A stopped split analyses its stream again from its end.
+    bool next_began = false;
+    RunSpec split;
+    split.Group = GaugeGroup::G4;
+    split.Completed = [&] { next_began = Bridge().BeginRun(RunSpec{}); };
+    ASSERT_TRUE(Bridge().BeginRun(std::move(split)));
+    std::thread([&] { Hub().Signal(EventId::evRefreshGauge); }).join();
+    QTRY_VERIFY(next_began);
+    EXPECT_TRUE(Bridge().RunActive());
+    EXPECT_FALSE(Window().Menu().Open1->isEnabled());
+    std::thread([&] { Hub().Signal(EventId::evRefreshGauge); }).join();
+    QTRY_VERIFY(!Bridge().RunActive());
+    EXPECT_TRUE(Window().Menu().Open1->isEnabled());
+}
+
 TEST_F(Events, AWorkerThatDidNotStartGivesEverythingBack) {
     auto* button = Find<StartButton>("SpeedButton4");
     button->SetState(StartState::Ready);
