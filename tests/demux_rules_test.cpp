@@ -240,6 +240,17 @@ TEST(DemuxRun, StopKeepsWhatWasWrittenAndLeavesTheFlagSet) {
     EXPECT_FALSE(run.state.DemuxInput.IsOpen());
 }
 
+TEST(DemuxRun, AStopRequestedBeforeTheRunBeginsIsNotLost) {
+    // The operator's second click may come before the worker's first packet.
+    DemuxCase run(std::vector<Packet>(2000, test::PayloadPacket(0x0201)));
+    run.stop.Request();
+    run.Go();
+    EXPECT_EQ(run.result.Ending, DemuxEnding::Stopped);
+    EXPECT_EQ(run.result.PacketsRead, 0u);
+    EXPECT_EQ(run.Output(0x1234).size(), 2u);  // its PAT and PMT
+    EXPECT_TRUE(run.stop.IsSet());
+}
+
 TEST(DemuxRun, StuffingSwitchedDuringARunAppliesFromTheNextPacket) {
     DemuxCase run(std::vector<Packet>(1000, NullPacket()));
     run.events.OnSignal = [&](EventId id, int n) {

@@ -197,7 +197,8 @@ DemuxResult Demultiplexer::RunClaimed(StreamState& state, const DemuxSettings& s
         return std::move(result);
     };
 
-    stop.Clear();
+    // The stop flag is the starter's to clear: a stop asked for between the
+    // start and this line must not be lost.
     const std::size_t unit = state.Packet192Mode ? kUnit192Size : kPacketSize;
     const std::size_t prefix = unit - kPacketSize;
     const File& input = state.DemuxInput;

@@ -39,7 +39,9 @@
 // names as it was before the run (platform/output_file.h: each file is
 // written under a temporary name and renamed over its namesake at the
 // end). ChangeProgressPosG4 is signalled before every 348th packet read,
-// the first time before the first.
+// the first time before the first. The caller clears the stop flag before
+// it starts a run: one raised after that, even before the first packet,
+// stops it.
 
 #include <atomic>
 #include <cstdint>
