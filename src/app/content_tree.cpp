@@ -62,6 +62,13 @@ void SetUpContentTree(QTreeWidget* tree, ContentLook look) {
     for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
         palette.setColor(group, QPalette::Base, kEnabledBackground);
     palette.setColor(QPalette::Disabled, QPalette::Base, kDisabledBackground);
+    if (look == ContentLook::MarkedSelection) {
+        // No highlight beside a selected line either (the branch column).
+        for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+            palette.setColor(group, QPalette::Highlight, kEnabledBackground);
+            palette.setColor(group, QPalette::HighlightedText, kRootColour);
+        }
+    }
     tree->setPalette(palette);
 }
 

@@ -35,6 +35,8 @@ std::vector<Scene> PanelScenes();
 std::vector<Scene> PrepareScenes();
 // The splice panel with files in its list.
 std::vector<Scene> SpliceScenes();
+// The parse panel with a stream analysed.
+std::vector<Scene> ParseScenes();
 std::vector<Scene> AllScenes();
 
 }  // namespace tscard::app::test

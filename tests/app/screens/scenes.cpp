@@ -37,6 +37,7 @@ std::vector<Scene> AllScenes() {
     std::vector<Scene> scenes = PanelScenes();
     for (Scene& scene : PrepareScenes()) scenes.push_back(std::move(scene));
     for (Scene& scene : SpliceScenes()) scenes.push_back(std::move(scene));
+    for (Scene& scene : ParseScenes()) scenes.push_back(std::move(scene));
     return scenes;
 }
 
