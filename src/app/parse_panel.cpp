@@ -157,6 +157,37 @@ void ParsePanel::OpenForSplitting(const std::string& path) {
     state.StreamPanelOpen = 1;
 }
 
+void ParsePanel::OpenFromOutside(const std::string& path, std::function<void(const std::string&)> one_program) {
+    AppState& state = window_.State();
+    auto count = [&state, path] {
+        StreamState counted;
+        Analyzer analyzer;
+        NullEventSink events;
+        return analyzer.Run({AnalysisMode::ModeParse, path}, counted, events, state.StopRequested);
+    };
+    auto route = [this, path, one_program = std::move(one_program)](AnalysisResult result) {
+        switch (result.Ending) {
+            case AnalysisEnding::Complete:
+                if (result.OnlyOneProgram) {
+                    one_program(path);
+                } else {
+                    window_.State().OpenDialogFile = path;
+                    OpenForSplitting(path);
+                }
+                return;
+            case AnalysisEnding::Stopped: return;
+            case AnalysisEnding::SyncFailed:
+                window_.Dialog().Tell(result.Message, kSyncErrorCaption, DialogIcon::Warning);
+                return;
+            case AnalysisEnding::NoDescription:
+            case AnalysisEnding::Failed:
+            case AnalysisEnding::Refused: window_.Dialog().Tell(result.Message, {}, DialogIcon::Warning); return;
+        }
+    };
+    if (!window_.Launcher().RunAside<AnalysisResult>(std::move(count), std::move(route)))
+        window_.Dialog().Tell(path + ": not opened; the work under way must end first", {}, DialogIcon::Warning);
+}
+
 void ParsePanel::SpeedButton12Click() {
     if (!Busy()) Analyse();
 }

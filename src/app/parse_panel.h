@@ -15,6 +15,7 @@
 
 #include <QWidget>
 
+#include <functional>
 #include <string>
 
 #include "analysis/analyzer.h"
@@ -44,6 +45,11 @@ public:
     // The open command for a file already chosen: the prepare panel closes,
     // the folder is asked for, the stream is analysed.
     void OpenForSplitting(const std::string& path);
+    // A file opened from outside the menu (the command line, a second
+    // start, a drop): its programs are counted first, off the GUI thread,
+    // by an analysis in parse mode. More than one opens here as the menu
+    // command does; one goes to `one_program` (the prepare command's flow).
+    void OpenFromOutside(const std::string& path, std::function<void(const std::string&)> one_program);
     // Analyse the stream again: every program selected again.
     void SpeedButton12Click();
     // Choose the output folder.

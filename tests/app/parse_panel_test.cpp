@@ -264,5 +264,43 @@ TEST_F(ParsePanelTest, TheSizeShowsInTheChosenUnit) {
     QLocale::setDefault(QLocale::system());
 }
 
+TEST_F(ParsePanelTest, AFileOpenedFromOutsideGoesWhereItsProgramCountSendsIt) {
+    const std::string garbage = (dir_ / "garbage.ts").string();
+    tscard::test::WriteFileBytes(garbage, std::vector<std::uint8_t>(300000, 0x11));
+    struct Row {
+        std::string Path;
+        bool Split;        // opened here
+        bool OneProgram;   // handed to the prepare command's flow
+        std::string Told;  // the start of what the operator is told
+    };
+    const Row rows[] = {
+        {multi3_, true, false, ""},
+        {FixturePath("single_vbr.ts"), false, true, ""},
+        {garbage, false, false, garbage + ": Unknow stream format"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.Path);
+        std::vector<std::string> handed;
+        if (row.Split) dialogs_.AnswerFolder(NewFolder("out"));
+        if (!row.Told.empty()) dialogs_.AnswerMessage(DialogButton::Ok);
+        const std::size_t asked_before = dialogs_.Questions().size();
+        Panel().OpenFromOutside(row.Path, [&](const std::string& path) { handed.push_back(path); });
+        ASSERT_TRUE(WaitUntil([&] { return !Window().Launcher().AsideBusy(); }));
+        ASSERT_TRUE(WaitUntilIdle());
+        EXPECT_EQ(Window().FrontPanel() == &Panel(), row.Split);
+        EXPECT_EQ(handed, row.OneProgram ? std::vector<std::string>{row.Path} : std::vector<std::string>{});
+        if (row.Split) {
+            EXPECT_EQ(Listed(), kAllLines);
+        }
+        if (!row.Told.empty()) {
+            ASSERT_GT(dialogs_.Questions().size(), asked_before);
+            EXPECT_EQ(Asked(dialogs_.Questions().size() - 1).rfind(row.Told, 0), 0u);
+        } else if (!row.Split) {
+            EXPECT_EQ(dialogs_.Questions().size(), asked_before);
+        }
+        Panel().SpeedButton11->click();
+    }
+}
+
 }  // namespace
 }  // namespace tscard::app::test
