@@ -9,6 +9,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <filesystem>
+
 #include "app/dialogs.h"
 #include "app/event_bridge.h"
 #include "app/gauge.h"
@@ -159,8 +161,14 @@ void SplicePanel::Tosticktogether1Click() {
         window_.Dialog().Tell(opened.message());
         return;
     }
+    // Nothing is created before the start: a replaced output starts empty,
+    // an appended one from its present size.
     std::uint64_t size = 0;
-    static_cast<void>(state.Stick.OutputFile.Size(size));
+    if (mode == SpliceOutputMode::Append) {
+        std::error_code ignored;
+        size = std::filesystem::file_size(path, ignored);
+        if (ignored) size = 0;
+    }
     window_.BringToFront(window_.Main());
     StaticText11->setText(ShownPath(path));
     StaticText13->setText(SizeText(size));

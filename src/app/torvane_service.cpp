@@ -150,8 +150,8 @@ void TTorvaneService::OpenFromOutside(const std::string& path) {
         dialogs_.Tell(path + ": not opened; the work under way must end first", {}, DialogIcon::Warning);
         return;
     }
-    // The parse panel's flow sends multi-program streams to it first.
-    prepare_->OpenForPreparing(path);
+    // Its programs decide: more than one are split, one is prepared.
+    parse_->OpenFromOutside(path, [this](const std::string& one) { prepare_->OpenForPreparing(one); });
 }
 
 void TTorvaneService::dragEnterEvent(QDragEnterEvent* event) {

@@ -1,6 +1,7 @@
 // Streams given from outside the window: dropped on it, or passed to a
-// second start of the program, open for preparing as the menu command does
-// once its file is chosen.
+// second start of the program. Their programs are counted first: one opens
+// for preparing as the menu command does once its file is chosen, more than
+// one open for splitting.
 
 #include <QMimeData>
 #include <QProcess>
@@ -9,6 +10,7 @@
 
 #include "app/dropped_file.h"
 #include "app/main_panel.h"
+#include "app/parse_panel.h"
 #include "app/prepare_panel.h"
 #include "app/single_instance.h"
 #include "app/start_button.h"
@@ -50,6 +52,20 @@ TEST_F(OutsideOpen, AStreamDroppedOnTheWindowOpensForPreparing) {
     EXPECT_EQ(dialogs_.Questions()[0].What, Kind::SaveFile);
     EXPECT_EQ(Window().FrontPanel(), static_cast<QWidget*>(Window().Prepare()));
     EXPECT_EQ(Window().Prepare()->SpeedButton4->State(), StartState::Ready);
+    EXPECT_EQ(State().OpenDialogFile, source);
+}
+
+TEST_F(OutsideOpen, AMultiProgramStreamDroppedOnTheWindowOpensForSplitting) {
+    const std::string source = FixturePath("multi3.ts");
+    const std::string folder = (dir_ / "out").string();
+    std::filesystem::create_directory(folder);
+    dialogs_.AnswerFolder(folder);
+    ASSERT_TRUE(Drop(Window(), {QString::fromStdString(source)}));
+    ASSERT_TRUE(WaitUntilIdle());
+    ASSERT_EQ(dialogs_.Questions().size(), 1u);
+    EXPECT_EQ(dialogs_.Questions()[0].What, Kind::Folder);
+    EXPECT_EQ(Window().FrontPanel(), static_cast<QWidget*>(Window().Parse()));
+    EXPECT_EQ(Window().Parse()->SpeedButton3->State(), StartState::Ready);
     EXPECT_EQ(State().OpenDialogFile, source);
 }
 

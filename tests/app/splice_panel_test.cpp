@@ -104,7 +104,7 @@ TEST_F(SplicePanelTest, JoinsAReorderedListAsTheCommandLineDoes) {
 
     RunToEnd();
     EXPECT_TRUE(Panel().isHidden());
-    EXPECT_FALSE(State().Stick.OutputFile.IsOpen());
+    EXPECT_FALSE(State().Stick.Output.IsOpen());
     std::uint64_t blocks = 0;
     for (const std::string& path : order) blocks += std::filesystem::file_size(path) / 65536;
     EXPECT_EQ(Panel().CGauge10->Maximum(), 1 + blocks);
@@ -146,7 +146,8 @@ TEST_F(SplicePanelTest, CancellingTheOverwriteQuestionAsksForTheNameAgain) {
     SetUpOutput((dir_ / "fresh").string(), 2);
     EXPECT_TRUE(Panel().isVisible());
     EXPECT_EQ(Panel().StaticText11->text().toStdString(), (dir_ / "fresh.m4ts").string());
-    EXPECT_TRUE(std::filesystem::exists(dir_ / "fresh.m4ts"));
+    // Nothing is made before the start.
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "fresh.m4ts"));
     EXPECT_EQ(ReadFileBytes(taken).size(), 500u);
 }
 
@@ -157,7 +158,7 @@ TEST_F(SplicePanelTest, CancellingTheSaveDialogKeepsTheSpliceSetUpBefore) {
     Window().Menu().Tosticktogether1->trigger();
     EXPECT_TRUE(Panel().isVisible());
     EXPECT_EQ(Shown(), std::vector<std::string>{a_});
-    EXPECT_TRUE(State().Stick.OutputFile.IsOpen());
+    EXPECT_EQ(State().Stick.OutputPath, (dir_ / "first.ts").string());
 }
 
 TEST_F(SplicePanelTest, ListEditsMoveRowsWithTheirFiles) {
@@ -207,8 +208,10 @@ TEST_F(SplicePanelTest, ListEditsMoveRowsWithTheirFiles) {
 }
 
 TEST_F(SplicePanelTest, RefusedFilesLeaveTheListAsItWas) {
+    // An output that exists already, appended to, can be chosen as an input.
     const std::string output = (dir_ / "out.ts").string();
-    SetUpOutput(output);
+    WriteFileBytes(output, std::vector<std::uint8_t>(188, 0x47));
+    SetUpOutput(output, 1, DialogButton::No);
     Add({a_});
     struct Row {
         const char* What;
@@ -258,7 +261,7 @@ TEST_F(SplicePanelTest, CloseDuringASpliceStopsItAndKeepsWhatWasCopied) {
     EXPECT_TRUE(clicked);
     EXPECT_TRUE(shown_after_click);
     EXPECT_TRUE(Panel().isHidden());
-    EXPECT_FALSE(State().Stick.OutputFile.IsOpen());
+    EXPECT_FALSE(State().Stick.Output.IsOpen());
 
     const auto full = CliSplice((dir_ / "full.ts").string(), {a_, big, b_});
     const auto kept = ReadFileBytes(output);
@@ -274,7 +277,7 @@ TEST_F(SplicePanelTest, CloseWithoutStartingClosesTheOutputAndTheList) {
     Add({a_, b_});
     Panel().Button1->click();
     EXPECT_TRUE(Panel().isHidden());
-    EXPECT_FALSE(State().Stick.OutputFile.IsOpen());
+    EXPECT_FALSE(State().Stick.Output.IsOpen());
     EXPECT_EQ(State().Stick.FileCount, 0);
     EXPECT_EQ(Panel().ListBox2->count(), 0);
     EXPECT_EQ(Window().FrontPanel(), static_cast<QWidget*>(Window().Main()));
