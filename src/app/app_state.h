@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/card_state.h"
 #include "card/card_device.h"
 #include "splice/splice_chain.h"
 #include "splice/splice_job.h"
@@ -35,8 +36,11 @@ struct AppState {
     // The last analysis: stream description, ProgramList, CurrentRemap and
     // what it hands to the prepare, demultiplex and card-write runs.
     StreamState Stream;
-    // The card in use.
+    // The card a card job works on (format, clear, write, read); the next
+    // poll lets it go.
     CardDevice Card;
+    // The cards listed, the one in use and what the card panels show of it.
+    CardState Cards;
     // The splice list and output, and the names of the latest add.
     StickJob Stick;
     std::vector<std::string> StickAddList;

@@ -1,20 +1,25 @@
 #include "app/card_panel.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QButtonGroup>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QRadioButton>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include "app/gauge.h"
+#include "app/main_panel.h"
 #include "app/panel_parts.h"
+#include "app/read_panel.h"
 #include "app/torvane_service.h"
 #include "app/value_box.h"
+#include "app/write_panel.h"
 
 namespace tscard::app {
 
@@ -107,6 +112,21 @@ CardPanel::CardPanel(TTorvaneService& window, QWidget* parent) : QWidget(parent)
     body->addLayout(middle);
 
     LayOutPanel(this, NewTitleBar(Label36, SpeedButton14, this), body);
+
+    fill_timer_ = new QTimer(this);
+    fill_timer_->setInterval(100);
+    connect(fill_timer_, &QTimer::timeout, this, &CardPanel::ShowFillProgress);
+
+    // Picking an item is a selection; a text the program sets is not.
+    connect(window.Main()->ComboBoxEx1, &QComboBox::activated, this, &CardPanel::ComboBoxEx1Click);
+    connect(window.Menu().SDcardmanadger1, &QAction::triggered, this, &CardPanel::SDcardmanadger1Click);
+    connect(SpeedButton14, &QToolButton::clicked, this, &CardPanel::SpeedButton21Click);
+    connect(SpeedButton21, &QAbstractButton::clicked, this, &CardPanel::SpeedButton21Click);
+    connect(SpeedButton13, &QAbstractButton::clicked, this, &CardPanel::SpeedButton13Click);
+    connect(SpeedButton19, &QAbstractButton::clicked, this, &CardPanel::SpeedButton19Click);
+    connect(SpeedButton22, &QAbstractButton::clicked, this, [this] { window_.Read()->SpeedButton22Click(); });
+    connect(SpeedButton23, &QAbstractButton::clicked, this, [this] { window_.Write()->SpeedButton23Click(); });
+    connect(TreeView1, &QTreeWidget::itemSelectionChanged, this, &CardPanel::TreeView1Click);
 }
 
 }  // namespace tscard::app

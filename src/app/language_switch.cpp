@@ -61,6 +61,7 @@ void ApplyLanguage(TTorvaneService& window, lang::Language language) {
     SetCaption(menu.Tosticktogether1, texts.Tosticktogether1);
     SetCaption(menu.Exit1, texts.Exit1);
     SetCaption(menu.SDcardmanadger1, texts.SDcardmanadger1);
+    SetCaption(menu.Attachcardimage1, texts.Attachcardimage1);
     SetCaption(menu.Language1, "");
     // The tool bar sizes its buttons afresh for their new captions.
     QToolBar* toolbar = window.Main()->ToolBar1;

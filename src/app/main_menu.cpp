@@ -42,6 +42,8 @@ MainMenu BuildMainMenu(QWidget* window) {
     menu.MultyprogramstreamMPEG2TS1 =
         NewItem("MultyprogramstreamMPEG2TS1", design.MultyprogramstreamMPEG2TS1, window);
     menu.Tosticktogether1 = NewItem("Tosticktogether1", design.Tosticktogether1, window);
+    menu.Attachcardimage1 = NewItem("Attachcardimage1", design.Attachcardimage1, window);
+    menu.Attachcardimage1->setIcon(ListIcon(kCardImage));
     menu.Exit1 = NewItem("Exit1", design.Exit1, window);
     menu.Exit1->setShortcut(QKeySequence::Quit);
     // The shortcut works while the Open menu is disabled by a run.
@@ -49,6 +51,10 @@ MainMenu BuildMainMenu(QWidget* window) {
     menu.OpenMenu->addAction(menu.SimpleprogramMPEG2TS1);
     menu.OpenMenu->addAction(menu.MultyprogramstreamMPEG2TS1);
     menu.OpenMenu->addAction(menu.Tosticktogether1);
+    // The tool bar has no room for another button in Russian: the card
+    // image is opened from here, next to the card manager's button.
+    menu.OpenMenu->addSeparator();
+    menu.OpenMenu->addAction(menu.Attachcardimage1);
     menu.OpenMenu->addSeparator();
     menu.OpenMenu->addAction(menu.Exit1);
 

@@ -18,6 +18,8 @@ struct MainMenu {
     QAction* SimpleprogramMPEG2TS1 = nullptr;
     QAction* MultyprogramstreamMPEG2TS1 = nullptr;
     QAction* Tosticktogether1 = nullptr;
+    // Lists a card image file (or a block device named explicitly) as a card.
+    QAction* Attachcardimage1 = nullptr;
     QAction* Exit1 = nullptr;
     QAction* SDcardmanadger1 = nullptr;
 };

@@ -1,22 +1,40 @@
 #include "app/read_panel.h"
 
+#include <QAbstractButton>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QRadioButton>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "app/card_panel.h"
+#include "app/dialogs.h"
 #include "app/gauge.h"
 #include "app/panel_parts.h"
 #include "app/start_button.h"
 #include "app/torvane_service.h"
+#include "card/card_open.h"
+#include "platform/file_identity.h"
 
 namespace tscard::app {
 
 namespace {
 // The pie turns once per this many blocks read.
 constexpr std::uint64_t kReadPieSteps = 512;
+// The extension each file type of the save dialog gives a name without one.
+constexpr const char* kTypeExtensions[] = {".m2ts", ".m4ts", ".ts", ".ts", ""};
+}  // namespace
+
+std::string ReadOutputName(const std::string& chosen, int filter_index) {
+    const std::size_t slash = chosen.rfind('/');
+    const std::string last = slash == std::string::npos ? chosen : chosen.substr(slash + 1);
+    if (last.find('.') != std::string::npos) return chosen;
+    if (filter_index < 1 || filter_index > static_cast<int>(std::size(kTypeExtensions))) return chosen;
+    return chosen + kTypeExtensions[filter_index - 1];
 }
 
 ReadPanel::ReadPanel(TTorvaneService& window, QWidget* parent) : QWidget(parent), window_(window) {
@@ -53,6 +71,125 @@ ReadPanel::ReadPanel(TTorvaneService& window, QWidget* parent) : QWidget(parent)
     panel->addStretch(1);
     panel->addLayout(row);
     panel->addStretch(2);
+
+    progress_timer_ = new QTimer(this);
+    progress_timer_->setInterval(100);
+    connect(progress_timer_, &QTimer::timeout, this, &ReadPanel::ShowProgress);
+    // A click while reading raises the stop request itself.
+    connect(SpeedButton24, &StartButton::StartRequested, this, &ReadPanel::StartRead);
+}
+
+void ReadPanel::SpeedButton22Click() {
+    AppState& state = window_.State();
+    FileRequest request;
+    request.Filter = kSaveStreamFilter;
+    request.FileName = state.Cards.ReadEntryName;
+    request.ConfirmOverwrite = true;
+    const std::optional<FileChoice> choice = window_.Dialog().SaveFile(request);
+    if (!choice || choice->Paths.empty()) return;
+    state.CardFileName = choice->Paths.front();
+    filter_index_ = choice->FilterIndex;
+
+    CardPanel* card = window_.Card();
+    card->setEnabled(false);
+    card->SetJobControlsEnabled(false);
+    SpeedButton24->SetState(StartState::Ready);
+    window_.BringToFront(this);
+}
+
+void ReadPanel::StartRead() {
+    AppState& state = window_.State();
+    SpeedButton24->SetState(StartState::Running);
+    GroupBox2->hide();
+    blocks_done_ = 0;
+    blocks_total_ = 0;
+    CGauge8->SetProgress(0);
+    CGauge9->SetProgress(0);
+    CGauge8->show();
+    CGauge9->show();
+
+    output_ = ReadOutputName(state.CardFileName, filter_index_);
+    auto refuse = [&](const std::string& message) {
+        window_.Dialog().Tell(message, {}, DialogIcon::Error);
+        Restore();
+    };
+    if (SameFileOrDevice(output_, state.Cards.InUse)) return refuse(output_ + ": the output is the card itself");
+    CardTarget target;
+    Status status = ResolveCard(state.Cards.InUse, state.Cards.Roots, target);
+    if (status) status = OpenCard(target, false, state.Cards.Roots, state.Card);
+    if (status) status = staged_.Create(output_);
+    if (!status) return refuse(status.message());
+
+    CardReadJob job;
+    job.ReadEntryIndex = state.Cards.ReadEntryIndex;
+    job.Form = RadioButton8->isChecked() ? CardReadForm::Original : CardReadForm::Compressed;
+    job.Progress = [this](std::uint64_t done, std::uint64_t total) {
+        blocks_total_.store(total, std::memory_order_relaxed);
+        blocks_done_.store(done, std::memory_order_relaxed);
+    };
+    state.StopRequested.Clear();
+    const Status started = read_.Start(
+        this, [this, job, &device = state.Card, &stop = state.StopRequested] {
+            return reader_.Run(job, device, staged_.Output(), stop);
+        },
+        [this](CardReadResult result) { ReadEnded(std::move(result)); });
+    if (!started) return refuse(started.message());
+    progress_timer_->start();
+}
+
+void ReadPanel::ShowProgress() {
+    const std::uint64_t done = blocks_done_.load(std::memory_order_relaxed);
+    CGauge8->ShowPosition(done, blocks_total_.load(std::memory_order_relaxed));
+    CGauge9->ShowPosition(done, 0);
+}
+
+void ReadPanel::ReadEnded(CardReadResult result) {
+    AppState& state = window_.State();
+    progress_timer_->stop();
+    const bool pulled = state.Cards.Pulled;
+    state.Cards.Pulled = false;
+    const std::string blocks = std::to_string(result.BlocksRead) + " of " + std::to_string(result.Blocks) + " blocks";
+    std::string message;
+    switch (result.Ending) {
+        case CardReadEnding::Complete:
+        case CardReadEnding::Stopped:
+            // A stopped copy keeps the blocks read so far.
+            if (Status kept = staged_.Commit(); !kept) {
+                message = kept.message() + "; nothing was saved";
+            } else if (result.Ending == CardReadEnding::Stopped && pulled) {
+                message = state.Card.Path() + ": the card was removed during the read; " + output_ + " holds the first " +
+                          blocks;
+            }
+            break;
+        case CardReadEnding::Failed:
+            staged_.Discard();
+            message = result.Message + "; nothing was saved";
+            break;
+    }
+    Restore();
+    if (!message.empty()) window_.Dialog().Tell(message, {}, DialogIcon::Error);
+}
+
+void ReadPanel::Restore() {
+    AppState& state = window_.State();
+    CardPanel* card = window_.Card();
+    card->setEnabled(true);
+    for (QWidget* control : std::initializer_list<QWidget*>{card->SpeedButton13, card->SpeedButton14,
+                                                            card->SpeedButton19, card->SpeedButton21,
+                                                            card->RadioButton1, card->RadioButton2})
+        control->setEnabled(true);
+    // "Read file" again only for a stream still picked in the content tree.
+    card->SpeedButton22->setEnabled(false);
+    card->TreeView1Click();
+    state.Card = CardDevice();
+    GroupBox2->show();
+    for (Gauge* gauge : {CGauge8, CGauge9}) {
+        gauge->SetProgress(0);
+        gauge->hide();
+    }
+    SpeedButton24->SetState(StartState::Unavailable);
+    window_.SendToBack(this);
+    state.StopRequested.Clear();
 }
 
 }  // namespace tscard::app

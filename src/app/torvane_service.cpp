@@ -12,6 +12,7 @@
 
 #include "app/busy_indicator.h"
 #include "app/card_panel.h"
+#include "app/card_poll.h"
 #include "app/dialogs.h"
 #include "app/dropped_file.h"
 #include "app/event_bridge.h"
@@ -22,6 +23,7 @@
 #include "app/parse_panel.h"
 #include "app/prepare_panel.h"
 #include "app/read_panel.h"
+#include "app/removal_watch.h"
 #include "app/splice_panel.h"
 #include "app/stream_launcher.h"
 #include "app/write_panel.h"
@@ -66,6 +68,10 @@ TTorvaneService::TTorvaneService(Dialogs& dialogs, QWidget* parent) : QMainWindo
     events_->SetGauges(GaugeGroup::G4, {parse_->CGauge4, parse_->CGauge6});
     events_->Start();
     main_->Panel1->AttachEvents();
+    // The card jobs that do not end with evRefreshGauge; closing stops them
+    // (the stop request) and waits for them.
+    events_->TrackWork([this] { return read_->Reading(); }, [] {});
+    events_->TrackWork([this] { return card_->Formatting(); }, [] {});
 
     connect(menu_.Language1, &QAction::triggered, this, &TTorvaneService::Language1Click);
     connect(menu_.Exit1, &QAction::triggered, this, &QWidget::close);
@@ -75,6 +81,8 @@ TTorvaneService::TTorvaneService(Dialogs& dialogs, QWidget* parent) : QMainWindo
     timer1_->setInterval(kCardPollMs);
     connect(timer1_, &QTimer::timeout, this, &TTorvaneService::Timer1Timer);
     timer1_->start();
+    poll_ = new CardPoll(*this, this);
+    watch_ = new RemovalWatch(*this, this);
 
     // A stream file dropped anywhere on the window opens it; the edits
     // take no dropped text.
@@ -165,10 +173,7 @@ void TTorvaneService::dropEvent(QDropEvent* event) {
     OpenFromOutside(*path);
 }
 
-void TTorvaneService::Timer1Timer() {
-    // Each tick disables the poll; whoever wants the next one enables it.
-    timer1_->stop();
-}
+void TTorvaneService::Timer1Timer() { poll_->Timer1Timer(); }
 
 void TTorvaneService::closeEvent(QCloseEvent* event) {
     if (closing_ && !closed_) {
@@ -196,6 +201,7 @@ void TTorvaneService::FormClose() {
     state_.Stream = StreamState{};
     events_->Shutdown();
     timer1_->stop();
+    watch_->Timer->stop();
     busy_->Stop();
     closed_ = true;
 }

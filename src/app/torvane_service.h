@@ -21,12 +21,14 @@ namespace tscard::app {
 
 class BusyIndicator;
 class CardPanel;
+class CardPoll;
 class Dialogs;
 class EventBridge;
 class MainPanel;
 class ParsePanel;
 class PreparePanel;
 class ReadPanel;
+class RemovalWatch;
 class SplicePanel;
 class StreamLauncher;
 class WritePanel;
@@ -56,6 +58,8 @@ public:
     ReadPanel* Read() const { return read_; }
     SplicePanel* Splice() const;
     QTimer* Timer1() const { return timer1_; }
+    CardPoll& Poll() { return *poll_; }
+    RemovalWatch& Watch() { return *watch_; }
 
     // Panels are MainPanel, PreparePn, ParseWindow, WriteWindow,
     // FormatWindow and Panel4; the one in front is what the operator sees.
@@ -104,6 +108,8 @@ private:
     BusyIndicator* busy_ = nullptr;
     StreamLauncher* launcher_ = nullptr;
     QTimer* timer1_ = nullptr;
+    CardPoll* poll_ = nullptr;
+    RemovalWatch* watch_ = nullptr;
     bool closing_ = false;  // FormClose has begun
     bool closed_ = false;   // FormClose has ended
 };

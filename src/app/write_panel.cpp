@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "app/gauge.h"
+#include "app/main_panel.h"
 #include "app/panel_parts.h"
 #include "app/start_button.h"
 #include "app/torvane_service.h"
@@ -107,5 +108,16 @@ WritePanel::WritePanel(TTorvaneService& window, QWidget* parent) : QWidget(paren
 
     LayOutPanel(this, NewTitleBar(Label28, SpeedButton10, this), body);
 }
+
+}  // namespace tscard::app
+
+namespace tscard::app {
+
+void WritePanel::SpeedButton10Click() {
+    window_.BringToFront(window_.Main());
+    window_.State().WritePanelOpen = 0;
+}
+
+void WritePanel::SpeedButton23Click() {}
 
 }  // namespace tscard::app

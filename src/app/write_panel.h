@@ -56,6 +56,11 @@ public:
     QLabel* Label27;
     StartButton* SpeedButton1;
 
+    // The card panel's "Write file": a stream for the card in use.
+    void SpeedButton23Click();
+    // Closes the panel.
+    void SpeedButton10Click();
+
 private:
     TTorvaneService& window_;  // the state, dialogs, events and other panels the commands use
 };

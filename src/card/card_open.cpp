@@ -79,6 +79,19 @@ Status ResolveCard(const std::string& path, const SystemRoots& roots, CardTarget
     return Status::Ok();
 }
 
+Status CheckCardTarget(const CardTarget& target, bool allow_non_removable) {
+    switch (target.Verdict.Kind) {
+        case DiskKind::Card: return Status::Ok();
+        case DiskKind::SystemDisk:
+            return Status::Fail(target.Path + ": " + target.Verdict.Reason + "; it is never used as a card");
+        case DiskKind::EmptySlot: return Status::Fail(target.Path + ": " + target.Verdict.Reason);
+        case DiskKind::NotACard:
+            if (allow_non_removable) return Status::Ok();
+            return Status::Fail(target.Path + ": " + target.Verdict.Reason + "; only removable cards are used");
+    }
+    return Status::Fail(target.Path + ": not a card");
+}
+
 Status OpenCard(const CardTarget& target, bool writable, const SystemRoots& roots, CardDevice& out) {
     std::function<Status()> unmount;
     if (target.IsBlockDevice && writable) {

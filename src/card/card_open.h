@@ -39,6 +39,12 @@ struct CardTarget {
 // the disk is a card, and if not, why.
 Status ResolveCard(const std::string& path, const SystemRoots& roots, CardTarget& out);
 
+// Whether the target may be used as a card: a listed card or an image
+// always; a disk that is not a card only when named explicitly
+// (allow_non_removable); a system disk or an empty reader never. The
+// refusal names the path and the reason.
+Status CheckCardTarget(const CardTarget& target, bool allow_non_removable);
+
 // Opens the target. Read-only access never unmounts anything and does not
 // hold the card exclusively. Writing access first unmounts the card's own
 // file systems (root is needed for that), then holds it exclusively.

@@ -17,15 +17,9 @@ void AddCardArguments(CLI::App* command, std::string& card, bool& allow_non_remo
 CardTarget ResolveCardOrExit(const std::string& card, bool allow_non_removable, const SystemRoots& roots) {
     CardTarget target;
     if (Status status = ResolveCard(card, roots, target); !status) Fail(status.message());
-    switch (target.Verdict.Kind) {
-        case DiskKind::Card: break;
-        case DiskKind::SystemDisk: Fail(card + ": " + target.Verdict.Reason + "; it is never used as a card");
-        case DiskKind::EmptySlot: Fail(card + ": " + target.Verdict.Reason);
-        case DiskKind::NotACard:
-            if (!allow_non_removable)
-                Fail(card + ": " + target.Verdict.Reason +
-                     "; only removable cards are used (--allow-non-removable uses it all the same)");
-            break;
+    if (Status usable = CheckCardTarget(target, allow_non_removable); !usable) {
+        const bool hint = target.Verdict.Kind == DiskKind::NotACard;
+        Fail(usable.message() + (hint ? " (--allow-non-removable uses it all the same)" : ""));
     }
     return target;
 }

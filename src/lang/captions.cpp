@@ -170,6 +170,7 @@ constexpr WindowCaptions kEnglishWindow = {
     "SD card manadger",
     "Select SD Flash card for write",
     "No connect memory card",
+    "Attach card image…",
 };
 
 constexpr WindowCaptions kRussianWindow = {
@@ -182,6 +183,7 @@ constexpr WindowCaptions kRussianWindow = {
     "SD card менеджер",
     "Выбрать для записи SD Flash карту ",
     "Flash картa не определена",
+    "Подключить образ карты…",
 };
 constexpr std::string_view kDesignTitle = "ROR urever evazar  (preparing for flash card ) v1.9";
 

@@ -50,6 +50,9 @@ struct WindowCaptions {
     // The card selector's prompt, and what it shows when no card answers.
     std::string_view CardPrompt;
     std::string_view NoCardText;
+    // The item beside "SD card manadger" that lists a card image file (or a
+    // block device named explicitly) as a card.
+    std::string_view Attachcardimage1;
 };
 const WindowCaptions& MainCaptions(Language language);
 // The window title the window is built with.

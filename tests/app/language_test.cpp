@@ -40,6 +40,7 @@ protected:
             {"SimpleprogramMPEG2TS1", texts.SimpleprogramMPEG2TS1},
             {"MultyprogramstreamMPEG2TS1", texts.MultyprogramstreamMPEG2TS1},
             {"Tosticktogether1", texts.Tosticktogether1},
+            {"Attachcardimage1", texts.Attachcardimage1},
             {"Exit1", texts.Exit1},
             {"SDcardmanadger1", texts.SDcardmanadger1},
             {"Language1", ""},

@@ -140,13 +140,13 @@ TEST_F(Controls, TheMenuHasEveryItemAndTheToolBarMirrorsItsTopLevel) {
     const MainMenu& menu = Window().Menu();
     EXPECT_EQ(menu.MainMenu1->objectName(), "MainMenu1");
     for (const char* name : {"Language1", "Open1", "SimpleprogramMPEG2TS1", "MultyprogramstreamMPEG2TS1",
-                             "Tosticktogether1", "Exit1", "SDcardmanadger1"}) {
+                             "Tosticktogether1", "Attachcardimage1", "Exit1", "SDcardmanadger1"}) {
         auto* item = Find<QAction>(name);
         ASSERT_NE(item, nullptr);
         EXPECT_TRUE(item->isVisible()) << name;
         EXPECT_TRUE(item->isEnabled()) << name;
     }
-    EXPECT_EQ(menu.OpenMenu->actions().size(), 5);  // four commands and a separator
+    EXPECT_EQ(menu.OpenMenu->actions().size(), 7);  // five commands and two separators
     auto* toolbar = Find<QToolBar>("ToolBar1");
     const QList<QAction*> top = toolbar->actions();
     ASSERT_EQ(top.size(), 3);

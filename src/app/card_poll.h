@@ -1,0 +1,64 @@
+#pragma once
+// The card poll (Timer1) and the card refresh (SpeedButton2). The poll
+// lists the cards of the machine's readers and the attached card images in
+// the card selector (ComboBoxEx1), finds the card in use again by its
+// identity after its header was rewritten, announces the end of a card
+// write, and tells once about readers this user may not open. While no
+// card is found it looks again every second.
+//
+// Attached cards are card image files, or block devices named explicitly
+// (a loop device, say), listed after the readers' cards. A deleted image
+// or a device that has gone drops out of the list at the next poll.
+
+#include <QObject>
+
+#include <string>
+
+#include "platform/status.h"
+
+namespace tscard {
+struct CardRecord;
+}
+
+namespace tscard::app {
+
+struct CardState;
+class TTorvaneService;
+
+// The listed card of that identity (device node or image path), or null.
+const CardRecord* ListedCard(const CardState& cards, const std::string& identity);
+
+class CardPoll final : public QObject {
+    Q_OBJECT
+
+public:
+    CardPoll(TTorvaneService& window, QObject* parent);
+
+    // Lists a card image, or a block device named explicitly, beside the
+    // readers' cards from the next poll on. Refused, with the reason: what
+    // is neither, a partition, a system disk, an empty reader.
+    Status Attach(const std::string& path);
+    // "Attach card image…": asks for the image, attaches it, lists it at
+    // once and selects it.
+    void Attachcardimage1Click();
+
+    void Timer1Timer();
+    void SpeedButton2Click();
+
+    // Selects the listed card of that identity in the selector and runs
+    // the selection handler; false when it is not listed.
+    bool Reselect(const std::string& identity);
+
+    // A card write, read or full format is running: the card in use and
+    // the window's card device belong to it.
+    bool CardJobRunning() const;
+
+private:
+    void Scan();
+    void ShowList();
+    void TellProblems();
+
+    TTorvaneService& window_;
+};
+
+}  // namespace tscard::app

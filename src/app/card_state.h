@@ -1,0 +1,45 @@
+#pragma once
+// What the card manager keeps beside its controls: the cards of the last
+// poll, the card images the operator attached, which card is in use, and
+// the figures the write and read commands take from it. Owned by the
+// window's AppState.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "card/card_list.h"
+#include "card/system_roots.h"
+
+namespace tscard::app {
+
+struct CardState {
+    // Where discovery looks (the environment can point it elsewhere).
+    SystemRoots Roots;
+    // The cards of the last poll, in the selector's order: the readers'
+    // cards first, then the attached ones.
+    CardList List;
+    // Card images and explicitly named block devices, in the order attached.
+    std::vector<std::string> Attached;
+    // The card in use, by identity (its device node or image path); empty
+    // while none is selected. A rescan finds it again by this.
+    std::string InUse;
+    // Problems of the poll already told (each is told once).
+    std::vector<std::string> Told;
+
+    // The selected card is in the layout and formatted: "Write file" may run.
+    bool CardReady = false;
+    double CardFreeMB = 0.0;
+    // The stream on the write panel: its size on the card in whole MB as
+    // shown, in bytes, and the divisor of what is shown.
+    std::uint64_t WriteSizeMB = 0;
+    std::int64_t CardBytes = 0;
+    double SizeRatio = 1.0;
+    // The stream chosen for reading: its record and its name.
+    std::uint8_t ReadEntryIndex = 0;
+    std::string ReadEntryName;
+    // The removal watch saw the card in use go during a card job.
+    bool Pulled = false;
+};
+
+}  // namespace tscard::app
