@@ -85,9 +85,13 @@ void CardPoll::Attachcardimage1Click() {
         return;
     }
     // Listed at once, and selected: the operator attached it to work on it.
+    ShowAttached(window_.State().Cards.Attached.back());
+}
+
+void CardPoll::ShowAttached(std::string identity) {
     SpeedButton2Click();
     Timer1Timer();
-    Reselect(window_.State().Cards.Attached.back());
+    Reselect(identity);
 }
 
 void CardPoll::SpeedButton2Click() {
@@ -193,7 +197,7 @@ void CardPoll::ShowList() {
     selector->setEditText(QString::fromStdString(state.CardPrompt));
 }
 
-bool CardPoll::Reselect(const std::string& identity) {
+bool CardPoll::Reselect(std::string identity) {
     const CardRecord* record = ListedCard(window_.State().Cards, identity);
     if (record == nullptr) return false;
     CardSelector* selector = window_.Main()->ComboBoxEx1;

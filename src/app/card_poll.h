@@ -41,13 +41,16 @@ public:
     // "Attach card image…": asks for the image, attaches it, lists it at
     // once and selects it.
     void Attachcardimage1Click();
+    // Lists the cards now (not a second later) and selects the attached card
+    // of that identity.
+    void ShowAttached(std::string identity);
 
     void Timer1Timer();
     void SpeedButton2Click();
 
     // Selects the listed card of that identity in the selector and runs
     // the selection handler; false when it is not listed.
-    bool Reselect(const std::string& identity);
+    bool Reselect(std::string identity);
 
     // A card write, read or full format is running: the card in use and
     // the window's card device belong to it.

@@ -8,7 +8,9 @@
 #include <filesystem>
 #include <iostream>
 #include <string>
+#include <vector>
 
+#include "app/card_poll.h"
 #include "app/images.h"
 #include "app/qt_dialogs.h"
 #include "app/single_instance.h"
@@ -18,7 +20,7 @@
 namespace {
 
 constexpr const char* kHelp =
-    "Usage: tscard [--help] [--version] [FILE]\n"
+    "Usage: tscard [--help] [--version] [--card-image PATH]... [FILE]\n"
     "\n"
     "The operator's window for a DVB-ASI stream player that plays MPEG-2 transport\n"
     "streams from SD cards in its own raw layout. It opens a stream and shows its\n"
@@ -37,6 +39,12 @@ constexpr const char* kHelp =
     "\"ru\"), English otherwise; the flag button switches them. TSCARD_LOG set\n"
     "prints the workers' trace on stderr.\n"
     "\n"
+    "--card-image PATH lists a card image file as a card, for work without a card\n"
+    "reader (\"Open file stream for\" > \"Attach card image...\" does the same in the\n"
+    "window). PATH may also name a block device that is not a removable card, a\n"
+    "loop device say; a disk that holds the running system, a partition or an\n"
+    "empty reader is refused. Opening block devices needs root or the 'disk' group.\n"
+    "\n"
     "tscard-cli is its command-line twin: the same work, with the same results,\n"
     "for scripts and terminals (tscard-cli --help).\n";
 
@@ -46,17 +54,33 @@ bool Asked(int argc, char** argv, const char* option) {
     return false;
 }
 
-// The first argument that is not an option, as a full path (a running
-// first instance may have another working folder). A desktop passes every
-// file chosen; the first is opened.
-std::string FileArgument(int argc, char** argv) {
+constexpr const char kCardImage[] = "--card-image";
+
+// What the command line asks for: card images to attach and a file to open.
+struct Arguments {
+    std::vector<std::string> Images;  // --card-image PATH or --card-image=PATH
+    // The first argument that is not an option, as a full path (a running
+    // first instance may have another working folder). A desktop passes
+    // every file chosen; the first is opened.
+    std::string File;
+};
+
+// False when --card-image lacks its path.
+bool ReadArguments(int argc, char** argv, Arguments& out) {
+    const std::size_t length = std::strlen(kCardImage);
     for (int i = 1; i < argc; ++i) {
-        if (argv[i][0] == '-' || argv[i][0] == '\0') continue;
-        std::error_code ec;
-        const std::filesystem::path full = std::filesystem::absolute(argv[i], ec);
-        return ec ? std::string(argv[i]) : full.string();
+        if (std::strcmp(argv[i], kCardImage) == 0) {
+            if (i + 1 >= argc) return false;
+            out.Images.emplace_back(argv[++i]);
+        } else if (std::strncmp(argv[i], kCardImage, length) == 0 && argv[i][length] == '=') {
+            out.Images.emplace_back(argv[i] + length + 1);
+        } else if (argv[i][0] != '-' && argv[i][0] != '\0' && out.File.empty()) {
+            std::error_code ec;
+            const std::filesystem::path full = std::filesystem::absolute(argv[i], ec);
+            out.File = ec ? std::string(argv[i]) : full.string();
+        }
     }
-    return {};
+    return true;
 }
 
 }  // namespace
@@ -73,7 +97,12 @@ int main(int argc, char** argv) {
     }
 
     tscard::SetDebugLogEnabled(std::getenv("TSCARD_LOG") != nullptr);
-    const std::string file = FileArgument(argc, argv);
+    Arguments arguments;
+    if (!ReadArguments(argc, argv, arguments)) {
+        std::cerr << "tscard: --card-image needs the path of a card image or block device\n";
+        return 2;
+    }
+    const std::string& file = arguments.File;
 
     QApplication app(argc, argv);
     QApplication::setApplicationName("tscard");
@@ -83,15 +112,27 @@ int main(int argc, char** argv) {
 
     SingleInstance instance;
     const OtherInstance other = instance.AskToShow(3000, file);
-    if (other == OtherInstance::Shown) return 0;
+    if (other == OtherInstance::Shown) {
+        if (arguments.Images.empty()) return 0;
+        std::cerr << "tscard: a window is already running and was brought to the front; attach the card image "
+                     "there (Open file stream for > Attach card image...)\n";
+        return 1;
+    }
     if (other == OtherInstance::None) instance.Listen();
 
     QtDialogs dialogs;
     TTorvaneService window(dialogs);
     dialogs.SetOwner(&window);
+    for (const std::string& image : arguments.Images) {
+        if (tscard::Status attached = window.Poll().Attach(image); !attached) {
+            std::cerr << "tscard: " << attached.message() << "\n";
+            return 2;
+        }
+    }
     QObject::connect(&instance, &SingleInstance::ShowRequested, &window, &TTorvaneService::ShowFromOtherInstance);
     QObject::connect(&instance, &SingleInstance::OpenRequested, &window, &TTorvaneService::OpenFromOutside);
     window.show();
+    if (!arguments.Images.empty()) window.Poll().ShowAttached(window.State().Cards.Attached.front());
     if (!file.empty()) QTimer::singleShot(0, &window, [&window, file] { window.OpenFromOutside(file); });
     return QApplication::exec();
 }

@@ -1,8 +1,12 @@
 // The window's tests: one QApplication per process on the offscreen
 // platform, with a runtime folder of its own (the single-instance socket
-// lives there) and English unless a test asks for Russian.
+// lives there) and English unless a test asks for Russian. The card poll
+// looks at an empty machine (no disks, nothing mounted) unless a test
+// points it elsewhere: tests attach card images.
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -29,6 +33,14 @@ int main(int argc, char** argv) {
     QTemporaryDir runtime;  // created with mode 0700, as a runtime folder must be
     if (!runtime.isValid()) return 1;
     qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+    const QDir machine(runtime.path());
+    if (!machine.mkpath("sys/block") || !machine.mkpath("dev") || !machine.mkpath("proc/self")) return 1;
+    QFile mounts(machine.filePath("proc/self/mountinfo"));
+    if (!mounts.open(QIODevice::WriteOnly)) return 1;
+    mounts.close();
+    qputenv("TSCARD_SYSFS_ROOT", machine.filePath("sys").toLocal8Bit());
+    qputenv("TSCARD_DEV_ROOT", machine.filePath("dev").toLocal8Bit());
+    qputenv("TSCARD_PROC_ROOT", machine.filePath("proc").toLocal8Bit());
     qInstallMessageHandler(Messages);
     // The workers' trace (every picture of a prepared stream) is not news here.
     tscard::SetDebugLogEnabled(false);
