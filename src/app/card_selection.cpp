@@ -4,7 +4,6 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
-#include <QLocale>
 #include <QRadioButton>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -13,6 +12,7 @@
 #include "app/card_poll.h"
 #include "app/main_panel.h"
 #include "app/removal_watch.h"
+#include "app/shown_number.h"
 #include "app/torvane_service.h"
 #include "app/value_box.h"
 #include "app/write_panel.h"
@@ -21,13 +21,6 @@
 
 namespace tscard::app {
 namespace {
-
-// A figure with the operator's decimal separator.
-QString Figure(const std::string& text) {
-    QString shown = QString::fromStdString(text);
-    shown.replace('.', QLocale().decimalPoint());
-    return shown;
-}
 
 // A node of the content tree that stands for a card (no parent) and holds
 // streams.
@@ -59,13 +52,13 @@ void CardPanel::ComboBoxEx1Click(int index) {
     cards.InUse = record->DevicePath;
     window_.Watch().Watch(cards.InUse);
     // Every card shows its own size, formatted or not.
-    StaticText2->setText(Figure(view.CapacityText));
+    StaticText2->setText(ShownNumber(view.CapacityText));
 
     if (view.Formatted) {
         cards.CardReady = true;
         RadioButton5->setChecked(true);
         cards.CardFreeMB = view.FreeMB;
-        StaticText3->setText(Figure(view.FreeText));
+        StaticText3->setText(ShownNumber(view.FreeText));
         auto* card = new QTreeWidgetItem(TreeView1, {QString::fromStdString(record->ItemText)});
         for (std::size_t i = 0; i < view.StreamNames.size(); ++i) {
             auto* stream =

@@ -31,10 +31,9 @@ struct CardState {
     bool CardReady = false;
     double CardFreeMB = 0.0;
     // The stream on the write panel: its size on the card in whole MB as
-    // shown, in bytes, and the divisor of what is shown.
+    // shown, and in bytes.
     std::uint64_t WriteSizeMB = 0;
     std::int64_t CardBytes = 0;
-    double SizeRatio = 1.0;
     // The stream chosen for reading: its record and its name.
     std::uint8_t ReadEntryIndex = 0;
     std::string ReadEntryName;

@@ -21,11 +21,11 @@
 #include "app/value_box.h"
 #include "card/card_layout.h"
 #include "support/test_support.h"
-#include "window_test.h"
+#include "stream_test.h"
 
 namespace tscard::app::test {
 
-class CardWindowTest : public WindowTest {
+class CardWindowTest : public StreamWindowTest {
 protected:
     // A card image of `bytes` bytes: `fill` throughout (0: a sparse file),
     // then `head` at its start.
@@ -91,8 +91,6 @@ protected:
             if (it->What == ScriptedDialogs::Kind::Message) return it->Message.Text;
         return {};
     }
-
-    tscard::test::TempDir dir_;
 };
 
 }  // namespace tscard::app::test
