@@ -11,12 +11,16 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "app/event_bridge.h"
 #include "app/gauge.h"
 #include "app/main_panel.h"
 #include "app/panel_parts.h"
+#include "app/shown_number.h"
 #include "app/start_button.h"
+#include "app/stream_launcher.h"
 #include "app/torvane_service.h"
 #include "app/value_box.h"
+#include "ts/stream_open.h"
 
 namespace tscard::app {
 
@@ -107,17 +111,42 @@ WritePanel::WritePanel(TTorvaneService& window, QWidget* parent) : QWidget(paren
     body->addWidget(NewRunRow(CGauge1, CGauge5, Label27, SpeedButton1, this));
 
     LayOutPanel(this, NewTitleBar(Label28, SpeedButton10, this), body);
+
+    connect(SpeedButton10, &QToolButton::clicked, this, &WritePanel::SpeedButton10Click);
+    connect(RadioButton3, &QRadioButton::clicked, this, &WritePanel::ShowSize);
+    connect(RadioButton4, &QRadioButton::clicked, this, &WritePanel::ShowSize);
+    connect(SpeedButton1, &StartButton::StartRequested, this, &WritePanel::SpeedButton1Click);
+    window.Launcher().SetEnding(AnalysisMode::ModeCardWrite,
+                                [this](const AnalysisResult& result) { AnalysisEnded(result); });
+    EventBridge& events = window.Events();
+    events.SetHandler(EventId::CompleteWriteFile, [this] { DoCompleteWriteFile(); });
+    events.SetHandler(EventId::CompleteWriteStream, [this] { DoCompleteWriteStream(); });
+    events.SetHandler(EventId::CompleteErrWriteFile, [this] { DoCompleteErrWriteFile(); });
+    events.SetHandler(EventId::evBreakWrite, [this] { DoBreakWrite(); });
 }
-
-}  // namespace tscard::app
-
-namespace tscard::app {
 
 void WritePanel::SpeedButton10Click() {
     window_.BringToFront(window_.Main());
     window_.State().WritePanelOpen = 0;
+    // The file is let go; only a new "Write file" fills the panel again.
+    if (!Writing()) {
+        job_.Source.Unmap();
+        SpeedButton1->SetState(StartState::Unavailable);
+    }
 }
 
-void WritePanel::SpeedButton23Click() {}
+void WritePanel::ShowSize() {
+    AppState& state = window_.State();
+    CardState& cards = state.Cards;
+    if (state.WritePanelOpen == 0) return;
+    const double ratio = state.SizeRatio;
+    if (RadioButton3->isChecked()) {
+        StaticText5->setText(ShownNumber(CardWriteSizeText(cards.CardBytes, SizeUnit::MBytes, ratio)));
+        cards.WriteSizeMB = static_cast<std::uint64_t>(static_cast<double>(cards.CardBytes / 1048576) / ratio);
+    } else if (RadioButton4->isChecked()) {
+        StaticText5->setText(ShownNumber(CardWriteSizeText(cards.CardBytes, SizeUnit::Bytes, ratio)));
+        cards.WriteSizeMB = static_cast<std::uint64_t>(static_cast<double>(cards.CardBytes) / ratio) / 1048576;
+    }
+}
 
 }  // namespace tscard::app

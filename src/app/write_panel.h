@@ -2,8 +2,18 @@
 // WriteWindow: write an analysed stream to the card. Shows the file, its
 // size on the card, its content, the bit rate written into the card header
 // and the measured rates, the gauges and the start button.
+//
+// A stream comes here from the card panel's "Write file" (SpeedButton23Click:
+// packet size and bit rate first, then the analysis for the card) or from a
+// prepare run that ended while a card is ready (TakePreparedStream).
+// "Begin write" (SpeedButton1) asks what needs asking, opens the card in use
+// for writing and runs the card-write worker; its events end it here.
 
 #include <QWidget>
+
+#include <string>
+
+#include "card/card_write.h"
 
 class QGroupBox;
 class QLabel;
@@ -11,6 +21,10 @@ class QLineEdit;
 class QRadioButton;
 class QToolButton;
 class QTreeWidget;
+
+namespace tscard {
+struct AnalysisResult;
+}
 
 namespace tscard::app {
 
@@ -58,11 +72,38 @@ public:
 
     // The card panel's "Write file": a stream for the card in use.
     void SpeedButton23Click();
+    // The end of a prepare run while a card is ready: the prepared file is
+    // measured and analysed for the card as "Write file" would.
+    void TakePreparedStream(const std::string& path);
     // Closes the panel.
     void SpeedButton10Click();
+    // The size on the card in MBytes (RadioButton3) or Bytes (RadioButton4).
+    void ShowSize();
+
+    bool Writing() const { return writer_.Busy(); }
 
 private:
+    struct Look;
+    // Packet size and bit rate of the file, then its analysis for the card.
+    void Open(const std::string& path, bool chosen);
+    void Opened(const std::string& path, bool chosen, const Look& look);
+    void AnalysisEnded(const AnalysisResult& result);
+    void EndPreparing();
+
+    void SpeedButton1Click();
+    bool AskBeforeWriting(std::uint32_t& bitrate);
+    void DoCompleteWriteFile();
+    void DoCompleteWriteStream();
+    void DoCompleteErrWriteFile();
+    void DoBreakWrite();
+    void WriteEnded();
+    void ResetWriteControls();
+
     TTorvaneService& window_;  // the state, dialogs, events and other panels the commands use
+    // The write: its job and record, then the worker (destroyed first).
+    CardWriteJob job_;
+    CardWriteState write_;
+    CardWriteWorker writer_;
 };
 
 }  // namespace tscard::app

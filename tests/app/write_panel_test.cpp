@@ -1,0 +1,237 @@
+// Writing a stream to an attached card image through the write panel: the
+// card gets the bytes the command line gives it, the questions come before
+// anything is written, and a write that is stopped, cut short by closing
+// the window or by the card's image going leaves an entry for exactly the
+// blocks on the card.
+
+#include <QLineEdit>
+#include <QTreeWidget>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "app/removal_watch.h"
+#include "app/start_button.h"
+#include "app/value_box.h"
+#include "app/write_panel.h"
+#include "card/card_layout.h"
+#include "card_window.h"
+
+namespace tscard::app::test {
+namespace {
+
+using WritePanelTest = CardWindowTest;
+using tscard::test::ReadFileBytes;
+using tscard::test::RunCli;
+
+constexpr std::uint64_t kMiB = 1 << 20;
+constexpr const char* kFinished = "The operation of write stream on flash card finished succesfuly.";
+
+class CardWrite : public WritePanelTest {
+protected:
+    // A formatted card image, as the command line formats it.
+    std::string FormattedCard(const std::string& name, std::uint64_t bytes) {
+        const std::string path = MakeImage(name, bytes);
+        const auto r = RunCli({"card", "format", path});
+        EXPECT_EQ(r.exit_code, 0) << r.err;
+        return path;
+    }
+
+    // "Write file" with the stream, up to the armed write panel.
+    void OpenForWrite(const std::string& stream) {
+        dialogs_.AnswerFile(ScriptedDialogs::Kind::OpenFile, {stream});
+        Panel()->SpeedButton23->click();
+        ASSERT_TRUE(WaitUntilIdle());
+        ASSERT_EQ(Window().FrontPanel(), Write());
+        ASSERT_EQ(Write()->SpeedButton1->State(), StartState::Ready);
+    }
+
+    // "Begin write", until the write has ended.
+    void BeginWrite() {
+        Write()->SpeedButton1->click();
+        ASSERT_TRUE(WaitUntilIdle());
+    }
+
+    WritePanel* Write() { return Window().Write(); }
+
+    // The header region of a card image, read through an open descriptor
+    // (the image may have been deleted meanwhile).
+    static std::vector<std::uint8_t> Region(int fd, std::uint64_t offset, std::size_t size) {
+        std::vector<std::uint8_t> bytes(size);
+        EXPECT_EQ(::pread(fd, bytes.data(), size, static_cast<off_t>(offset)), static_cast<ssize_t>(size));
+        return bytes;
+    }
+};
+
+TEST_F(CardWrite, TheCardGetsWhatTheCommandLineWritesAndThePollAnnouncesIt) {
+    struct Row {
+        const char* Fixture;
+        std::uint64_t CardBytes;
+        const char* Rate;  // Edit4 after the measurement
+    };
+    const Row rows[] = {
+        // Shorter than a 10 s interval: the default rate.
+        {"single_muxrate.ts", 16 * kMiB, "120000"},
+        {"long_4m.ts", 32 * kMiB, nullptr},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.Fixture);
+        if (!tscard::test::HasFixture(row.Fixture)) GTEST_SKIP() << "fixture missing";
+        const std::string stream = FixturePath(row.Fixture);
+        const std::string card = FormattedCard(std::string("gui-") + row.Fixture + ".img", row.CardBytes);
+        const std::string reference = FormattedCard(std::string("cli-") + row.Fixture + ".img", row.CardBytes);
+        const auto r = RunCli({"card", "write", reference, stream});
+        ASSERT_EQ(r.exit_code, 0) << r.err;
+
+        Attach(card);
+        OpenForWrite(stream);
+        EXPECT_EQ(Write()->StaticText1->text().toStdString(), stream);
+        EXPECT_EQ(Write()->TreeView2->topLevelItem(0)->text(0).toStdString(), row.Fixture);
+        if (row.Rate != nullptr) {
+            EXPECT_EQ(Write()->Edit4->text().toStdString(), row.Rate);
+        }
+        EXPECT_NE(r.err.find("Bit rate: " + Write()->Edit4->text().toStdString() + " kbit/s"), std::string::npos)
+            << r.err;
+
+        BeginWrite();
+        EXPECT_EQ(ReadFileBytes(card), ReadFileBytes(reference));
+        // The poll finds the card again and says the write is done, once.
+        dialogs_.AnswerMessage(DialogButton::Ok);
+        Poll();
+        EXPECT_EQ(LastQuestion(), kFinished);
+        EXPECT_EQ(dialogs_.Questions().back().Message.Caption, "End of operation");
+        EXPECT_EQ(SelectedCard(), card);
+        EXPECT_EQ(Shown(Panel()->StaticText4), "DORO  v0.1");
+        EXPECT_EQ(TreeTexts().mid(1), QStringList({row.Fixture}));
+        EXPECT_TRUE(Panel()->SpeedButton19->isEnabled());
+        EXPECT_NE(Window().FrontPanel(), Write());
+        EXPECT_EQ(Write()->SpeedButton1->State(), StartState::Unavailable);
+        Poll();
+        EXPECT_EQ(LastQuestion(), kFinished);
+        EXPECT_EQ(dialogs_.AnswersLeft(), 0u);
+    }
+}
+
+TEST_F(CardWrite, BeginWriteAsksFirstAndABadBitRateOrANoWritesNothing) {
+    if (!tscard::test::HasFixture("single_muxrate.ts")) GTEST_SKIP() << "fixture missing";
+    const std::string stream = FixturePath("single_muxrate.ts");
+    // One card that already holds the stream, one too small for it.
+    const std::string holding = FormattedCard("holding.img", 16 * kMiB);
+    ASSERT_EQ(RunCli({"card", "write", holding, stream}).exit_code, 0);
+    const std::string small = FormattedCard("small.img", kMiB);
+
+    struct Row {
+        const char* Name;
+        std::string Card;
+        const char* Rate;
+        std::string Question;
+    };
+    const Row rows[] = {
+        {"not a number", holding, "12x00", "The bit rate '12x00' is not a whole number of kbit/s from 0 to 4294967295"},
+        {"too large", holding, "4294967296", "is not a whole number of kbit/s"},
+        {"overwrite", holding, "3000",
+         "Write single_muxrate.ts to Card 0[16 MB],Drive letter -" + holding +
+             " (DORO  v0.1)? Everything on the card will be lost."},
+        {"no room", small, "3000",
+         "Len of file,that will be write on card,\nis  more than free space on this card.\n         Write it's all the "
+         "same?"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.Name);
+        Attach(row.Card);
+        OpenForWrite(stream);
+        const std::vector<std::uint8_t> before = ReadFileBytes(row.Card);
+        Write()->Edit4->setText(row.Rate);
+        dialogs_.AnswerMessage(DialogButton::No);
+        Write()->SpeedButton1->click();
+        EXPECT_NE(LastQuestion().find(row.Question), std::string::npos) << LastQuestion();
+        EXPECT_EQ(dialogs_.Questions().back().Message.Caption, "Write TS file into SD card");
+        EXPECT_EQ(ReadFileBytes(row.Card), before);
+        EXPECT_EQ(Write()->SpeedButton1->State(), StartState::Ready);
+        EXPECT_FALSE(Window().Events().Busy());
+    }
+}
+
+TEST_F(CardWrite, AStoppedOrClosedWriteLeavesAnEntryForTheBlocksOnTheCard) {
+    if (!tscard::test::HasFixture("long_4m.ts")) GTEST_SKIP() << "fixture missing";
+    const std::string stream = FixturePath("long_4m.ts");
+    const std::string reference = FormattedCard("cli.img", 32 * kMiB);
+    ASSERT_EQ(RunCli({"card", "write", reference, stream}).exit_code, 0);
+    const std::vector<std::uint8_t> whole = ReadFileBytes(reference);
+
+    for (const bool close : {false, true}) {
+        SCOPED_TRACE(close ? "closed" : "stopped");
+        const std::string card = FormattedCard(close ? "closed.img" : "stopped.img", 32 * kMiB);
+        Attach(card);
+        OpenForWrite(stream);
+        Write()->SpeedButton1->click();
+        ASSERT_TRUE(Write()->Writing());
+        if (close) {
+            Window().close();
+        } else {
+            Write()->SpeedButton1->click();
+            ASSERT_TRUE(WaitUntilIdle());
+        }
+        const std::vector<std::uint8_t> bytes = ReadFileBytes(card);
+        const CardHeader header = CardHeader::Decode(bytes.data());
+        ASSERT_EQ(header.FileCount, 1);
+        const DirEntry entry = DirEntry::Decode(bytes.data() + kDirectoryOffset);
+        EXPECT_EQ(entry.StartSector, 61u);
+        EXPECT_EQ(entry.LastSlot, 0);
+        EXPECT_LT(entry.Length, DirEntry::Decode(whole.data() + kDirectoryOffset).Length);
+        // The blocks it counts are the stream's first blocks, as packed.
+        const std::size_t stored = kHeaderRegionBytes + (std::size_t(entry.Length) + 1) * kUnitSize;
+        EXPECT_TRUE(std::equal(bytes.begin() + kHeaderRegionBytes, bytes.begin() + stored,
+                               whole.begin() + kHeaderRegionBytes));
+        if (close) break;
+        // A stop by the operator is announced as the end of the write.
+        dialogs_.AnswerMessage(DialogButton::Ok);
+        Poll();
+        EXPECT_EQ(LastQuestion(), kFinished);
+    }
+}
+
+TEST_F(CardWrite, DeletingTheImageDuringAWriteIsAPulledCardAndTheBlocksOnItAreRecorded) {
+    if (!tscard::test::HasFixture("long_4m.ts")) GTEST_SKIP() << "fixture missing";
+    const std::string stream = FixturePath("long_4m.ts");
+    const std::string reference = FormattedCard("cli.img", 32 * kMiB);
+    ASSERT_EQ(RunCli({"card", "write", reference, stream}).exit_code, 0);
+    const std::string card = FormattedCard("card.img", 32 * kMiB);
+    Attach(card);
+    OpenForWrite(stream);
+
+    // What the card holds stays readable through this descriptor.
+    const int fd = ::open(card.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    Write()->SpeedButton1->click();
+    ASSERT_TRUE(Write()->Writing());
+    std::filesystem::remove(card);
+    dialogs_.AnswerMessage(DialogButton::Ok);
+    Window().Watch().Look();
+    EXPECT_EQ(Selector()->currentText().toStdString(), "No connect memory card");
+    ASSERT_TRUE(WaitUntilIdle());
+
+    EXPECT_NE(LastQuestion().find(card + ": the card was removed during the write; the write was stopped: "),
+              std::string::npos)
+        << LastQuestion();
+    const std::vector<std::uint8_t> region = Region(fd, 0, kHeaderRegionBytes);
+    ASSERT_EQ(CardHeader::Decode(region.data()).FileCount, 1);
+    const DirEntry entry = DirEntry::Decode(region.data() + kDirectoryOffset);
+    const std::uint32_t blocks = entry.Length + 1;
+    EXPECT_NE(LastQuestion().find(std::to_string(blocks) + (blocks == 1 ? " block" : " blocks") + " reached the card"),
+              std::string::npos)
+        << LastQuestion();
+    const std::vector<std::uint8_t> whole = ReadFileBytes(reference);
+    const std::size_t stored = (std::size_t(entry.Length) + 1) * kUnitSize;
+    EXPECT_EQ(Region(fd, kHeaderRegionBytes, stored),
+              std::vector<std::uint8_t>(whole.begin() + kHeaderRegionBytes, whole.begin() + kHeaderRegionBytes + stored));
+    ::close(fd);
+
+    // No word of success follows, and the card is gone from the list.
+    Poll();
+    for (const auto& asked : dialogs_.Questions()) EXPECT_NE(asked.Message.Text, kFinished);
+    EXPECT_EQ(Selector()->count(), 0);
+}
+
+}  // namespace
+}  // namespace tscard::app::test
