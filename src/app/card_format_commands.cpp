@@ -133,7 +133,7 @@ void CardPanel::FormatEnded(const Status& status) {
     CGauge2->hide();
     // A stop asked for by the operator, or by the removal watch, needs no
     // word: the panel shows the card as the stop left it.
-    const bool asked = stop_asked_ || state.Cards.Pulled;
+    const bool asked = stop_asked_ || state.Cards.Pulled || state.Closing;
     stop_asked_ = false;
     state.Cards.Pulled = false;
     state.StopRequested.Clear();

@@ -190,9 +190,11 @@ void CardPoll::ShowList() {
         window_.Timer1()->start();
         return;
     }
-    for (const CardRecord& record : state.Cards.List.Records)
-        selector->addItem(ListIcon(kCardImage), QString::fromStdString(record.ItemText),
-                          QString::fromStdString(record.DevicePath));
+    for (const CardRecord& record : state.Cards.List.Records) {
+        const QString text = QString::fromStdString(record.ItemText);
+        selector->addItem(ListIcon(kCardImage), text, QString::fromStdString(record.DevicePath));
+        selector->setItemData(selector->count() - 1, text, Qt::ToolTipRole);
+    }
     selector->setCurrentIndex(-1);
     selector->setEditText(QString::fromStdString(state.CardPrompt));
 }

@@ -4,6 +4,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QRadioButton>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -44,6 +45,8 @@ void CardPanel::ComboBoxEx1Click(int index) {
     if (record == nullptr) return;
 
     window_.BringToFront(this);
+    // The item's start (card number and size) in view, not its path's end.
+    if (QLineEdit* edit = window_.Main()->ComboBoxEx1->lineEdit()) edit->setCursorPosition(0);
     TreeView1->clear();
     const CardPanelView view = DescribeCard(*record);
     StaticText4->setText(QString::fromStdString(view.FileSystemText));

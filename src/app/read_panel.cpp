@@ -167,7 +167,7 @@ void ReadPanel::ReadEnded(CardReadResult result) {
             break;
     }
     Restore();
-    if (!message.empty()) window_.Dialog().Tell(message, {}, DialogIcon::Error);
+    if (!message.empty() && !state.Closing) window_.Dialog().Tell(message, {}, DialogIcon::Error);
 }
 
 void ReadPanel::Restore() {

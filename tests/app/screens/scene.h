@@ -37,6 +37,8 @@ std::vector<Scene> PrepareScenes();
 std::vector<Scene> SpliceScenes();
 // The parse panel with a stream analysed.
 std::vector<Scene> ParseScenes();
+// The card manager, the write panel and the read panel with a card image.
+std::vector<Scene> CardScenes();
 std::vector<Scene> AllScenes();
 
 }  // namespace tscard::app::test

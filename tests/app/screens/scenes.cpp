@@ -38,6 +38,7 @@ std::vector<Scene> AllScenes() {
     for (Scene& scene : PrepareScenes()) scenes.push_back(std::move(scene));
     for (Scene& scene : SpliceScenes()) scenes.push_back(std::move(scene));
     for (Scene& scene : ParseScenes()) scenes.push_back(std::move(scene));
+    for (Scene& scene : CardScenes()) scenes.push_back(std::move(scene));
     return scenes;
 }
 
