@@ -103,6 +103,10 @@ TEST_F(CardWrite, TheCardGetsWhatTheCommandLineWritesAndThePollAnnouncesIt) {
         EXPECT_EQ(SelectedCard(), card);
         EXPECT_EQ(Shown(Panel()->StaticText4), "DORO  v0.1");
         EXPECT_EQ(TreeTexts().mid(1), QStringList({row.Fixture}));
+        // The free space the command line sees.
+        const auto info = RunCli({"card", "info", card});
+        EXPECT_NE(info.out.find("Free: " + Shown(Panel()->StaticText3).toStdString() + " MB\n"), std::string::npos)
+            << info.out;
         EXPECT_TRUE(Panel()->SpeedButton19->isEnabled());
         EXPECT_NE(Window().FrontPanel(), Write());
         EXPECT_EQ(Write()->SpeedButton1->State(), StartState::Unavailable);
