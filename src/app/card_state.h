@@ -30,9 +30,7 @@ struct CardState {
     // The selected card is in the layout and formatted: "Write file" may run.
     bool CardReady = false;
     double CardFreeMB = 0.0;
-    // The stream on the write panel: its size on the card in whole MB as
-    // shown, and in bytes.
-    std::uint64_t WriteSizeMB = 0;
+    // The size the stream on the write panel takes on the card, in bytes.
     std::int64_t CardBytes = 0;
     // The stream chosen for reading: its record and its name.
     std::uint8_t ReadEntryIndex = 0;

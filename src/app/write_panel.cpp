@@ -140,13 +140,10 @@ void WritePanel::ShowSize() {
     CardState& cards = state.Cards;
     if (state.WritePanelOpen == 0) return;
     const double ratio = state.SizeRatio;
-    if (RadioButton3->isChecked()) {
+    if (RadioButton3->isChecked())
         StaticText5->setText(ShownNumber(CardWriteSizeText(cards.CardBytes, SizeUnit::MBytes, ratio)));
-        cards.WriteSizeMB = static_cast<std::uint64_t>(static_cast<double>(cards.CardBytes / 1048576) / ratio);
-    } else if (RadioButton4->isChecked()) {
+    else if (RadioButton4->isChecked())
         StaticText5->setText(ShownNumber(CardWriteSizeText(cards.CardBytes, SizeUnit::Bytes, ratio)));
-        cards.WriteSizeMB = static_cast<std::uint64_t>(static_cast<double>(cards.CardBytes) / ratio) / 1048576;
-    }
 }
 
 }  // namespace tscard::app

@@ -5,6 +5,7 @@
 // blocks on the card.
 
 #include <QLineEdit>
+#include <QRadioButton>
 #include <QTreeWidget>
 
 #include <fcntl.h>
@@ -16,6 +17,7 @@
 #include "app/write_panel.h"
 #include "card/card_layout.h"
 #include "card_window.h"
+#include "ts/stream_open.h"
 
 namespace tscard::app::test {
 namespace {
@@ -90,6 +92,12 @@ TEST_F(CardWrite, TheCardGetsWhatTheCommandLineWritesAndThePollAnnouncesIt) {
         if (row.Rate != nullptr) {
             EXPECT_EQ(Write()->Edit4->text().toStdString(), row.Rate);
         }
+        // The size on the card in either unit.
+        const std::int64_t card_bytes = CardBytesOf(std::filesystem::file_size(stream));
+        Write()->RadioButton4->click();
+        EXPECT_EQ(Write()->StaticText5->text().toStdString(), std::to_string(card_bytes));
+        Write()->RadioButton3->click();
+        EXPECT_EQ(Write()->StaticText5->text().toStdString(), CardWriteSizeText(card_bytes, SizeUnit::MBytes, 1.0));
         EXPECT_NE(r.err.find("Bit rate: " + Write()->Edit4->text().toStdString() + " kbit/s"), std::string::npos)
             << r.err;
 
