@@ -19,6 +19,7 @@
 #include "app/torvane_service.h"
 #include "card/card_open.h"
 #include "platform/file_identity.h"
+#include "platform/output_file.h"
 
 namespace tscard::app {
 
@@ -114,15 +115,16 @@ void ReadPanel::StartRead() {
         Restore();
     };
     if (SameFileOrDevice(output_, state.Cards.InUse)) return refuse(output_ + ": the output is the card itself");
+    Status status = CheckOutputPath(output_);
     CardTarget target;
-    Status status = ResolveCard(state.Cards.InUse, state.Cards.Roots, target);
+    if (status) status = ResolveCard(state.Cards.InUse, state.Cards.Roots, target);
     if (status) status = OpenCard(target, false, state.Cards.Roots, state.Card);
-    if (status) status = staged_.Create(output_);
     if (!status) return refuse(status.message());
 
     CardReadJob job;
     job.ReadEntryIndex = state.Cards.ReadEntryIndex;
     job.Form = RadioButton8->isChecked() ? CardReadForm::Original : CardReadForm::Compressed;
+    job.OutputPath = output_;
     job.Progress = [this](std::uint64_t done, std::uint64_t total) {
         blocks_total_.store(total, std::memory_order_relaxed);
         blocks_done_.store(done, std::memory_order_relaxed);
@@ -130,7 +132,7 @@ void ReadPanel::StartRead() {
     state.StopRequested.Clear();
     const Status started = read_.Start(
         this, [this, job, &device = state.Card, &stop = state.StopRequested] {
-            return reader_.Run(job, device, staged_.Output(), stop);
+            return reader_.Run(job, device, stop);
         },
         [this](CardReadResult result) { ReadEnded(std::move(result)); });
     if (!started) return refuse(started.message());
@@ -149,22 +151,19 @@ void ReadPanel::ReadEnded(CardReadResult result) {
     const bool pulled = state.Cards.Pulled;
     state.Cards.Pulled = false;
     const std::string blocks = std::to_string(result.BlocksRead) + " of " + std::to_string(result.Blocks) + " blocks";
+    // What the output holds after a copy that did not complete.
+    const std::string left = result.OutputKept       ? output_ + " holds the first " + blocks
+                             : result.WrittenInPlace ? "what was written to " + output_ + " stays there"
+                                                     : output_ + " is left as it was";
     std::string message;
     switch (result.Ending) {
-        case CardReadEnding::Complete:
+        case CardReadEnding::Complete: break;
         case CardReadEnding::Stopped:
-            // A stopped copy keeps the blocks read so far.
-            if (Status kept = staged_.Commit(); !kept) {
-                message = kept.message() + "; nothing was saved";
-            } else if (result.Ending == CardReadEnding::Stopped && pulled) {
-                message = state.Card.Path() + ": the card was removed during the read; " + output_ + " holds the first " +
-                          blocks;
-            }
+            // The operator's own stop needs no word; a pulled card does.
+            if (pulled) message = state.Card.Path() + ": the card was removed during the read; " + left;
             break;
-        case CardReadEnding::Failed:
-            staged_.Discard();
-            message = result.Message + "; nothing was saved";
-            break;
+        case CardReadEnding::Failed: message = result.Message + "; " + left; break;
+        case CardReadEnding::Refused: message = result.Message; break;
     }
     Restore();
     if (!message.empty() && !state.Closing) window_.Dialog().Tell(message, {}, DialogIcon::Error);

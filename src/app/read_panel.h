@@ -5,9 +5,10 @@
 // The card panel's "Read file" (SpeedButton22Click here) asks for the
 // output and brings this panel up with the card commands disabled;
 // SpeedButton24 starts the copy and stops it again. The copy runs on a
-// thread of its own into a temporary file beside the output, which takes
-// the output's name when the copy has ended or was stopped (the blocks read
-// so far); a copy that fails leaves an existing output as it was.
+// thread of its own and writes the output by the rules every output follows
+// (platform/output_file.h): kept when the copy has ended or was stopped
+// after a block (the blocks read so far); a copy that fails leaves an
+// existing output as it was.
 
 #include <QWidget>
 
@@ -17,7 +18,6 @@
 
 #include "app/background_job.h"
 #include "card/card_read.h"
-#include "platform/staged_output.h"
 
 class QGroupBox;
 class QLabel;
@@ -65,7 +65,6 @@ private:
     QTimer* progress_timer_;
     std::atomic<std::uint64_t> blocks_done_{0};
     std::atomic<std::uint64_t> blocks_total_{0};
-    StagedOutput staged_;
     CardReadWorker reader_;
     // Last: destroyed first, so a copy ends before what it uses goes.
     BackgroundJob<CardReadResult> read_;
