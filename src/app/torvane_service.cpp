@@ -61,6 +61,12 @@ TTorvaneService::TTorvaneService(Dialogs& dialogs, QWidget* parent) : QMainWindo
     for (QWidget* panel : std::initializer_list<QWidget*>{prepare_, parse_, write_, card_, read_})
         main_->Panels->Add(panel);
     busy_ = new BusyIndicator(card_, main_, state_.StreamPanelOpen, this);
+    // A prepare run that ends while a card is ready goes on to the card.
+    prepare_->SetCardHandOver([this](const std::string& prepared) {
+        if (!state_.Cards.CardReady) return false;
+        write_->TakePreparedStream(prepared);
+        return true;
+    });
     launcher_->SetUpTrees();
 
     events_->SetGauges(GaugeGroup::G1, {write_->CGauge1, write_->CGauge5});

@@ -11,6 +11,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "app/main_menu.h"
+#include "app/prepare_panel.h"
 #include "app/removal_watch.h"
 #include "app/start_button.h"
 #include "app/value_box.h"
@@ -122,6 +124,34 @@ TEST_F(CardWrite, TheCardGetsWhatTheCommandLineWritesAndThePollAnnouncesIt) {
         EXPECT_EQ(LastQuestion(), kFinished);
         EXPECT_EQ(dialogs_.AnswersLeft(), 0u);
     }
+}
+
+TEST_F(CardWrite, APrepareRunEndingWhileACardIsReadyGoesOnToTheWritePanel) {
+    const std::string source = FixturePath("single_vbr.ts");
+    const std::string prepared = (dir_ / "news_pre.ts").string();
+    const std::string card = FormattedCard("gui-prepared.img", 16 * kMiB);
+    Attach(card);
+    ASSERT_TRUE(State().Cards.CardReady);
+
+    dialogs_.AnswerFile(ScriptedDialogs::Kind::OpenFile, {source});
+    dialogs_.AnswerFile(ScriptedDialogs::Kind::SaveFile, {prepared});
+    Window().Menu().SimpleprogramMPEG2TS1->trigger();
+    ASSERT_TRUE(WaitUntilIdle());
+    Window().Prepare()->SpeedButton4->click();
+    ASSERT_TRUE(WaitUntilIdle());
+
+    // The prepared file, measured and analysed for the card.
+    ASSERT_EQ(Window().FrontPanel(), Write());
+    EXPECT_TRUE(Window().Prepare()->isHidden() || Window().FrontPanel() != Window().Prepare());
+    EXPECT_EQ(Write()->StaticText1->text().toStdString(), prepared);
+    EXPECT_EQ(Write()->TreeView2->topLevelItem(0)->text(0).toStdString(), "news_pre.ts");
+    ASSERT_EQ(Write()->SpeedButton1->State(), StartState::Ready);
+
+    const std::string reference = FormattedCard("cli-prepared.img", 16 * kMiB);
+    const auto r = RunCli({"card", "write", reference, prepared, "--bitrate", Write()->Edit4->text().toStdString()});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    BeginWrite();
+    EXPECT_EQ(ReadFileBytes(card), ReadFileBytes(reference));
 }
 
 TEST_F(CardWrite, BeginWriteAsksFirstAndABadBitRateOrANoWritesNothing) {
