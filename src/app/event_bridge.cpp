@@ -88,8 +88,9 @@ void EventBridge::OnRefreshGauge() {
         if (run->Button) run->Button->SetState(StartState::Unavailable);
         if (run->Completed) run->Completed();
     }
-    // Unless the end of this run began the next one.
-    if (!run_) set_commands_enabled_(true);
+    // Unless the end of this run began the next one, or work aside (the
+    // prepared file measured for the card).
+    if (!Busy()) set_commands_enabled_(true);
     QCoreApplication::processEvents();
 }
 

@@ -22,6 +22,7 @@
 #include "app/gauge.h"
 #include "app/main_panel.h"
 #include "app/panel_parts.h"
+#include "app/prepare_panel.h"
 #include "app/shown_number.h"
 #include "app/shown_path.h"
 #include "app/start_button.h"
@@ -150,7 +151,8 @@ void ParsePanel::MultyprogramstreamMPEG2TS1Click() {
 void ParsePanel::OpenForSplitting(const std::string& path) {
     AppState& state = window_.State();
     if (Busy()) return;
-    window_.BringToFront(window_.Main());
+    // The prepare panel lets go of its stream first, as its close does.
+    window_.Prepare()->SpeedButton9Click();
     path_ = path;
     SpeedButton15Click();
     if (!Analyse()) return;
@@ -307,12 +309,12 @@ void ParsePanel::OnSplitEnded() {
     TreeView4->viewport()->update();
     window_.Timer1()->start();
     if (state.Closing) return;
+    if (result.Ending == DemuxEnding::Failed) window_.Dialog().Tell(result.Message);
     if (result.Ending == DemuxEnding::Complete || close_pending_) {
         // The stream is used up: it has to be opened again.
         Close();
         return;
     }
-    if (result.Ending == DemuxEnding::Failed) window_.Dialog().Tell(result.Message);
     // The program list is used up as well: the stream is read again, so
     // that the tree and the list offer what a new run would split.
     Analyse();

@@ -15,6 +15,7 @@
 #include "app/event_bridge.h"
 #include "app/gauge.h"
 #include "app/start_button.h"
+#include "app/stream_launcher.h"
 #include "window_test.h"
 
 namespace tscard::app::test {
@@ -167,6 +168,29 @@ TEST_F(Events, ARunBegunByTheEndOfTheLastKeepsTheCommandsDisabled) {
     EXPECT_FALSE(Window().Menu().Open1->isEnabled());
     std::thread([&] { Hub().Signal(EventId::evRefreshGauge); }).join();
     QTRY_VERIFY(!Bridge().RunActive());
+    EXPECT_TRUE(Window().Menu().Open1->isEnabled());
+}
+
+TEST_F(Events, WorkAsideBegunByTheEndOfARunKeepsTheCommandsDisabled) {
+    // A prepare run that ends while a card is ready measures its file aside.
+    std::atomic<bool> release{false};
+    bool measured = false;
+    RunSpec prepare;
+    prepare.Group = GaugeGroup::G3;
+    prepare.Completed = [&] {
+        Window().Launcher().RunAside<int>(
+            [&] {
+                while (!release) std::this_thread::sleep_for(1ms);
+                return 0;
+            },
+            [&](int) { measured = true; });
+    };
+    ASSERT_TRUE(Bridge().BeginRun(std::move(prepare)));
+    std::thread([&] { Hub().Signal(EventId::evRefreshGauge); }).join();
+    QTRY_VERIFY(!Bridge().RunActive());
+    EXPECT_FALSE(Window().Menu().Open1->isEnabled());
+    release = true;
+    QTRY_VERIFY(measured);
     EXPECT_TRUE(Window().Menu().Open1->isEnabled());
 }
 

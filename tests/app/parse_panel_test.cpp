@@ -12,8 +12,11 @@
 
 #include <filesystem>
 
+#include <gmock/gmock.h>
+
 #include "app/gauge.h"
 #include "app/parse_panel.h"
+#include "app/prepare_panel.h"
 #include "app/start_button.h"
 #include "app/value_box.h"
 #include "stream_test.h"
@@ -168,6 +171,34 @@ TEST_F(ParsePanelTest, StartingWithoutAFolderAsksForOne) {
     EXPECT_EQ(asked.Title, "Select folder for save parsed stream");
     EXPECT_EQ(asked.Prompt, "Select target folder");
     EXPECT_EQ(asked.Folder, out);
+}
+
+TEST_F(ParsePanelTest, OpeningForSplittingClosesThePreparePanelFirst) {
+    dialogs_.AnswerFile(Kind::OpenFile, {FixturePath("single_vbr.ts")});
+    dialogs_.Cancel(Kind::SaveFile);
+    Window().Menu().SimpleprogramMPEG2TS1->trigger();
+    ASSERT_TRUE(WaitUntilIdle());
+    ASSERT_TRUE(Window().Prepare()->Preparable());
+
+    Open(multi3_, NewFolder("out"));
+    EXPECT_FALSE(Window().Prepare()->Preparable());
+    EXPECT_EQ(Window().Prepare()->SpeedButton4->State(), StartState::Unavailable);
+    EXPECT_EQ(Window().FrontPanel(), static_cast<QWidget*>(&Panel()));
+    EXPECT_EQ(Listed(), kAllLines);
+}
+
+TEST_F(ParsePanelTest, ASplitThatFailsSaysWhyAndOffersTheStreamAgain) {
+    const std::string out = NewFolder("gone");
+    Open(multi3_, out);
+    std::filesystem::remove(out);
+    dialogs_.AnswerMessage(DialogButton::Ok);
+    Panel().SpeedButton3->click();
+    ASSERT_TRUE(WaitUntilIdle());
+    ASSERT_FALSE(dialogs_.Questions().empty());
+    EXPECT_THAT(Asked(dialogs_.Questions().size() - 1), ::testing::HasSubstr(out));
+    EXPECT_EQ(Window().FrontPanel(), static_cast<QWidget*>(&Panel()));
+    EXPECT_EQ(Listed(), kAllLines);
+    EXPECT_EQ(Panel().SpeedButton3->State(), StartState::Ready);
 }
 
 TEST_F(ParsePanelTest, AOneProgramStreamOffersNoSplit) {
