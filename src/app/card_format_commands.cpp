@@ -101,6 +101,7 @@ void CardPanel::RunFormat(bool full) {
     // its progress on CGauge2, and the Format button stays to stop it.
     stop_asked_ = false;
     state.StopRequested.Clear();
+    state.Cards.Pulled = false;
     fill_done_ = 0;
     fill_total_ = 0;
     CGauge2->SetProgress(0);

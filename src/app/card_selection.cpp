@@ -54,6 +54,9 @@ void CardPanel::ComboBoxEx1Click(int index) {
     SpeedButton13->setEnabled(true);
     cards.InUse = record->DevicePath;
     window_.Watch().Watch(cards.InUse);
+    // The removal watch disabled the card manager item; a card selected
+    // while no run goes gives it back.
+    if (window_.Menu().Open1->isEnabled()) window_.Menu().SDcardmanadger1->setEnabled(true);
     // Every card shows its own size, formatted or not.
     StaticText2->setText(ShownNumber(view.CapacityText));
 

@@ -75,6 +75,13 @@ bool WritePanel::AskBeforeWriting(std::uint32_t& bitrate) {
 
 void WritePanel::SpeedButton1Click() {
     AppState& state = window_.State();
+    // The card is opened afresh for the write: never under another job.
+    if (window_.Poll().CardJobRunning()) {
+        SpeedButton1->SetState(StartState::Ready);
+        window_.Dialog().Tell("A card format or read is running; wait for its end.", kWriteCaption,
+                              DialogIcon::Warning);
+        return;
+    }
     std::uint32_t bitrate = 0;
     if (!AskBeforeWriting(bitrate)) {
         SpeedButton1->SetState(StartState::Ready);

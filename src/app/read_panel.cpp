@@ -4,6 +4,7 @@
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHideEvent>
 #include <QLabel>
 #include <QRadioButton>
 #include <QTimer>
@@ -100,6 +101,7 @@ void ReadPanel::SpeedButton22Click() {
 
 void ReadPanel::StartRead() {
     AppState& state = window_.State();
+    state.Cards.Pulled = false;
     SpeedButton24->SetState(StartState::Running);
     GroupBox2->hide();
     blocks_done_ = 0;
@@ -169,8 +171,17 @@ void ReadPanel::ReadEnded(CardReadResult result) {
     if (!message.empty() && !state.Closing) window_.Dialog().Tell(message, {}, DialogIcon::Error);
 }
 
-void ReadPanel::Restore() {
-    AppState& state = window_.State();
+void ReadPanel::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    // Left before the start (another panel came to the front): nothing was
+    // opened, and the card panel gets its commands back.
+    if (!event->spontaneous() && SpeedButton24->State() == StartState::Ready && !Reading()) {
+        GiveBackCardPanel();
+        SpeedButton24->SetState(StartState::Unavailable);
+    }
+}
+
+void ReadPanel::GiveBackCardPanel() {
     CardPanel* card = window_.Card();
     card->setEnabled(true);
     for (QWidget* control : std::initializer_list<QWidget*>{card->SpeedButton13, card->SpeedButton14,
@@ -180,6 +191,12 @@ void ReadPanel::Restore() {
     // "Read file" again only for a stream still picked in the content tree.
     card->SpeedButton22->setEnabled(false);
     card->TreeView1Click();
+    card->SpeedButton23->setEnabled(window_.State().Cards.CardReady);
+}
+
+void ReadPanel::Restore() {
+    AppState& state = window_.State();
+    GiveBackCardPanel();
     state.Card = CardDevice();
     GroupBox2->show();
     for (Gauge* gauge : {CGauge8, CGauge9}) {

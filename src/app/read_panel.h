@@ -53,9 +53,13 @@ public:
     void SpeedButton22Click();
     bool Reading() const { return read_.Busy(); }
 
+protected:
+    void hideEvent(QHideEvent* event) override;
+
 private:
     void StartRead();
     void ReadEnded(CardReadResult result);
+    void GiveBackCardPanel();
     void Restore();
     void ShowProgress();
 

@@ -63,7 +63,9 @@ TTorvaneService::TTorvaneService(Dialogs& dialogs, QWidget* parent) : QMainWindo
     busy_ = new BusyIndicator(card_, main_, state_.StreamPanelOpen, this);
     // A prepare run that ends while a card is ready goes on to the card.
     prepare_->SetCardHandOver([this](const std::string& prepared) {
-        if (!state_.Cards.CardReady) return false;
+        // Not while a read or a full format holds the card: the panel closes
+        // and the prepared file can be written later.
+        if (!state_.Cards.CardReady || poll_->CardJobRunning()) return false;
         write_->TakePreparedStream(prepared);
         return true;
     });

@@ -149,8 +149,12 @@ void WritePanel::AnalysisEnded(const AnalysisResult& result) {
 }
 
 void WritePanel::EndPreparing() {
-    window_.State().WritePreparing = 0;
+    AppState& state = window_.State();
+    state.WritePreparing = 0;
+    // A pull that stopped the look at the file is told by nobody later.
+    state.Cards.Pulled = false;
     window_.Busy().Stop();
+    window_.Card()->SpeedButton23->setEnabled(state.Cards.CardReady);
 }
 
 }  // namespace tscard::app

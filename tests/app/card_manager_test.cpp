@@ -155,6 +155,11 @@ TEST_F(CardManager, ADeletedImageIsAPulledCard) {
     Poll();
     EXPECT_TRUE(State().Cards.Attached.empty());
     EXPECT_EQ(Selector()->count(), 0);
+
+    // Another card: the card manager item comes back with it.
+    Attach(MakeFormattedImage("other.img", 8 * kMiB));
+    EXPECT_EQ(Window().FrontPanel(), Panel());
+    EXPECT_TRUE(Window().Menu().SDcardmanadger1->isEnabled());
 }
 
 TEST_F(CardManager, AnImageRenamedOrReplacedIsAPulledCardToo) {

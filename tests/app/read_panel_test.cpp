@@ -88,6 +88,7 @@ TEST_F(ReadPanelTest, ReadingBackGivesWhatTheCommandLineGivesInBothForms) {
         EXPECT_TRUE(Panel()->isEnabled());
         EXPECT_TRUE(Panel()->SpeedButton22->isEnabled());
         EXPECT_TRUE(Panel()->SpeedButton13->isEnabled());
+        EXPECT_TRUE(Panel()->SpeedButton23->isEnabled());
         EXPECT_TRUE(read->CGauge8->isHidden());
         EXPECT_TRUE(read->CGauge9->isHidden());
         EXPECT_FALSE(read->GroupBox2->isHidden());
@@ -97,6 +98,31 @@ TEST_F(ReadPanelTest, ReadingBackGivesWhatTheCommandLineGivesInBothForms) {
             files += entry.path().filename().string().find(".tmp") != std::string::npos ? 1 : 0;
         EXPECT_EQ(files, 0u);
     }
+}
+
+TEST_F(ReadPanelTest, LeavingThePanelBeforeItsStartGivesTheCardPanelBack) {
+    const std::string card = MakeImage("card.img", 16 * kMiB);
+    const std::string fixture = tscard::test::Fixture("single_muxrate.ts").string();
+    for (const auto& args : std::vector<std::vector<std::string>>{{"card", "format", card},
+                                                                   {"card", "write", card, fixture, "--bitrate", "3000"}}) {
+        const auto r = RunCli(args);
+        ASSERT_EQ(r.exit_code, 0) << r.err;
+    }
+    Attach(card);
+    ReadPanel* read = Window().Read();
+    Panel()->TreeView1->topLevelItem(0)->child(0)->setSelected(true);
+    dialogs_.AnswerFile(ScriptedDialogs::Kind::SaveFile, {(dir_ / "copy.ts").string()}, 4);
+    Panel()->SpeedButton22->click();
+    ASSERT_EQ(Window().FrontPanel(), read);
+
+    // The operator goes elsewhere instead of starting.
+    Window().Menu().SDcardmanadger1->trigger();
+    EXPECT_EQ(Window().FrontPanel(), Panel());
+    EXPECT_TRUE(Panel()->isEnabled());
+    EXPECT_TRUE(Panel()->SpeedButton13->isEnabled());
+    EXPECT_TRUE(Panel()->SpeedButton23->isEnabled());
+    EXPECT_EQ(read->SpeedButton24->State(), StartState::Unavailable);
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "copy.ts"));
 }
 
 }  // namespace
