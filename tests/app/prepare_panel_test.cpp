@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTest>
 #include <QTreeWidget>
 
 #include <filesystem>
@@ -290,6 +291,33 @@ std::vector<std::uint8_t> CliPrepared(const std::string& source, const std::stri
     const tscard::test::CommandResult run = tscard::test::RunCli(args);
     EXPECT_EQ(run.exit_code, 0) << run.err;
     return tscard::test::ReadFileBytes(output);
+}
+
+TEST_F(PreparePanelTest, EachAudioItemKeepsItsPlaceInTheList) {
+    const std::string source = FixturePath("two_audio.ts");
+    const std::string output = (dir_ / "gui.ts").string();
+    OpenFromMenu(source, output);
+    ASSERT_EQ(Panel().ComboBox1->count(), 2);
+    EXPECT_EQ(Panel().ComboBox1->itemText(0), "0x0202");
+    EXPECT_EQ(Panel().ComboBox1->itemText(1), "0x0203");
+
+    // The operator picks the second item and types over it: each PID stays
+    // with its place.
+    QTest::keyClick(Panel().ComboBox1, Qt::Key_Down);
+    ASSERT_EQ(Panel().ComboBox1->currentIndex(), 1);
+    Type(Panel().ComboBox1->lineEdit(), "0x0110");
+    EXPECT_EQ(Remap().TargetAudioPids, (std::vector<std::uint16_t>{0x202, 0x110}));
+    EXPECT_EQ(Panel().ComboBox1->itemText(0), "0x0202");
+    EXPECT_EQ(Panel().ComboBox1->itemText(1), "0x0110");
+    QTest::keyClick(Panel().ComboBox1, Qt::Key_Up);
+    ASSERT_EQ(Panel().ComboBox1->currentIndex(), 0);
+    Type(Panel().ComboBox1->lineEdit(), "0x0111");
+    EXPECT_EQ(Remap().TargetAudioPids, (std::vector<std::uint16_t>{0x111, 0x110}));
+
+    Start();
+    EXPECT_TRUE(dialogs_.Unexpected().empty());
+    EXPECT_TRUE(tscard::test::ReadFileBytes(output) ==
+                CliPrepared(source, (dir_ / "cli.ts").string(), {"--audio-pids", "0x0111,0x0110"}));
 }
 
 TEST_F(PreparePanelTest, ARunWritesWhatTheCommandLineWritesWithTheSameValues) {
