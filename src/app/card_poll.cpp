@@ -109,7 +109,8 @@ void CardPoll::Timer1Timer() {
     AppState& state = window_.State();
     state.Cards.CardReady = false;
     window_.Timer1()->stop();
-    if (state.CardWriteBusy != 0) return;
+    // A closing window only waits for its workers: no scan, no message.
+    if (state.Closing || state.CardWriteBusy != 0) return;
     // A read or a full format still holds the card: look again later.
     if (CardJobRunning()) {
         window_.Timer1()->start();
