@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "analysis/stream_summary.h"
 #include "platform/file_io.h"
 #include "platform/hex_text.h"
 #include "psi/psi_reader.h"
@@ -147,35 +148,23 @@ std::string MissingDescriptionText(const StreamAnalysis& analysis, const ResultL
     return "no PMT before the end of the file for program " + missing;
 }
 
-// The service names of program_number, or the defaults when the SDT does
-// not list it. The name lists need not run parallel to ServiceIds (a
-// service may carry no or several service descriptors): they are read only
-// within their bounds.
-struct ServiceNames {
-    bool found = false;
-    std::string provider;
-    std::string name;
-};
-ServiceNames LookUpNames(const StreamAnalysis& analysis, std::uint16_t program_number) {
-    ServiceNames names;
-    const auto it = std::find(analysis.ServiceIds.begin(), analysis.ServiceIds.end(), program_number);
-    if (it == analysis.ServiceIds.end()) return names;
-    const std::size_t j = static_cast<std::size_t>(it - analysis.ServiceIds.begin());
-    names.found = true;
-    names.provider = j < analysis.Providers.size() ? analysis.Providers[j] : std::string();
-    names.name = j < analysis.ServiceNames.size() ? analysis.ServiceNames[j] : std::string();
-    if (names.provider.empty()) names.provider = "DemoStream";
-    if (names.name.empty()) names.name = "DemoChannel";
+// The service names of program_number, with the defaults for names the
+// SDT leaves empty.
+SdtNames LookUpNames(const StreamAnalysis& analysis, std::uint16_t program_number) {
+    SdtNames names = FindServiceNames(analysis, program_number);
+    if (!names.Found) return names;
+    if (names.Provider.empty()) names.Provider = "DemoStream";
+    if (names.Name.empty()) names.Name = "DemoChannel";
     return names;
 }
 
-void SetNames(ProgramRemap& current, ProgramRemap& program, const ServiceNames& names) {
-    if (names.found) {
+void SetNames(ProgramRemap& current, ProgramRemap& program, const SdtNames& names) {
+    if (names.Found) {
         for (ProgramRemap* r : {&current, &program}) {
-            r->SourceProvider = names.provider;
-            r->SourceName = names.name;
-            r->TargetProvider = names.provider;
-            r->TargetName = names.name;
+            r->SourceProvider = names.Provider;
+            r->SourceName = names.Name;
+            r->TargetProvider = names.Provider;
+            r->TargetName = names.Name;
         }
         return;
     }

@@ -69,6 +69,7 @@ bool OpenSource(const std::string& path, StopFlag& stop, Source& source, Bitrate
     source.unit = probe.PacketSize;
     const std::uint64_t skip = source.unit == kUnit192Size ? skip192 : skip188;
     source.start = static_cast<std::uint64_t>(probe.SyncOffset) + skip * source.unit;
+    out.StartByte = source.start;
     return true;
 }
 
@@ -79,14 +80,41 @@ public:
         : reader_(source.file, source.start, source.unit), prefix_(source.unit - kPacketSize) {}
     const std::uint8_t* Next() {
         const std::uint8_t* unit = reader_.Next();
-        return unit == nullptr ? nullptr : unit + prefix_;
+        if (unit == nullptr) return nullptr;
+        ++read_;
+        return unit + prefix_;
     }
+    std::uint64_t Read() const { return read_; }
     std::string Error() const { return reader_.Failed() ? reader_.Error() : std::string(); }
 
 private:
     UnitReader reader_;
     std::size_t prefix_;
+    std::uint64_t read_ = 0;
 };
+
+// The stream time the PCRs of the measured PID cover: forward steps
+// summed, so a PCR that goes backwards starts a new stretch.
+class PcrTime {
+public:
+    void See(std::uint64_t pcr) {
+        if (seen_ && pcr > last_) ticks_ += pcr - last_;
+        seen_ = true;
+        last_ = pcr;
+    }
+    double Seconds() const { return double(ticks_) / double(kSystemClockHz); }
+
+private:
+    bool seen_ = false;
+    std::uint64_t last_ = 0;
+    std::uint64_t ticks_ = 0;
+};
+
+// Copies what the reader saw into the result, on every way out.
+void NoteSeen(BitrateMeasurement& out, const PacketSource& reader, const PcrTime& time) {
+    out.UnitsRead = reader.Read();
+    out.PcrSeconds = time.Seconds();
+}
 
 }  // namespace
 
@@ -97,6 +125,7 @@ BitrateMeasurement MeasureProgramBitrate(StreamAnalysis& analysis, const std::st
                     kProgramSkipPackets))
         return out;
     PacketSource reader(source);
+    PcrTime time;
 
     bool have_pcr = false;
     std::uint16_t pcr_pid = 0;
@@ -108,11 +137,15 @@ BitrateMeasurement MeasureProgramBitrate(StreamAnalysis& analysis, const std::st
         if (stop.TakeIfSet()) {
             out.Code = kProgramRateLow;
             out.Stopped = true;
+            NoteSeen(out, reader, time);
             return out;
         }
         const std::uint8_t* packet = reader.Next();
         if (packet == nullptr) {
             out.Message = reader.Error();
+            out.PcrFound = have_pcr;
+            out.Intervals = intervals;
+            NoteSeen(out, reader, time);
             return out;  // too little data: code 0, nothing written
         }
         switch (Classify(packet, have_pcr, pcr_pid)) {
@@ -123,6 +156,7 @@ BitrateMeasurement MeasureProgramBitrate(StreamAnalysis& analysis, const std::st
                 break;
             case Kind::Pcr: {
                 const std::uint64_t pcr = PcrTicks(packet);
+                time.See(pcr);
                 if (!have_pcr) {
                     have_pcr = true;
                     pcr_pid = FoldPid(packet);
@@ -143,6 +177,9 @@ BitrateMeasurement MeasureProgramBitrate(StreamAnalysis& analysis, const std::st
         }
     }
     out.Measured = true;
+    out.PcrFound = true;
+    out.Intervals = intervals;
+    NoteSeen(out, reader, time);
     out.MeasuredBitrate = *std::max_element(rates, rates + 3);
     analysis.MeasuredBitrate = out.MeasuredBitrate;
     if (out.MeasuredBitrate < kProgramRateMin) {
@@ -164,21 +201,25 @@ BitrateMeasurement MeasureStreamBitrate(StreamAnalysis& analysis, const std::str
                     kStreamSkipUnits192))
         return out;
     PacketSource reader(source);
+    PcrTime time;
 
     bool have_pcr = false;
     std::uint16_t pcr_pid = 0;
     std::uint64_t opening = 0;
     std::uint64_t count = 0;
     for (;;) {
+        out.PcrFound = have_pcr;
         if (stop.TakeIfSet()) {
             out.Code = kStreamRateFailed;
             out.Stopped = true;
+            NoteSeen(out, reader, time);
             return out;
         }
         const std::uint8_t* packet = reader.Next();
         if (packet == nullptr) {
             if (!out.Measured) out.Message = reader.Error();
             out.Code = kStreamRateDone;
+            NoteSeen(out, reader, time);
             return out;
         }
         switch (Classify(packet, have_pcr, pcr_pid)) {
@@ -189,6 +230,7 @@ BitrateMeasurement MeasureStreamBitrate(StreamAnalysis& analysis, const std::str
                 break;
             case Kind::Pcr: {
                 const std::uint64_t pcr = PcrTicks(packet);
+                time.See(pcr);
                 if (!have_pcr || pcr < opening) {
                     // The first PCR, or one that went backwards, opens an
                     // interval; the packet itself is not counted.
@@ -206,6 +248,7 @@ BitrateMeasurement MeasureStreamBitrate(StreamAnalysis& analysis, const std::str
                 opening = pcr;
                 const double rate = double(count) * kBitsPerPacket / seconds;
                 out.Measured = true;
+                ++out.Intervals;
                 out.MeasuredBitrate = RoundDecimals(std::nearbyint(rate) / 1e6, 3);
                 analysis.MeasuredBitrate = out.MeasuredBitrate;
                 out.CardRateText = FixedText(1000.0 * out.MeasuredBitrate, 7, 0);
@@ -214,6 +257,8 @@ BitrateMeasurement MeasureStreamBitrate(StreamAnalysis& analysis, const std::str
                     out.Rate204Text = FixedText(rate / 1e6 * kPacket204Factor, 8, 5);
                     analysis.CardSizeRatio = 1.0;
                     out.Code = kStreamRateDone;
+                    out.PcrFound = true;
+                    NoteSeen(out, reader, time);
                     return out;
                 }
                 count = 2;  // the next interval begins with this packet counted

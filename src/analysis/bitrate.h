@@ -55,6 +55,18 @@ struct [[nodiscard]] BitrateMeasurement {
     // Open failure: what OpenStreamFile says. Otherwise why
     // nothing was measured, when the file gave a reason (empty, no packets).
     std::string Message;
+
+    // What the measurement saw, for saying why it measured nothing. Where
+    // it started (the byte of the first unit it reads), how many units it
+    // read from there, whether a PCR was among them, how many intervals it
+    // closed (the program measurement needs three), and the stream time
+    // its PCRs cover: the sum of the forward steps between consecutive
+    // PCRs of the measured PID.
+    std::uint64_t StartByte = 0;
+    std::uint64_t UnitsRead = 0;
+    bool PcrFound = false;
+    int Intervals = 0;
+    double PcrSeconds = 0.0;
 };
 
 // Largest of three PCR intervals (each counting both of its PCR packets),

@@ -42,6 +42,28 @@ std::string MountList(const std::vector<MountEntry>& mounts) {
     return text;
 }
 
+// Words of sysfs attributes come padded with blanks.
+std::string Words(std::string text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == ' ' && (out.empty() || out.back() == ' ')) continue;
+        out += text[i];
+    }
+    while (!out.empty() && out.back() == ' ') out.pop_back();
+    return out;
+}
+
+std::string ModelOf(const fs::path& device, bool mmc) {
+    if (mmc) {
+        const std::string name = Words(ReadAttribute(device / "name"));
+        return name.empty() ? "SD slot" : "SD slot (card " + name + ")";
+    }
+    std::string model = Words(ReadAttribute(device / "vendor"));
+    const std::string product = Words(ReadAttribute(device / "model"));
+    if (!product.empty()) model += (model.empty() ? "" : " ") + product;
+    return model;
+}
+
 }  // namespace
 
 std::vector<DeviceNumber> DiskInfo::DeviceNumbers() const {
@@ -69,6 +91,7 @@ Status ReadDisks(const SystemRoots& roots, std::vector<DiskInfo>& out) {
         if (!ParseDeviceNumber(ReadAttribute(dir / "dev"), disk.Number)) continue;
         disk.Removable = ReadAttribute(dir / "removable") == "1";
         disk.DeviceType = ReadAttribute(dir / "device" / "type");
+        disk.Model = ModelOf(dir / "device", StartsWith(disk.Name, "mmcblk"));
         const std::string size = ReadAttribute(dir / "size");
         std::from_chars(size.data(), size.data() + size.size(), disk.Sectors);
         disk.HasHolders = HasEntries(dir / "holders");

@@ -28,6 +28,9 @@ struct DiskInfo {
     bool Removable = false;
     std::string DeviceType;      // device/type: "0" for a SCSI disk; "SD", "MMC", "SDIO" for mmc
     std::uint64_t Sectors = 0;   // size in 512-byte sectors; 0 for an empty slot
+    // What the system calls the reader: vendor and model of a USB reader
+    // ("Generic STORAGE DEVICE"), "SD slot" and the card's name for mmc.
+    std::string Model;
     bool HasHolders = false;
     std::vector<DiskPartition> Partitions;
 

@@ -55,8 +55,10 @@ Status ScanCards(const SystemRoots& roots, CardList& list) {
         CardDevice device(std::move(backend));
         CardRecord record;
         std::string problem;
-        if (ExamineCard(device, list.Records.size(), disk.PartitionNodes(roots), record, problem))
+        if (ExamineCard(device, list.Records.size(), disk.PartitionNodes(roots), record, problem)) {
+            record.ReaderModel = disk.Model;
             list.Records.push_back(std::move(record));
+        }
         else
             list.Problems.push_back(problem + "; not listed");
     }

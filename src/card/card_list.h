@@ -25,6 +25,7 @@ struct CardRecord {
     std::int64_t DataUnits = 0;
     std::int64_t FreeUnits = 0;
     std::uint64_t TotalSectors = 0;
+    std::string ReaderModel;  // DiskInfo::Model; empty for an image
 };
 
 struct CardList {

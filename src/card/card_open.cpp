@@ -71,6 +71,7 @@ Status ResolveCard(const std::string& path, const SystemRoots& roots, CardTarget
     }
     out.Numbers = match.Disk->DeviceNumbers();
     out.PartitionNodes = match.Disk->PartitionNodes(roots);
+    out.Model = match.Disk->Model;
     out.Verdict = ClassifyDisk(*match.Disk, use, roots);
     for (const DiskInfo& disk : disks) {
         if (&disk == match.Disk) break;

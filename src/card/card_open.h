@@ -31,6 +31,7 @@ struct CardTarget {
     std::size_t ListIndex = 0;              // its place among the listed cards
     std::vector<DeviceNumber> Numbers;      // the disk's and its partitions'
     std::vector<std::string> PartitionNodes;
+    std::string Model;  // the reader's, as sysfs gives it; empty for an image
 };
 
 // Fails for a path that is neither a block device nor a regular file, for

@@ -1,4 +1,9 @@
-// tscard-cli analyze FILE [--mode card|prepare|parse] [--json]
+// tscard-cli analyze FILE [--mode card|prepare|parse] [--details] [--tree] [--json]
+//
+// By default a report: the file, its packets, its size on a card, and per
+// program the service names, PIDs and elementary streams. --tree prints
+// the content tree in its place, --details adds the layout figures and the
+// lists the other commands work from, --json all of it as one object.
 
 #include <CLI/CLI.hpp>
 
@@ -8,11 +13,14 @@
 #include <sstream>
 
 #include "analysis/analyzer.h"
+#include "analysis/stream_summary.h"
 #include "cli/cli_analysis.h"
 #include "cli/cli_common.h"
 #include "cli/commands.h"
+#include "cli/report.h"
 #include "cli/signals.h"
 #include "demux/parsed_programs.h"
+#include "ts/stream_kind.h"
 
 namespace tscard::cli {
 namespace {
@@ -21,6 +29,8 @@ struct AnalyzeArgs {
     std::string file;
     std::string mode = "prepare";
     bool json = false;
+    bool details = false;
+    bool tree = false;
 };
 
 AnalysisMode ModeOf(const std::string& name) {
@@ -136,47 +146,140 @@ nlohmann::json TreeJson(const ContentNode& node) {
     return j;
 }
 
+Fields LayoutFields(const StreamState& state) {
+    const StreamLayout& l = state.Layout;
+    Fields f;
+    f.Add("PacketSize", state.Packet192Mode ? "192" : "188")
+        .Add("StartOffset", std::to_string(l.StartOffset))
+        .Add("RemainingBytes", std::to_string(l.RemainingBytes))
+        .Add("WindowCount", std::to_string(l.WindowCount))
+        .Add("TailBytes", std::to_string(l.TailBytes))
+        .Add("BigBlocks", std::to_string(l.BigBlocks))
+        .Add("MidBlocks", std::to_string(l.MidBlocks))
+        .Add("TailPackets", std::to_string(l.TailPackets));
+    return f;
+}
+
+std::string NameText(const SdtNames& names, const std::string& bytes, const GlobalOptions& options) {
+    if (!names.Found) return "(the SDT does not list the program)";
+    if (bytes.empty()) return "(empty)";
+    return TerminalText(bytes, options);
+}
+
+std::string PacketsText(const StreamSummary& s) {
+    std::string text = std::to_string(s.Packets) + " of " + std::to_string(s.PacketSize) + " bytes";
+    if (s.PacketSize != kPacketSize) text += " (a 4-byte prefix before each packet)";
+    text += ", the first at byte " + std::to_string(s.FirstPacketOffset);
+    if (s.StartOffset != s.FirstPacketOffset)
+        text += "; the stream starts at byte " + std::to_string(s.StartOffset) + ", past null packets";
+    return text;
+}
+
+// The report: the file, then one block per program.
+void PrintReport(std::ostream& out, const StreamSummary& s, const std::vector<std::string>& parse_lines,
+                 const GlobalOptions& options) {
+    Fields file;
+    file.Add("File", EscapeControls(s.FileName))
+        .Add("Size", SizeText(s.FileBytes))
+        .Add("Packets", PacketsText(s))
+        .Add("On the card", SizeText(static_cast<std::uint64_t>(s.CardBytes)) + " in 8192-byte blocks")
+        .Add("Programs", std::to_string(s.Programs.size()))
+        .Add("SDT", s.SdtRead ? "read" : "not found: no service names");
+    file.Print(out);
+    for (const ProgramSummary& p : s.Programs) {
+        out << "\nProgram " << HexAndDecimal(p.ProgramNumber) << '\n';
+        Fields fields;
+        fields.Add("Provider", NameText(p.Names, p.Names.Provider, options))
+            .Add("Name", NameText(p.Names, p.Names.Name, options))
+            .Add("PMT PID", HexAndDecimal(p.PmtPid))
+            .Add("PCR PID", p.PcrPid == kNullPid ? HexAndDecimal(p.PcrPid) + ": no PCR found" : HexAndDecimal(p.PcrPid))
+            .Add("Streams", std::to_string(p.Streams.size()));
+        fields.Print(out, 2);
+        if (p.Streams.empty()) continue;
+        Table table;
+        table.Row({"PID", "Type", "Kind", "Language"});
+        for (const EsEntry& e : p.Streams)
+            table.Row({HexAndDecimal(e.Pid), Hex2(e.StreamType), std::string(StreamKindText(e)),
+                       TerminalText(e.Language, options)});
+        table.Print(out, 4);
+    }
+    if (!parse_lines.empty()) {
+        out << "\nTo split:\n";
+        for (const std::string& line : parse_lines) out << "  " << TerminalText(line, options) << '\n';
+    }
+}
+
 void PrintTree(std::ostream& out, const ContentNode& node, int level) {
     out << std::string(2 * static_cast<std::size_t>(level), ' ') << EscapeControls(node.Text) << '\n';
     for (const ContentNode& child : node.Children) PrintTree(out, child, level + 1);
 }
 
-std::vector<std::pair<std::string, std::string>> LayoutFields(const StreamState& state) {
-    const StreamLayout& l = state.Layout;
-    return {
-        {"PacketSize", state.Packet192Mode ? "192" : "188"},
-        {"StartOffset", std::to_string(l.StartOffset)},
-        {"RemainingBytes", std::to_string(l.RemainingBytes)},
-        {"WindowCount", std::to_string(l.WindowCount)},
-        {"TailBytes", std::to_string(l.TailBytes)},
-        {"BigBlocks", std::to_string(l.BigBlocks)},
-        {"MidBlocks", std::to_string(l.MidBlocks)},
-        {"TailPackets", std::to_string(l.TailPackets)},
-    };
-}
-
-void PrintText(std::ostream& out, const AnalysisResult& result, const StreamState& state, AnalysisMode mode,
-               const std::vector<std::string>& parse_lines, const GlobalOptions& options) {
+// What the other commands work from: the layout figures, the result lists
+// and each program's record, as they stand.
+void PrintDetails(std::ostream& out, const StreamState& state, AnalysisMode mode,
+                  const std::vector<std::string>& parse_lines, const GlobalOptions& options) {
     const bool parse = mode == AnalysisMode::ModeParse;
-    PrintTree(out, result.Tree, 0);
-    out << '\n';
-    for (const auto& [name, value] : LayoutFields(state)) out << name << ": " << value << '\n';
-    out << "IsH264Stream: " << int(state.IsH264Stream) << '\n';
-    out << "PcrPids: " << HexList(state.Lists.PcrPids) << '\n';
-    out << "KnownPids: " << HexList(state.Lists.KnownPids) << '\n';
+    Fields lists = LayoutFields(state);
+    lists.Add("IsH264Stream", std::to_string(int(state.IsH264Stream)))
+        .Add("PcrPids", HexList(state.Lists.PcrPids))
+        .Add("KnownPids", HexList(state.Lists.KnownPids));
+    lists.Print(out);
     for (std::size_t n = 0; n < state.Lists.ProgramList.size(); ++n) {
         out << "\nProgram: " << n << '\n';
-        for (const auto& [name, value] : RemapFields(state.Lists.ProgramList[n], parse, options))
-            out << name << ": " << value << '\n';
+        Fields fields;
+        for (auto& [name, value] : RemapFields(state.Lists.ProgramList[n], parse, options)) fields.Add(name, value);
+        fields.Print(out);
     }
     if (mode == AnalysisMode::ModePrepare) {
         out << "\nCurrentRemap:\n";
-        for (const auto& [name, value] : RemapFields(state.CurrentRemap, false, options))
-            out << name << ": " << value << '\n';
+        Fields fields;
+        for (auto& [name, value] : RemapFields(state.CurrentRemap, false, options)) fields.Add(name, value);
+        fields.Print(out);
     }
     if (parse && !parse_lines.empty()) {
         out << '\n';
-        for (const std::string& line : parse_lines) out << "ParseLine: " << TerminalText(line, options) << '\n';
+        Fields fields;
+        for (const std::string& line : parse_lines) fields.Add("ParseLine", TerminalText(line, options));
+        fields.Print(out);
+    }
+}
+
+nlohmann::json StreamJson(const EsEntry& e, const GlobalOptions& options) {
+    return {{"pid", e.Pid},
+            {"stream_type", e.StreamType},
+            {"kind", StreamKindText(e)},
+            {"language", DisplayText(e.Language, options)},
+            {"descriptor_tags", e.DescriptorTags}};
+}
+
+// The summary fields of the JSON object, documented in the README: only
+// ever added to, never renamed.
+void AddSummaryJson(nlohmann::json& j, const StreamSummary& s, const GlobalOptions& options) {
+    j["file"] = s.FileName;
+    j["file_bytes"] = s.FileBytes;
+    j["packet_size"] = s.PacketSize;
+    j["first_packet_offset"] = s.FirstPacketOffset;
+    j["start_offset"] = s.StartOffset;
+    j["packets"] = s.Packets;
+    j["card_bytes"] = s.CardBytes;
+    j["sdt_read"] = s.SdtRead;
+    j["programs"] = nlohmann::json::array();
+    j["streams"] = nlohmann::json::array();
+    for (const ProgramSummary& p : s.Programs) {
+        nlohmann::json program = {{"number", p.ProgramNumber},
+                                  {"pmt_pid", p.PmtPid},
+                                  {"pcr_pid", p.PcrPid},
+                                  {"in_sdt", p.Names.Found},
+                                  {"provider", DisplayText(p.Names.Provider, options)},
+                                  {"name", DisplayText(p.Names.Name, options)},
+                                  {"streams", nlohmann::json::array()}};
+        for (const EsEntry& e : p.Streams) {
+            program["streams"].push_back(StreamJson(e, options));
+            nlohmann::json flat = StreamJson(e, options);
+            flat["program_number"] = p.ProgramNumber;
+            j["streams"].push_back(std::move(flat));
+        }
+        j["programs"].push_back(std::move(program));
     }
 }
 
@@ -204,6 +307,8 @@ nlohmann::json ResultJson(const AnalysisResult& result, const StreamState& state
         j["TailPackets"] = l.TailPackets;
     }
     if (parse) j["OnlyOneProgram"] = result.OnlyOneProgram;
+    if (result.Ending == AnalysisEnding::Complete || result.Ending == AnalysisEnding::NoDescription)
+        AddSummaryJson(j, SummariseStream(state), options);
     if (result.Ending != AnalysisEnding::Complete) return j;
     j["Tree"] = TreeJson(result.Tree);
     j["IsH264Stream"] = int(state.IsH264Stream);
@@ -234,13 +339,17 @@ int RunAnalyze(const AnalyzeArgs& args, const GlobalOptions& options) {
     if (mode == AnalysisMode::ModeParse && result.Ending == AnalysisEnding::Complete)
         parse_lines = SelectParsedPrograms(state);
     if (args.json) {
-        // File names need not be UTF-8; such bytes become U+FFFD.
-        std::cout << ResultJson(result, state, mode, args.mode, parse_lines, options)
-                         .dump(2, ' ', false, nlohmann::json::error_handler_t::replace)
-                  << '\n';
+        PrintJson(ResultJson(result, state, mode, args.mode, parse_lines, options));
     } else if (result.Ending == AnalysisEnding::Complete) {
         std::ostringstream out;
-        PrintText(out, result, state, mode, parse_lines, options);
+        if (args.tree)
+            PrintTree(out, result.Tree, 0);
+        else
+            PrintReport(out, SummariseStream(state), parse_lines, options);
+        if (args.details) {
+            out << "\nDetails\n\n";
+            PrintDetails(out, state, mode, parse_lines, options);
+        }
         std::cout << out.str();
     }
     if (mode == AnalysisMode::ModeParse && result.OnlyOneProgram)
@@ -256,14 +365,21 @@ void RegisterAnalyzeCommand(CLI::App& app, GlobalOptions& options) {
     auto args = std::make_shared<AnalyzeArgs>();
     CLI::App* cmd = app.add_subcommand(
         "analyze",
-        "Find the packet size and first packet of a stream, read its PAT, PMTs and SDT, and print the "
-        "content tree, the layout figures and each program's description");
+        "Find the packet size and first packet of a stream, read its PAT, PMTs and SDT, and report its "
+        "programs: service names, PMT and PCR PIDs, elementary streams with their types, and the size the "
+        "stream takes on a card");
     cmd->add_option("FILE", args->file, "The transport stream file")->required();
     cmd->add_option("--mode", args->mode,
                     "What the analysis is for: card (write to a card), prepare (one program; the default) or "
                     "parse (split a multi-program stream)")
         ->check(CLI::IsMember({"card", "prepare", "parse"}));
-    cmd->add_flag("--json", args->json, "Print the result as one JSON object");
+    cmd->add_flag("--details", args->details,
+                  "Add the layout figures, the PID lists and each program's record that preparing, splitting "
+                  "and card writing work from");
+    cmd->add_flag("--tree", args->tree, "Print the content tree as the window shows it, in place of the report");
+    cmd->add_flag("--json", args->json,
+                  "Print the result as one JSON object: the summary (file, packet_size, card_bytes, programs, "
+                  "streams, ...) and every figure of --details");
     cmd->callback([args, &options] { Exit(RunAnalyze(*args, options)); });
 }
 

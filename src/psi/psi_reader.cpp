@@ -5,6 +5,7 @@
 
 #include "psi/crc32.h"
 #include "psi/table_ids.h"
+#include "ts/descriptor_tags.h"
 
 namespace tscard {
 namespace {
@@ -89,6 +90,21 @@ void ReadPatBody(StreamAnalysis& analysis, ResultLists& lists) {
 
 // ---- PMT ----
 
+// The descriptors of one elementary stream in section bytes [at, end):
+// their tags, and the first ISO 639 language code. A descriptor that runs
+// past end is not taken.
+void ReadEsDescriptors(const std::uint8_t* s, int at, int end, EsEntry& es) {
+    while (at + 2 <= end) {
+        const std::uint8_t tag = s[at];
+        const int next = at + 2 + s[at + 1];
+        if (next > end) break;
+        es.DescriptorTags.push_back(tag);
+        if (tag == kIso639LanguageTag && s[at + 1] >= 3 && es.Language.empty())
+            es.Language.assign(reinterpret_cast<const char*>(s + at + 2), 3);
+        at = next;
+    }
+}
+
 // Section bytes: 3-4 program_number, 8-9 PCR_PID, 10-11 program_info_length,
 // then the program descriptors and the elementary-stream loop; the CRC_32
 // closes it. Every read stays inside the section.
@@ -116,7 +132,8 @@ ProgramEntry ReadPmtBody(const SectionBuffer& buffer) {
         es.StreamType = e[0];
         es.Pid = Read16(e + 1) & 0x1FFF;
         const int es_info_length = Read16(e + 3) & 0x0FFF;
-        entry.Streams.push_back(es);
+        ReadEsDescriptors(s, pos + used + 5, std::min(pos + used + 5 + es_info_length, end), es);
+        entry.Streams.push_back(std::move(es));
         used += 5 + es_info_length;
     }
     return entry;

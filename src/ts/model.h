@@ -21,6 +21,13 @@ namespace tscard {
 struct EsEntry {
     std::uint16_t Pid = 0;
     std::uint8_t StreamType = 0;
+    // The tags of the stream's ES_info descriptors, in PMT order: what a
+    // private stream (type 0x06) carries is told only by them (AC-3 0x6A,
+    // E-AC-3 0x7A, teletext 0x56, subtitles 0x59).
+    std::vector<std::uint8_t> DescriptorTags;
+    // The first ISO 639 language code (descriptor 0x0A), 8-bit text; empty
+    // when the PMT gives none.
+    std::string Language;
 };
 
 struct ProgramEntry {
