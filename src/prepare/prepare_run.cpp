@@ -271,7 +271,10 @@ private:
     void WriteInterval(NullSchedule& nulls, std::uint64_t in_ref, std::uint64_t out_ref) {
         for (std::size_t j = 0; j < held_; ++j) {
             std::uint8_t* packet = interval_[j].data();
-            if (interval_gop_[j]) gops_.Record(output_bytes_);
+            if (interval_gop_[j]) {
+                gops_.Record(output_bytes_);
+                nulls_before_last_gop_ = nulls_written_;
+            }
             RestampPes(packet, in_ref, out_ref);
             if (remap_needed_) RemapPids(packet, job_.Remap);
             Emit(packet);
@@ -306,6 +309,7 @@ private:
             const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(count, kNullRun));
             writer_->Write(NullRun().data(), n * kPacketSize);
             output_bytes_ += n * kPacketSize;
+            nulls_written_ += n;
             count -= n;
         }
     }
@@ -345,6 +349,8 @@ private:
                 Discard();
                 return;
             }
+            // The cut takes everything from the last group's first packet on.
+            if (result_.EndPass.Run) result_.NullPacketsCut = nulls_written_ - nulls_before_last_gop_;
         }
         Keep(ending == Ending::PcrStepError ? PrepareEnding::PcrStepError : PrepareEnding::Completed);
     }
@@ -413,6 +419,8 @@ private:
 
     std::uint64_t input_bytes_ = 0;
     std::uint64_t output_bytes_ = 0;
+    std::uint64_t nulls_written_ = 0;
+    std::uint64_t nulls_before_last_gop_ = 0;  // nulls_written_ where the last group began
     std::uint64_t previous_input_pcr_ = 0;
     std::uint64_t previous_output_pcr_ = 0;
     double sdt_clock_ = 0.0;

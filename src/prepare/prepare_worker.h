@@ -89,6 +89,7 @@ struct [[nodiscard]] PrepareResult {
     std::uint64_t InputPackets = 0;  // accepted (null and separator packets are not)
     std::uint64_t OutputBytes = 0;   // the output's final size
     std::uint64_t NullPackets = 0;   // inserted
+    std::uint64_t NullPacketsCut = 0;  // of those, cut away with the tail
     std::uint64_t Intervals = 0;     // PCR intervals written
     std::uint64_t Separators = 0;
     EndPassResult EndPass;
