@@ -134,4 +134,8 @@ std::size_t SlotsInBlock(const DirEntry& entry, std::uint64_t block) {
     return kSlotsPerBlock;
 }
 
+std::uint64_t StoredPackets(const DirEntry& entry) {
+    return std::uint64_t(entry.Length) * kSlotsPerBlock + SlotsInBlock(entry, entry.Length);
+}
+
 }  // namespace tscard

@@ -109,6 +109,9 @@ StreamExtent ExtentOfPackets(std::uint64_t packets);
 // Slots a reader uses in block `block` (from 0) of the stream of the entry:
 // 43, except LastSlot + 1 in the final block when LastSlot is not 0.
 std::size_t SlotsInBlock(const DirEntry& entry, std::uint64_t block);
+// The slots a reader uses over all the entry's blocks: its stored packets
+// (the null packets folded into their trailers not counted).
+std::uint64_t StoredPackets(const DirEntry& entry);
 // Byte offset on the card of stored packet p of a stream starting at unit.
 constexpr std::uint64_t PacketOffset(std::uint64_t first_unit, std::uint64_t packet) {
     return UnitOffset(first_unit + packet / kSlotsPerBlock) + kSlotSize * (packet % kSlotsPerBlock);

@@ -24,15 +24,23 @@ std::string BusyMessage(const CardDevice& device) {
 
 }  // namespace
 
-void RebuildBlock(const std::uint8_t* block, std::size_t slots, bool final_block, BlockWriter& out) {
-    const Packet& null_packet = NullPacket();
+// Calls use(slot, nulls) for each slot of the block that holds a stored
+// packet, with the null packets its trailer counts.
+template <typename Use>
+void ForEachStoredPacket(const std::uint8_t* block, std::size_t slots, bool final_block, Use use) {
     for (std::size_t j = 0; j < slots; ++j) {
         const std::uint8_t* slot = block + kSlotSize * j;
         if (final_block && !HoldsStoredPacket(slot)) return;
-        out.Write(slot, kPacketSize);
-        for (std::uint16_t n = TrailerNullCount(ReadTrailer(block, j)); n > 0; --n)
-            out.Write(null_packet.data(), kPacketSize);
+        use(slot, TrailerNullCount(ReadTrailer(block, j)));
     }
+}
+
+void RebuildBlock(const std::uint8_t* block, std::size_t slots, bool final_block, BlockWriter& out) {
+    const Packet& null_packet = NullPacket();
+    ForEachStoredPacket(block, slots, final_block, [&](const std::uint8_t* slot, std::uint16_t nulls) {
+        out.Write(slot, kPacketSize);
+        for (std::uint16_t n = nulls; n > 0; --n) out.Write(null_packet.data(), kPacketSize);
+    });
 }
 
 std::size_t FirstSlotWithoutPacket(const std::uint8_t* block, std::size_t slots, bool final_block) {
@@ -56,6 +64,67 @@ std::string EntryProblem(const DirEntry& entry, std::uint64_t card_units) {
         return "its " + std::to_string(blocks) + " blocks from block " + std::to_string(first) +
                " run past the card's data area of " + std::to_string(card_units) + " blocks";
     return std::string();
+}
+
+namespace {
+
+std::uint64_t CardUnits(CardDevice& device) {
+    const std::uint64_t length = device.Backend().Length();
+    return length > kHeaderRegionBytes ? (length - kHeaderRegionBytes) / kUnitSize : 0;
+}
+
+// "block 3 of stream 0 (unit 3, sector 109)"
+std::string BlockName(std::uint64_t i, std::uint64_t unit, const std::string& of = std::string()) {
+    return "block " + std::to_string(i) + of + " (unit " + std::to_string(unit) + ", sector " +
+           std::to_string(UnitToSector(unit)) + ")";
+}
+
+std::string NoStreamData(const std::uint8_t* block, std::size_t bad) {
+    return " holds no stream data (slot " + std::to_string(bad) + " does not start with 0x47" +
+           (block[kSlotSize * bad] == 0xFF ? ": erased" : "") +
+           "); the directory entry does not describe what the card holds";
+}
+
+}  // namespace
+
+PlayedPackets CountPlayedPackets(CardDevice& device, const DirEntry& entry, StopFlag& stop,
+                                 const std::function<void(std::uint64_t done, std::uint64_t total)>& progress) {
+    PlayedPackets out;
+    if (entry.IsFree()) {
+        out.Message = device.Path() + ": the entry has no blocks on the card";
+        return out;
+    }
+    if (const std::string problem = EntryProblem(entry, CardUnits(device)); !problem.empty()) {
+        out.Message = device.Path() + ": the directory entry does not fit the card: " + problem;
+        return out;
+    }
+    const std::uint64_t first_unit = SectorToUnit(entry.StartSector);
+    const std::uint64_t blocks = std::uint64_t(entry.Length) + 1;
+    UnitReadAhead units(device, first_unit, blocks, CardReadWorker::kBatchUnits);
+    for (std::uint64_t i = 0; i < blocks;) {
+        const UnitReadAhead::Batch batch = units.Next();
+        for (std::size_t k = 0; k < batch.Units; ++k, ++i) {
+            const std::uint8_t* block = batch.Data + k * kUnitSize;
+            const bool final_block = i + 1 == blocks;
+            const std::size_t slots = SlotsInBlock(entry, i);
+            if (const std::size_t bad = FirstSlotWithoutPacket(block, slots, final_block); bad < kSlotsPerBlock) {
+                out.Message = device.Path() + ": " + BlockName(i, first_unit + i) + NoStreamData(block, bad);
+                return out;
+            }
+            ForEachStoredPacket(block, slots, final_block,
+                                [&](const std::uint8_t*, std::uint16_t nulls) { out.Packets += 1 + nulls; });
+            out.BlocksRead = i + 1;
+            if (progress) progress(out.BlocksRead, blocks);
+            if (stop.TakeIfSet()) return out;
+        }
+        if (!batch.Result || batch.Units == 0) {
+            out.Message = device.Path() + ": " + BlockName(i, first_unit + i) + " cannot be read: " +
+                          (batch.Result ? std::string("no data") : batch.Result.message());
+            return out;
+        }
+    }
+    out.Complete = true;
+    return out;
 }
 
 CardReadWorker::~CardReadWorker() { run_.Join(); }
@@ -101,9 +170,7 @@ CardReadResult CardReadWorker::RunClaimed(const CardReadJob& job, CardDevice& de
         result.Message = device.Path() + ": " + stream + " has no blocks on the card";
         return result;
     }
-    const std::uint64_t length = device.Backend().Length();
-    const std::uint64_t card_units = length > kHeaderRegionBytes ? (length - kHeaderRegionBytes) / kUnitSize : 0;
-    if (const std::string problem = EntryProblem(entry, card_units); !problem.empty()) {
+    if (const std::string problem = EntryProblem(entry, CardUnits(device)); !problem.empty()) {
         result.Message = device.Path() + ": the directory entry of " + stream + " does not fit the card: " + problem;
         return result;
     }
@@ -139,11 +206,7 @@ CardReadResult CardReadWorker::RunClaimed(const CardReadJob& job, CardDevice& de
         result.Message = std::move(message);
         return result;
     };
-    auto where = [&](std::uint64_t i) {
-        const std::uint64_t unit = first_unit + i;
-        return "block " + std::to_string(i) + " of " + stream + " (unit " + std::to_string(unit) + ", sector " +
-               std::to_string(UnitToSector(unit)) + ")";
-    };
+    auto where = [&](std::uint64_t i) { return BlockName(i, first_unit + i, " of " + stream); };
 
     UnitReadAhead units(device, first_unit, blocks, kBatchUnits);
     for (std::uint64_t i = 0; i < blocks;) {
@@ -153,11 +216,7 @@ CardReadResult CardReadWorker::RunClaimed(const CardReadJob& job, CardDevice& de
             const bool final_block = i + 1 == blocks;
             const std::size_t slots = SlotsInBlock(entry, i);
             if (const std::size_t bad = FirstSlotWithoutPacket(block, slots, final_block); bad < kSlotsPerBlock)
-                return finish(CardReadEnding::Failed,
-                              device.Path() + ": " + where(i) + " holds no stream data (slot " + std::to_string(bad) +
-                                  " does not start with 0x47" +
-                                  (block[kSlotSize * bad] == 0xFF ? ": erased" : "") +
-                                  "); the directory entry does not describe what the card holds");
+                return finish(CardReadEnding::Failed, device.Path() + ": " + where(i) + NoStreamData(block, bad));
             if (job.Form == CardReadForm::Original)
                 RebuildBlock(block, slots, final_block, out);
             else

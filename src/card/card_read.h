@@ -78,6 +78,19 @@ std::size_t FirstSlotWithoutPacket(const std::uint8_t* block, std::size_t slots,
 // data units, or empty.
 std::string EntryProblem(const DirEntry& entry, std::uint64_t card_units);
 
+// How many packets the stream of an entry plays: its stored packets and
+// the null packets their trailers add, as the "Original" read rebuilds
+// them. Reads the stream's blocks (in large batches); the same checks as
+// the read apply.
+struct PlayedPackets {
+    bool Complete = false;        // every block was read and counted
+    std::uint64_t Packets = 0;    // of the blocks read
+    std::uint64_t BlocksRead = 0;
+    std::string Message;          // why it is not complete (empty when stopped)
+};
+PlayedPackets CountPlayedPackets(CardDevice& device, const DirEntry& entry, StopFlag& stop,
+                                 const std::function<void(std::uint64_t done, std::uint64_t total)>& progress);
+
 class CardReadWorker {
 public:
     static constexpr std::size_t kBatchUnits = 128;  // 1 MiB per read
