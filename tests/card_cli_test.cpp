@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include "card_fake_system.h"
 #include "support/test_support.h"
 
@@ -21,8 +23,10 @@ TEST(CardCli, FormatInfoAndClearAnImage) {
 
     auto r = RunCli({"card", "info", card});
     ASSERT_EQ(r.exit_code, 0) << r.err;
-    EXPECT_TRUE(Contains(r.out, "File system: Unknow v0.0\n")) << r.out;
-    EXPECT_TRUE(Contains(r.out, "Free: Mast be formated\n")) << r.out;
+    EXPECT_TRUE(test::HasField(r.out, "File system", "Unknow v0.0")) << r.out;
+    EXPECT_TRUE(test::HasField(r.out, "Formatted", "no")) << r.out;
+    EXPECT_TRUE(test::HasField(r.out, "Free", "Mast be formated")) << r.out;
+    EXPECT_FALSE(Contains(r.out, "Bit rate")) << "no header, no bit rate\n" << r.out;
 
     r = RunCli({"card", "format", card});  // an image needs no --yes
     ASSERT_EQ(r.exit_code, 0) << r.err;
@@ -31,12 +35,27 @@ TEST(CardCli, FormatInfoAndClearAnImage) {
     EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 8),
               (std::vector<std::uint8_t>{0x48, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0xFF}));
 
-    r = RunCli({"card", "info", card});
+    r = RunCli({"card", "info", card, "--details"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
-    for (const char* line : {"Card: Card 0[29 MB],Drive letter -", "File system: DORO  v0.0\n", "Formatted: yes\n",
-                             "Total sectors: 60352\n", "Data units: 3768\n", "Capacity: 29.4375 MB\n",
-                             "Free: 29.4375 MB\n", "Flags: 0x01\n", "Bit rate: 0 kbit/s\n", "Streams: 0\n"})
-        EXPECT_TRUE(Contains(r.out, line)) << line << "\n" << r.out;
+    const std::pair<const char*, std::string> fields[] = {
+        {"Card", card},
+        {"Reader", "- (a card image file)"},
+        {"Size", "29 MiB (30900224 bytes)"},
+        {"File system", "DORO  v0.0"},
+        {"Formatted", "yes"},
+        {"Format version", "0.0"},
+        {"Capacity", "29.4375 MiB"},
+        {"Free", "29.4375 MiB"},
+        {"Bit rate", "none (a version 0.0 card, or not written yet)"},
+        {"Streams", "0"},
+        // --details
+        {"Item", "Card 0[29 MB],Drive letter -" + card},
+        {"Total sectors", "60352"},
+        {"Data units", "3768"},
+        {"Flags", "0x01"},
+        {"Header bit rate", "0 kbit/s"},
+    };
+    for (const auto& [label, value] : fields) EXPECT_TRUE(test::HasField(r.out, label, value)) << label << "\n" << r.out;
 
     r = RunCli({"card", "clear", card});
     ASSERT_EQ(r.exit_code, 0) << r.err;
@@ -47,11 +66,19 @@ TEST(CardCli, InfoListsStreamsWithTheirNamesInTheCodePage) {
     test::TempDir dir;
     const std::string card = (dir / "card.img").string();
     test::WriteFileBytes(card, test::FormattedCardImage(2 * kMiB, "\xCF\xF0\xE8\xEC\xE5\xF0.ts"));
-    const auto r = RunCli({"--codepage", "cp1251", "card", "info", card});
+    const auto r = RunCli({"--codepage", "cp1251", "card", "info", card, "--quick", "--details"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
-    EXPECT_TRUE(Contains(r.out, "File system: DORO  v0.1\n")) << r.out;
-    EXPECT_TRUE(Contains(r.out, "Bit rate: 120000 kbit/s\n")) << r.out;
-    EXPECT_TRUE(Contains(r.out, "Streams: 1\n  0: \"Пример.ts\" start sector 61, length 2, last slot 13\n")) << r.out;
+    EXPECT_TRUE(test::HasField(r.out, "File system", "DORO  v0.1")) << r.out;
+    EXPECT_TRUE(test::HasField(r.out, "Bit rate", "120000 kbit/s")) << r.out;
+    EXPECT_TRUE(test::HasField(r.out, "Streams", "1")) << r.out;
+    // The columns line up although the name takes two bytes a letter.
+    EXPECT_TRUE(Contains(r.out, "  #  Name         On the card  Played  Duration\n"
+                                "  0  \"Пример.ts\"  0.0234 MiB   -       -\n"))
+        << r.out;
+    EXPECT_TRUE(Contains(r.out, "  #  Start sector  Length  Last slot  Stored packets  Played packets\n"
+                                "  0  61            2       13         100             -\n"))
+        << r.out;
+    EXPECT_TRUE(r.err.empty()) << "--quick reads no block\n" << r.err;
 }
 
 TEST(CardCli, FullFormatFillsTheImage) {
@@ -96,18 +123,31 @@ TEST(CardCli, ListThroughAFakeSystem) {
     sys.Add({"sda", "8:0", "0", "0"}, std::vector<std::uint8_t>(kMiB, 0x00));
     sys.Add({"sdb", "8:16", "1", "0"}, test::FormattedCardImage(2 * kMiB));
     sys.Add({"sdc", "8:32", "1", "0"}, std::vector<std::uint8_t>(kMiB, 0x00));
+    sys.SetReader("sdb", "Generic ", "STORAGE DEVICE  ");
     const test::DiscoveryEnvironment env(sys.Roots());
 
     auto r = RunCli({"card", "list"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
-    EXPECT_EQ(r.out, "Card 0[2 MB],Drive letter -" + sys.Node("sdb") +
-                         "\tDORO  v0.0\tCapacity 1.9688 MB\tFree 1.9688 MB\n"
-                         "Card 1[1 MB],Drive letter -" + sys.Node("sdc") +
-                         "\tUnknow v0.0\tCapacity 0.9688 MB\tMast be formated\n");
+    const std::string b = sys.Node("sdb");
+    const std::string c = sys.Node("sdc");
+    const std::string pad(b.size() - 6, ' ');
+    EXPECT_EQ(r.out, "Device" + pad + "  Size   Reader                  File system  Formatted  Free\n" +
+                         b + "  2 MiB  Generic STORAGE DEVICE  DORO  v0.0   yes        1.9688 MiB\n" +
+                         c + "  1 MiB  -                       Unknow v0.0  no         Mast be formated\n");
 
-    r = RunCli({"card", "info", sys.Node("sdc")});
+    r = RunCli({"card", "list", "--json"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
-    EXPECT_TRUE(Contains(r.out, "Card: Card 0[1 MB],Drive letter -" + sys.Node("sdc"))) << r.out;
+    const nlohmann::json list = nlohmann::json::parse(r.out);
+    ASSERT_EQ(list["cards"].size(), 2u);
+    EXPECT_EQ(list["cards"][0]["device"], b);
+    EXPECT_EQ(list["cards"][0]["reader"], "Generic STORAGE DEVICE");
+    EXPECT_EQ(list["cards"][0]["formatted"], true);
+    EXPECT_EQ(list["cards"][1]["item_text"], "Card 1[1 MB],Drive letter -" + c);
+    EXPECT_EQ(list["problems"].size(), 0u);
+
+    r = RunCli({"card", "info", c, "--details"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_TRUE(test::HasField(r.out, "Item", "Card 0[1 MB],Drive letter -" + c)) << r.out;
 }
 
 TEST(CardCli, ListWithoutCards) {

@@ -67,6 +67,14 @@ public:
         if (!image.empty()) WriteFileBytes(dir_ / "dev" / disk.name, image);
     }
 
+    // The reader's names as a USB reader's SCSI device gives them (padded).
+    void SetReader(const std::string& name, const std::string& vendor, const std::string& model) {
+        const auto device = dir_ / "sys" / "block" / name / "device";
+        std::filesystem::create_directories(device);
+        Write(device / "vendor", vendor + "\n");
+        Write(device / "model", model + "\n");
+    }
+
     // Lines of mountinfo, each "major:minor mount-point source".
     void SetMounts(const std::string& text) { Write(dir_ / "proc" / "self" / "mountinfo", text); }
 

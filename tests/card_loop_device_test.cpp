@@ -4,6 +4,8 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
 #include <poll.h>
 #include <pty.h>
 #include <sys/mount.h>
@@ -135,10 +137,11 @@ TEST_F(LoopDevice, FormatInfoAndClearThroughTheBlockDevice) {
     EXPECT_TRUE(std::equal(empty.begin(), empty.end(), bytes.begin()));
     for (std::size_t i = kHeaderRegionBytes; i < bytes.size(); ++i) ASSERT_EQ(bytes[i], 0xFF) << i;
 
-    r = RunCli({"card", "info", node_, "--allow-non-removable"});
+    r = RunCli({"card", "info", node_, "--allow-non-removable", "--details"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
-    EXPECT_TRUE(Contains(r.out, "File system: DORO  v0.0\nFormatted: yes\n")) << r.out;
-    EXPECT_TRUE(Contains(r.out, "Total sectors: 16387\n")) << r.out;
+    EXPECT_TRUE(test::HasField(r.out, "File system", "DORO  v0.0")) << r.out;
+    EXPECT_TRUE(test::HasField(r.out, "Formatted", "yes")) << r.out;
+    EXPECT_TRUE(test::HasField(r.out, "Total sectors", "16387")) << r.out;
 
     // A stream on the card, then Clear All: only the header region changes.
     std::vector<std::uint8_t> region = test::EmptyRegion(true, 9000);
@@ -150,8 +153,12 @@ TEST_F(LoopDevice, FormatInfoAndClearThroughTheBlockDevice) {
         out.seekp(static_cast<std::streamoff>(UnitOffset(0)));
         out.write("stream", 6);
     }
-    r = RunCli({"card", "info", node_, "--allow-non-removable"});
-    EXPECT_TRUE(Contains(r.out, "0: \"x.ts\" start sector 61")) << r.out;
+    r = RunCli({"card", "info", node_, "--allow-non-removable", "--json"});
+    const nlohmann::json info = nlohmann::json::parse(r.out);
+    EXPECT_EQ(info["streams"][0]["name"], "x.ts");
+    EXPECT_EQ(info["streams"][0]["start_sector"], 61);
+    EXPECT_TRUE(Contains(r.err, "warning: stream 0: " + node_ + ": block 0 (unit 0, sector 61) holds no stream data"))
+        << r.err;
     r = RunCli({"card", "clear", node_, "--allow-non-removable", "--yes"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
     bytes = Bytes();

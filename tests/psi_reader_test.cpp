@@ -168,6 +168,37 @@ TEST(ProcessPacket, ProgramDescriptorsAreSkippedBeforeTheStreamLoop) {
     EXPECT_EQ(r.lists.ParsedPrograms[0].Streams[0].StreamType, 0x1B);
 }
 
+TEST(ProcessPacket, EachStreamKeepsItsDescriptorTagsAndFirstLanguage) {
+    struct Case {
+        const char* what;
+        test::PmtStream stream;
+        std::vector<std::uint8_t> tags;
+        std::string language;
+    };
+    const Case cases[] = {
+        {"language and AC-3", {0x06, 0x101, {0x0A, 4, 'd', 'e', 'u', 0, 0x6A, 1, 0x00}}, {0x0A, 0x6A}, "deu"},
+        {"no descriptors", {0x0F, 0x102, {}}, {}, ""},
+        {"the first language counts", {0x03, 0x103, {0x0A, 4, 'e', 'n', 'g', 0, 0x0A, 4, 'f', 'r', 'a', 0}},
+         {0x0A, 0x0A}, "eng"},
+        {"a language too short to hold a code", {0x03, 0x104, {0x0A, 2, 'e', 'n'}}, {0x0A}, ""},
+        {"a descriptor that runs past the stream's info", {0x06, 0x105, {0x59, 1, 0x00, 0x0A, 0x20, 'x'}}, {0x59}, ""},
+    };
+    for (const Case& c : cases) {
+        Reader r;
+        r.Feed(Pat({{1, 0x100}}));
+        // A stream after the one under test shows that the loop went on
+        // by the stream's info length, whatever its descriptors claimed.
+        r.Feed(SectionPackets(0x100, PmtSection(1, 0x1FFF, {c.stream, {0x1B, 0x300, {}}})));
+        ASSERT_EQ(r.lists.ParsedPrograms.size(), 1u) << c.what;
+        const auto& streams = r.lists.ParsedPrograms[0].Streams;
+        ASSERT_EQ(streams.size(), 2u) << c.what;
+        EXPECT_EQ(streams[0].DescriptorTags, c.tags) << c.what;
+        EXPECT_EQ(streams[0].Language, c.language) << c.what;
+        EXPECT_EQ(streams[1].Pid, 0x300) << c.what;
+        EXPECT_TRUE(streams[1].DescriptorTags.empty()) << c.what;
+    }
+}
+
 TEST(ProcessPacket, PmtWithoutStreamsIsReadEmpty) {
     Reader r;
     r.Feed(Pat({{1, 0x100}}));

@@ -156,13 +156,14 @@ std::uint32_t BitrateOf(const CardRecord& record, const CardHeader& raw) {
     return record.Directory.Header.Version01() ? raw.Bitrate : 0;
 }
 
-void PrintInfo(std::ostream& out, const CardRecord& record, const CardHeader& raw, std::uint64_t length,
-               const std::vector<StreamFigures>& figures, bool details, const GlobalOptions& options) {
+void PrintInfo(std::ostream& out, const CardRecord& record, const std::string& reader, const CardHeader& raw,
+               std::uint64_t length, const std::vector<StreamFigures>& figures, bool details,
+               const GlobalOptions& options) {
     const CardPanelView view = DescribeCard(record);
     const std::uint32_t bitrate = BitrateOf(record, raw);
     Fields fields;
     fields.Add("Card", EscapeControls(record.DevicePath))
-        .Add("Reader", record.ReaderModel.empty() ? "- (a card image file)" : ReaderText(record))
+        .Add("Reader", reader)
         .Add("Size", std::to_string(record.CapacityMB) + " MiB (" + BytesText(SizeBytes(record)) + ")")
         .Add("File system", view.FileSystemText)
         .Add("Formatted", view.Formatted ? "yes" : "no");
@@ -264,7 +265,8 @@ int RunInfo(const CardArgs& args, const SystemRoots& roots, const GlobalOptions&
         PrintJson(InfoJson(record, raw, length, figures, options));
     } else {
         std::ostringstream out;
-        PrintInfo(out, record, raw, length, figures, args.details, options);
+        const std::string reader = target.IsBlockDevice ? ReaderText(record) : "- (a card image file)";
+        PrintInfo(out, record, reader, raw, length, figures, args.details, options);
         std::cout << out.str();
     }
     std::cout.flush();

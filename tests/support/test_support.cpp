@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <stdexcept>
 
 #include "psi/crc32.h"
@@ -142,5 +143,16 @@ CommandResult RunProgram(const std::string& program, const std::vector<std::stri
 }
 
 CommandResult RunCli(const std::vector<std::string>& args) { return RunProgram(TSCARD_CLI_PATH, args); }
+
+bool HasField(const std::string& report, const std::string& label, const std::string& value) {
+    std::istringstream lines(report);
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t at = line.find_first_not_of(' ');
+        if (at == std::string::npos || line.compare(at, label.size() + 1, label + ":") != 0) continue;
+        const std::size_t text = line.find_first_not_of(' ', at + label.size() + 1);
+        if (text == std::string::npos ? value.empty() : line.compare(text, std::string::npos, value) == 0) return true;
+    }
+    return false;
+}
 
 }  // namespace tscard::test

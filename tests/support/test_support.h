@@ -60,4 +60,8 @@ CommandResult RunCli(const std::vector<std::string>& args);
 // Runs any program with arguments.
 CommandResult RunProgram(const std::string& program, const std::vector<std::string>& args);
 
+// True when a line of a report reads "label:", blanks, then exactly value
+// (indented or not): the aligned "label: value" lines of the reports.
+bool HasField(const std::string& report, const std::string& label, const std::string& value);
+
 }  // namespace tscard::test
