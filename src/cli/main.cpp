@@ -20,6 +20,8 @@ int main(int argc, char** argv) {
         "the raw SD cards of the stream player.",
         "tscard-cli"};
     app.set_version_flag("--version", std::string("tscard-cli ") + TSCARD_VERSION);
+    // Every command's options at once: what the man page is made from.
+    app.set_help_all_flag("--help-all", "Print the help of every command and exit");
     app.require_subcommand(0, 1);
 
     GlobalOptions options;
