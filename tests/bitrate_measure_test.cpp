@@ -142,6 +142,40 @@ TEST_F(Bitrate, TooLittleDataIsNotMeasured) {
     EXPECT_FALSE(m.Measured);
 }
 
+// What a measurement that found nothing saw, for saying why.
+TEST_F(Bitrate, WhatAMeasurementSawWhenItMeasuredNothing) {
+    // Two intervals of 40 ms, then the end: 0.08 s of PCRs.
+    BitrateMeasurement m = Program(Intervals(1000, k40ms, {107, 107}));
+    EXPECT_FALSE(m.Measured);
+    EXPECT_EQ(m.StartByte, kProgramSkipPackets * kPacketSize);
+    EXPECT_EQ(m.UnitsRead, 3u + 2 * 105);
+    EXPECT_TRUE(m.PcrFound);
+    EXPECT_EQ(m.Intervals, 2);
+    EXPECT_DOUBLE_EQ(m.PcrSeconds, 0.08);
+
+    // 4 s of PCRs, a PCR that goes back, 3 s more: 7 s of stream, and never
+    // an interval of 10 s.
+    StreamBuilder back;
+    back.Pcr(1000).Filler(100, test::kVideoPid).Pcr(1000 + 4 * kSecond).Filler(100, test::kVideoPid);
+    back.Pcr(500).Filler(100, test::kVideoPid).Pcr(500 + 3 * kSecond);
+    m = Stream(back);
+    EXPECT_FALSE(m.Measured);
+    EXPECT_EQ(m.StartByte, kStreamSkipPackets188 * kPacketSize);
+    EXPECT_EQ(m.UnitsRead, back.packets.size());
+    EXPECT_TRUE(m.PcrFound);
+    EXPECT_EQ(m.Intervals, 0);
+    EXPECT_DOUBLE_EQ(m.PcrSeconds, 7.0);
+
+    // No PCR at all; nothing after the start.
+    m = Stream(StreamBuilder().Filler(50, test::kVideoPid));
+    EXPECT_FALSE(m.PcrFound);
+    EXPECT_EQ(m.UnitsRead, 50u);
+    test::WriteFileBytes(dir_ / "short.ts", StreamBuilder().Filler(100).Bytes188());
+    m = MeasureStreamBitrate(analysis_, (dir_ / "short.ts").string(), stop_);
+    EXPECT_EQ(m.UnitsRead, 0u);
+    EXPECT_FALSE(m.PcrFound);
+}
+
 TEST_F(Bitrate, StreamMeasurementTakesTheFirstIntervalOfTenSecondsInRange) {
     // 2 Mbit/s with PCRs 12 s apart: 15,957 packets between them.
     StreamBuilder b;

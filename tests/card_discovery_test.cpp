@@ -41,6 +41,8 @@ protected:
         sys_.Add({"mmcblk0", "179:0", "0", "MMC"}, blank);                                   // eMMC
         sys_.Add({"mmcblk0boot0", "179:8", "0", "MMC"}, blank);
         sys_.Add({"mmcblk1", "179:16", "0", "SD"}, test::FormattedCardImage(3 * kMiB));      // SD slot
+        sys_.SetReader("sdb", "Generic-", "SD/MMC Reader   ");
+        sys_.SetDeviceAttribute("mmcblk1", "name", "SD16G");
         sys_.SetMounts(FakeSystem::MountLine(21, "8:33", "/", "ext4", "/dev/sdc1") +
                        FakeSystem::MountLine(22, "0:30", "/proc", "proc", "proc") +
                        FakeSystem::MountLine(23, "8:81", "/media/op/MY\\040CARD", "vfat", "/dev/sdf1"));
@@ -77,6 +79,9 @@ TEST_F(CardDiscovery, ListShowsEachCardAsTheChooserDoes) {
     EXPECT_EQ(list.Records[1].ItemText, "Card 1[1 MB],Drive letter -" + dev + "/sdd");
     EXPECT_EQ(list.Records[2].ItemText, "Card 2[1 MB],Drive letter -" + dev + "/sdf");
     EXPECT_EQ(list.Records[3].ItemText, "Card 3[3 MB],Drive letter -" + dev + "/mmcblk1");
+    EXPECT_EQ(list.Records[0].ReaderModel, "Generic- SD/MMC Reader");
+    EXPECT_EQ(list.Records[1].ReaderModel, "") << "sysfs names no vendor or model";
+    EXPECT_EQ(list.Records[3].ReaderModel, "SD slot (card SD16G)");
 
     const CardPanelView written = DescribeCard(list.Records[0]);
     EXPECT_EQ(written.FileSystemText, "DORO  v0.1");

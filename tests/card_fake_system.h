@@ -67,12 +67,16 @@ public:
         if (!image.empty()) WriteFileBytes(dir_ / "dev" / disk.name, image);
     }
 
-    // The reader's names as a USB reader's SCSI device gives them (padded).
-    void SetReader(const std::string& name, const std::string& vendor, const std::string& model) {
+    // An attribute of the disk's device ("vendor", "model", "name").
+    void SetDeviceAttribute(const std::string& name, const std::string& attribute, const std::string& value) {
         const auto device = dir_ / "sys" / "block" / name / "device";
         std::filesystem::create_directories(device);
-        Write(device / "vendor", vendor + "\n");
-        Write(device / "model", model + "\n");
+        Write(device / attribute, value + "\n");
+    }
+    // The reader's names as a USB reader's SCSI device gives them (padded).
+    void SetReader(const std::string& name, const std::string& vendor, const std::string& model) {
+        SetDeviceAttribute(name, "vendor", vendor);
+        SetDeviceAttribute(name, "model", model);
     }
 
     // Lines of mountinfo, each "major:minor mount-point source".

@@ -54,6 +54,33 @@ TEST_F(CliPrepare, KeepsTheSourceValuesUnderTheProposedName) {
     EXPECT_EQ(leftovers, (std::vector<std::string>{"clip.ts", "clip_pre.ts"}));
 }
 
+// The summary's figures are those of the file written: its size, its null
+// packets after the tail was cut, its duration at the multiplex rate.
+TEST_F(CliPrepare, TheSummaryTellsTheOutputAsItIs) {
+    const auto r = test::RunCli({"prepare", Clip(), "--json"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    const auto j = nlohmann::json::parse(r.out);
+    const auto bytes = test::ReadFileBytes(dir / "clip_pre.ts");
+    std::uint64_t nulls = 0;
+    for (std::size_t at = 0; at + kPacketSize <= bytes.size(); at += kPacketSize) nulls += FoldPid(&bytes[at]) == kNullPid;
+    const std::uint64_t packets = bytes.size() / kPacketSize;
+    EXPECT_EQ(j["output_bytes"], bytes.size());
+    EXPECT_EQ(j["output_packets"], packets);
+    EXPECT_EQ(j["null_packets"], nulls);
+    EXPECT_GT(j["null_packets_cut"].get<std::uint64_t>(), 0u) << "the cut tail took null packets with it";
+    EXPECT_EQ(j["tail_cut_at"], bytes.size());
+    EXPECT_DOUBLE_EQ(j["duration_seconds"].get<double>(), double(packets) * 1631.9921422600557 / 27e6);
+    EXPECT_GT(j["largest_pcr_step_seconds"].get<double>(), 0.0);
+
+    const auto text = test::RunCli({"prepare", Clip()});
+    ASSERT_EQ(text.exit_code, 0) << text.err;
+    char share[16];
+    std::snprintf(share, sizeof share, "%.1f", 100.0 * double(nulls) / double(packets));
+    EXPECT_TRUE(test::HasField(text.out, "Null packets", std::to_string(nulls) + " inserted, " + share + " % of the " +
+                                                             std::to_string(packets) + " packets"))
+        << text.out;
+}
+
 TEST_F(CliPrepare, WritesTheGivenTargets) {
     const auto out = dir / "out.m2ts";
     const auto r = test::RunCli({"--codepage", "cp1251", "prepare", Clip(), out.string(), "--program-number", "2049",
