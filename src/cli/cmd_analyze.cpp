@@ -19,8 +19,8 @@
 #include "cli/commands.h"
 #include "cli/report.h"
 #include "cli/signals.h"
+#include "cli/stream_report.h"
 #include "demux/parsed_programs.h"
-#include "ts/stream_kind.h"
 
 namespace tscard::cli {
 namespace {
@@ -160,55 +160,6 @@ Fields LayoutFields(const StreamState& state) {
     return f;
 }
 
-std::string NameText(const SdtNames& names, const std::string& bytes, const GlobalOptions& options) {
-    if (!names.Found) return "(the SDT does not list the program)";
-    if (bytes.empty()) return "(empty)";
-    return TerminalText(bytes, options);
-}
-
-std::string PacketsText(const StreamSummary& s) {
-    std::string text = std::to_string(s.Packets) + " of " + std::to_string(s.PacketSize) + " bytes";
-    if (s.PacketSize != kPacketSize) text += " (a 4-byte prefix before each packet)";
-    text += ", the first at byte " + std::to_string(s.FirstPacketOffset);
-    if (s.StartOffset != s.FirstPacketOffset)
-        text += "; the stream starts at byte " + std::to_string(s.StartOffset) + ", past null packets";
-    return text;
-}
-
-// The report: the file, then one block per program.
-void PrintReport(std::ostream& out, const StreamSummary& s, const std::vector<std::string>& parse_lines,
-                 const GlobalOptions& options) {
-    Fields file;
-    file.Add("File", EscapeControls(s.FileName))
-        .Add("Size", SizeText(s.FileBytes))
-        .Add("Packets", PacketsText(s))
-        .Add("On the card", SizeText(static_cast<std::uint64_t>(s.CardBytes)) + " in 8192-byte blocks")
-        .Add("Programs", std::to_string(s.Programs.size()))
-        .Add("SDT", s.SdtRead ? "read" : "not found: no service names");
-    file.Print(out);
-    for (const ProgramSummary& p : s.Programs) {
-        out << "\nProgram " << HexAndDecimal(p.ProgramNumber) << '\n';
-        Fields fields;
-        fields.Add("Provider", NameText(p.Names, p.Names.Provider, options))
-            .Add("Name", NameText(p.Names, p.Names.Name, options))
-            .Add("PMT PID", HexAndDecimal(p.PmtPid))
-            .Add("PCR PID", p.PcrPid == kNullPid ? HexAndDecimal(p.PcrPid) + ": no PCR found" : HexAndDecimal(p.PcrPid))
-            .Add("Streams", std::to_string(p.Streams.size()));
-        fields.Print(out, 2);
-        if (p.Streams.empty()) continue;
-        Table table;
-        table.Row({"PID", "Type", "Kind", "Language"});
-        for (const EsEntry& e : p.Streams)
-            table.Row({HexAndDecimal(e.Pid), Hex2(e.StreamType), std::string(StreamKindText(e)),
-                       TerminalText(e.Language, options)});
-        table.Print(out, 4);
-    }
-    if (!parse_lines.empty()) {
-        out << "\nTo split:\n";
-        for (const std::string& line : parse_lines) out << "  " << TerminalText(line, options) << '\n';
-    }
-}
-
 void PrintTree(std::ostream& out, const ContentNode& node, int level) {
     out << std::string(2 * static_cast<std::size_t>(level), ' ') << EscapeControls(node.Text) << '\n';
     for (const ContentNode& child : node.Children) PrintTree(out, child, level + 1);
@@ -244,45 +195,6 @@ void PrintDetails(std::ostream& out, const StreamState& state, AnalysisMode mode
     }
 }
 
-nlohmann::json StreamJson(const EsEntry& e, const GlobalOptions& options) {
-    return {{"pid", e.Pid},
-            {"stream_type", e.StreamType},
-            {"kind", StreamKindText(e)},
-            {"language", DisplayText(e.Language, options)},
-            {"descriptor_tags", e.DescriptorTags}};
-}
-
-// The summary fields of the JSON object, documented in the README: only
-// ever added to, never renamed.
-void AddSummaryJson(nlohmann::json& j, const StreamSummary& s, const GlobalOptions& options) {
-    j["file"] = s.FileName;
-    j["file_bytes"] = s.FileBytes;
-    j["packet_size"] = s.PacketSize;
-    j["first_packet_offset"] = s.FirstPacketOffset;
-    j["start_offset"] = s.StartOffset;
-    j["packets"] = s.Packets;
-    j["card_bytes"] = s.CardBytes;
-    j["sdt_read"] = s.SdtRead;
-    j["programs"] = nlohmann::json::array();
-    j["streams"] = nlohmann::json::array();
-    for (const ProgramSummary& p : s.Programs) {
-        nlohmann::json program = {{"number", p.ProgramNumber},
-                                  {"pmt_pid", p.PmtPid},
-                                  {"pcr_pid", p.PcrPid},
-                                  {"in_sdt", p.Names.Found},
-                                  {"provider", DisplayText(p.Names.Provider, options)},
-                                  {"name", DisplayText(p.Names.Name, options)},
-                                  {"streams", nlohmann::json::array()}};
-        for (const EsEntry& e : p.Streams) {
-            program["streams"].push_back(StreamJson(e, options));
-            nlohmann::json flat = StreamJson(e, options);
-            flat["program_number"] = p.ProgramNumber;
-            j["streams"].push_back(std::move(flat));
-        }
-        j["programs"].push_back(std::move(program));
-    }
-}
-
 nlohmann::json ResultJson(const AnalysisResult& result, const StreamState& state, AnalysisMode mode,
                           const std::string& mode_name, const std::vector<std::string>& parse_lines,
                           const GlobalOptions& options) {
@@ -308,7 +220,7 @@ nlohmann::json ResultJson(const AnalysisResult& result, const StreamState& state
     }
     if (parse) j["OnlyOneProgram"] = result.OnlyOneProgram;
     if (result.Ending == AnalysisEnding::Complete || result.Ending == AnalysisEnding::NoDescription)
-        AddSummaryJson(j, SummariseStream(state), options);
+        AddStreamSummaryJson(j, SummariseStream(state), options);
     if (result.Ending != AnalysisEnding::Complete) return j;
     j["Tree"] = TreeJson(result.Tree);
     j["IsH264Stream"] = int(state.IsH264Stream);
@@ -345,7 +257,7 @@ int RunAnalyze(const AnalyzeArgs& args, const GlobalOptions& options) {
         if (args.tree)
             PrintTree(out, result.Tree, 0);
         else
-            PrintReport(out, SummariseStream(state), parse_lines, options);
+            PrintStreamReport(out, SummariseStream(state), parse_lines, options);
         if (args.details) {
             out << "\nDetails\n\n";
             PrintDetails(out, state, mode, parse_lines, options);
