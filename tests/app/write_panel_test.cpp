@@ -115,7 +115,7 @@ TEST_F(CardWrite, TheCardGetsWhatTheCommandLineWritesAndThePollAnnouncesIt) {
         EXPECT_EQ(TreeTexts().mid(1), QStringList({row.Fixture}));
         // The free space the command line sees.
         const auto info = RunCli({"card", "info", card});
-        EXPECT_NE(info.out.find("Free: " + Shown(Panel()->StaticText3).toStdString() + " MB\n"), std::string::npos)
+        EXPECT_TRUE(tscard::test::HasField(info.out, "Free", Shown(Panel()->StaticText3).toStdString() + " MiB"))
             << info.out;
         EXPECT_TRUE(Panel()->SpeedButton19->isEnabled());
         EXPECT_NE(Window().FrontPanel(), Write());
