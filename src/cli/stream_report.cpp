@@ -1,5 +1,6 @@
 #include "cli/stream_report.h"
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
 #include <ostream>
 
@@ -55,7 +56,10 @@ void PrintStreamReport(std::ostream& out, const StreamSummary& s, const std::vec
         fields.Print(out, 2);
         if (p.Streams.empty()) continue;
         Table table;
-        table.Row({"PID", "Type", "Kind", "Language"});
+        // The language column only where a stream names one.
+        const bool languages = std::any_of(p.Streams.begin(), p.Streams.end(),
+                                           [](const EsEntry& e) { return !e.Language.empty(); });
+        table.Row({"PID", "Type", "Kind", languages ? "Language" : ""});
         for (const EsEntry& e : p.Streams)
             table.Row({HexAndDecimal(e.Pid), Hex2(e.StreamType), std::string(StreamKindText(e)),
                        TerminalText(e.Language, options)});
