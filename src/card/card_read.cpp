@@ -85,6 +85,38 @@ std::string NoStreamData(const std::uint8_t* block, std::size_t bad) {
            "); the directory entry does not describe what the card holds";
 }
 
+// Why a walk over an entry's blocks ended.
+struct BlockWalkEnd {
+    enum class Why { Complete, Visitor, NoStreamData, Unreadable };
+    Why Ending = Why::Complete;
+    std::uint64_t Block = 0;  // where it ended
+    std::string Detail;       // NoStreamData: what the block holds; Unreadable: the reason
+};
+
+// Reads the entry's blocks in order, a batch at a time, checks that each
+// holds stream data and hands it to visit(i, block, slots, final_block); a
+// visit that returns false ends the walk there.
+template <typename Visit>
+BlockWalkEnd WalkEntryBlocks(CardDevice& device, const DirEntry& entry, Visit visit) {
+    using Why = BlockWalkEnd::Why;
+    const std::uint64_t blocks = std::uint64_t(entry.Length) + 1;
+    UnitReadAhead units(device, SectorToUnit(entry.StartSector), blocks, CardReadWorker::kBatchUnits);
+    for (std::uint64_t i = 0; i < blocks;) {
+        const UnitReadAhead::Batch batch = units.Next();
+        for (std::size_t k = 0; k < batch.Units; ++k, ++i) {
+            const std::uint8_t* block = batch.Data + k * kUnitSize;
+            const bool final_block = i + 1 == blocks;
+            const std::size_t slots = SlotsInBlock(entry, i);
+            if (const std::size_t bad = FirstSlotWithoutPacket(block, slots, final_block); bad < kSlotsPerBlock)
+                return {Why::NoStreamData, i, NoStreamData(block, bad)};
+            if (!visit(i, block, slots, final_block)) return {Why::Visitor, i, std::string()};
+        }
+        if (!batch.Result || batch.Units == 0)
+            return {Why::Unreadable, i, batch.Result ? std::string("no data") : batch.Result.message()};
+    }
+    return {};
+}
+
 }  // namespace
 
 PlayedPackets CountPlayedPackets(CardDevice& device, const DirEntry& entry, StopFlag& stop,
@@ -100,30 +132,21 @@ PlayedPackets CountPlayedPackets(CardDevice& device, const DirEntry& entry, Stop
     }
     const std::uint64_t first_unit = SectorToUnit(entry.StartSector);
     const std::uint64_t blocks = std::uint64_t(entry.Length) + 1;
-    UnitReadAhead units(device, first_unit, blocks, CardReadWorker::kBatchUnits);
-    for (std::uint64_t i = 0; i < blocks;) {
-        const UnitReadAhead::Batch batch = units.Next();
-        for (std::size_t k = 0; k < batch.Units; ++k, ++i) {
-            const std::uint8_t* block = batch.Data + k * kUnitSize;
-            const bool final_block = i + 1 == blocks;
-            const std::size_t slots = SlotsInBlock(entry, i);
-            if (const std::size_t bad = FirstSlotWithoutPacket(block, slots, final_block); bad < kSlotsPerBlock) {
-                out.Message = device.Path() + ": " + BlockName(i, first_unit + i) + NoStreamData(block, bad);
-                return out;
-            }
+    const BlockWalkEnd end =
+        WalkEntryBlocks(device, entry, [&](std::uint64_t i, const std::uint8_t* block, std::size_t slots, bool final_block) {
             ForEachStoredPacket(block, slots, final_block,
                                 [&](const std::uint8_t*, std::uint16_t nulls) { out.Packets += 1 + nulls; });
             out.BlocksRead = i + 1;
             if (progress) progress(out.BlocksRead, blocks);
-            if (stop.TakeIfSet()) return out;
-        }
-        if (!batch.Result || batch.Units == 0) {
-            out.Message = device.Path() + ": " + BlockName(i, first_unit + i) + " cannot be read: " +
-                          (batch.Result ? std::string("no data") : batch.Result.message());
-            return out;
-        }
+            return !stop.TakeIfSet();
+        });
+    const std::string where = device.Path() + ": " + BlockName(end.Block, first_unit + end.Block);
+    switch (end.Ending) {
+        case BlockWalkEnd::Why::Complete: out.Complete = true; break;
+        case BlockWalkEnd::Why::Visitor: break;  // stopped
+        case BlockWalkEnd::Why::NoStreamData: out.Message = where + end.Detail; break;
+        case BlockWalkEnd::Why::Unreadable: out.Message = where + " cannot be read: " + end.Detail; break;
     }
-    out.Complete = true;
     return out;
 }
 
@@ -208,27 +231,35 @@ CardReadResult CardReadWorker::RunClaimed(const CardReadJob& job, CardDevice& de
     };
     auto where = [&](std::uint64_t i) { return BlockName(i, first_unit + i, " of " + stream); };
 
-    UnitReadAhead units(device, first_unit, blocks, kBatchUnits);
-    for (std::uint64_t i = 0; i < blocks;) {
-        const UnitReadAhead::Batch batch = units.Next();
-        for (std::size_t k = 0; k < batch.Units; ++k, ++i) {
-            const std::uint8_t* block = batch.Data + k * kUnitSize;
-            const bool final_block = i + 1 == blocks;
-            const std::size_t slots = SlotsInBlock(entry, i);
-            if (const std::size_t bad = FirstSlotWithoutPacket(block, slots, final_block); bad < kSlotsPerBlock)
-                return finish(CardReadEnding::Failed, device.Path() + ": " + where(i) + NoStreamData(block, bad));
+    // Why the copy itself ended before the last block.
+    CardReadEnding cut = CardReadEnding::Complete;
+    std::string cut_message;
+    const BlockWalkEnd end =
+        WalkEntryBlocks(device, entry, [&](std::uint64_t i, const std::uint8_t* block, std::size_t slots, bool final_block) {
             if (job.Form == CardReadForm::Original)
                 RebuildBlock(block, slots, final_block, out);
             else
                 out.Write(block, kUnitSize);
             result.BlocksRead = i + 1;
             if (job.Progress) job.Progress(result.BlocksRead, blocks);
-            if (out.Failed()) return finish(CardReadEnding::Failed, out.LastStatus().message());
-            if (stop.TakeIfSet()) return finish(CardReadEnding::Stopped, std::string());
-        }
-        if (!batch.Result || batch.Units == 0)
-            return finish(CardReadEnding::Failed, where(i) + " cannot be read: " +
-                                                      (batch.Result ? std::string("no data") : batch.Result.message()));
+            if (out.Failed()) {
+                cut = CardReadEnding::Failed;
+                cut_message = out.LastStatus().message();
+                return false;
+            }
+            if (stop.TakeIfSet()) {
+                cut = CardReadEnding::Stopped;
+                return false;
+            }
+            return true;
+        });
+    switch (end.Ending) {
+        case BlockWalkEnd::Why::Complete: break;
+        case BlockWalkEnd::Why::Visitor: return finish(cut, std::move(cut_message));
+        case BlockWalkEnd::Why::NoStreamData:
+            return finish(CardReadEnding::Failed, device.Path() + ": " + where(end.Block) + end.Detail);
+        case BlockWalkEnd::Why::Unreadable:
+            return finish(CardReadEnding::Failed, where(end.Block) + " cannot be read: " + end.Detail);
     }
     return finish(CardReadEnding::Complete, std::string());
 }
