@@ -30,22 +30,6 @@ using Kind = ScriptedDialogs::Kind;
 // The size of a common 2 GB SD card.
 constexpr std::uint64_t kCardBytes = 1977614336;
 
-bool WaitFor(const std::function<bool()>& done, int timeout_ms = 30000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeout_ms) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(2);
-    }
-    return true;
-}
-
-const QTemporaryDir& Scratch() {
-    static QTemporaryDir scratch;
-    return scratch;
-}
-
 // A card image (sparse) whose header lists the streams given, one after
 // the other from the first unit.
 std::string CardImage(const char* name, const std::vector<std::pair<const char*, std::uint32_t>>& streams) {
@@ -92,7 +76,7 @@ std::vector<Scene> CardScenes() {
         {"FormatWindow-card", CardWithStream},
         {"WriteWindow-stream",
          [](TTorvaneService& window, ScriptedDialogs& dialogs) -> std::string {
-             const std::string stream = (std::filesystem::path(TSCARD_FIXTURE_DIR) / "long_4m.ts").string();
+             const std::string stream = Fixture("long_4m.ts");
              if (!std::filesystem::exists(stream)) return stream + " is missing (tests/fixtures/make_fixtures.sh)";
              Attach(window, dialogs, CardImage("empty.img", {}));
              dialogs.AnswerFile(Kind::OpenFile, {stream});

@@ -23,14 +23,7 @@ namespace {
 
 // Lets the window's events run until no run is under way.
 bool WaitForRuns(TTorvaneService& window) {
-    QElapsedTimer clock;
-    clock.start();
-    while (window.Launcher().Analysing() || window.Events().Busy()) {
-        if (clock.elapsed() > 60000) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(1);
-    }
-    return true;
+    return WaitFor([&window] { return !window.Launcher().Analysing() && !window.Events().Busy(); }, 60000);
 }
 
 }  // namespace
@@ -39,7 +32,7 @@ std::vector<Scene> ParseScenes() {
     return {
         {"ParseWindow-stream",
          [](TTorvaneService& window, ScriptedDialogs& dialogs) -> std::string {
-             const std::string stream = (std::filesystem::path(TSCARD_FIXTURE_DIR) / "multi3.ts").string();
+             const std::string stream = Fixture("multi3.ts");
              if (!std::filesystem::exists(stream)) return "no fixture " + stream;
              static QTemporaryDir out;
              if (!out.isValid() || !QDir(out.path()).mkpath("programs")) return "no temporary folder";

@@ -22,25 +22,6 @@ namespace {
 
 using Kind = ScriptedDialogs::Kind;
 
-bool WaitFor(const std::function<bool()>& done, int timeout_ms = 30000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeout_ms) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(2);
-    }
-    return true;
-}
-
-std::string Fixture(const char* name) { return (std::filesystem::path(TSCARD_FIXTURE_DIR) / name).string(); }
-
-// Outputs of the running scene: they outlive the scene, until the program ends.
-const QTemporaryDir& Scratch() {
-    static QTemporaryDir scratch;
-    return scratch;
-}
-
 // The menu command on a fixture, the output proposed or in the scratch
 // folder; empty once the stream is ready to prepare.
 std::string OpenForPreparing(TTorvaneService& window, ScriptedDialogs& dialogs, const std::string& source,

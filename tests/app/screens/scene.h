@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+class QTemporaryDir;
+
 namespace tscard::app {
 class TTorvaneService;
 namespace test {
@@ -40,5 +42,12 @@ std::vector<Scene> ParseScenes();
 // The card manager, the write panel and the read panel with a card image.
 std::vector<Scene> CardScenes();
 std::vector<Scene> AllScenes();
+
+// Lets the window's events run until done() holds; false after timeout_ms.
+bool WaitFor(const std::function<bool()>& done, int timeout_ms = 30000);
+// A generated test stream (tests/fixtures/make_fixtures.sh).
+std::string Fixture(const char* name);
+// Where scenes write: it outlives every scene, until the program ends.
+const QTemporaryDir& Scratch();
 
 }  // namespace tscard::app::test

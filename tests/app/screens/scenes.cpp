@@ -1,6 +1,12 @@
 #include "scene.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QThread>
 #include <QWidget>
+
+#include <filesystem>
 
 #include "app/main_panel.h"
 #include "app/splice_panel.h"
@@ -40,6 +46,24 @@ std::vector<Scene> AllScenes() {
     for (Scene& scene : ParseScenes()) scenes.push_back(std::move(scene));
     for (Scene& scene : CardScenes()) scenes.push_back(std::move(scene));
     return scenes;
+}
+
+bool WaitFor(const std::function<bool()>& done, int timeout_ms) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > timeout_ms) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+std::string Fixture(const char* name) { return (std::filesystem::path(TSCARD_FIXTURE_DIR) / name).string(); }
+
+const QTemporaryDir& Scratch() {
+    static QTemporaryDir scratch;
+    return scratch;
 }
 
 }  // namespace tscard::app::test
