@@ -13,11 +13,26 @@
 namespace tscard::app::test {
 namespace {
 
-using ReadPanelTest = CardWindowTest;
 using tscard::test::ReadFileBytes;
 using tscard::test::RunCli;
 
 constexpr std::uint64_t kMiB = 1 << 20;
+
+class ReadPanelTest : public CardWindowTest {
+protected:
+    // A card image holding the fixture, written by the command line.
+    std::string CardHolding(const char* fixture_name) {
+        const std::string card = MakeImage("card.img", 16 * kMiB);
+        const std::string fixture = tscard::test::Fixture(fixture_name).string();
+        for (const auto& args : std::vector<std::vector<std::string>>{
+                 {"card", "format", card}, {"card", "write", card, fixture, "--bitrate", "3000"}}) {
+            const auto r = RunCli(args);
+            EXPECT_EQ(r.exit_code, 0) << r.err;
+        }
+        return card;
+    }
+};
+
 
 TEST(ReadOutputName, ANameWithoutDotGetsTheExtensionOfTheChosenType) {
     const struct {
@@ -34,13 +49,8 @@ TEST(ReadOutputName, ANameWithoutDotGetsTheExtensionOfTheChosenType) {
 
 TEST_F(ReadPanelTest, ReadingBackGivesWhatTheCommandLineGivesInBothForms) {
     if (!tscard::test::HasFixture("single_muxrate.ts")) GTEST_SKIP() << "fixture missing";
-    const std::string fixture = tscard::test::Fixture("single_muxrate.ts").string();
-    const std::string card = MakeImage("card.img", 16 * kMiB);
-    for (const auto& args : std::vector<std::vector<std::string>>{{"card", "format", card},
-                                                                   {"card", "write", card, fixture, "--bitrate", "3000"}}) {
-        const auto r = RunCli(args);
-        ASSERT_EQ(r.exit_code, 0) << r.err;
-    }
+    const std::string card = CardHolding("single_muxrate.ts");
+    ASSERT_FALSE(HasFailure());
     Attach(card);
     ReadPanel* read = Window().Read();
 
@@ -101,13 +111,8 @@ TEST_F(ReadPanelTest, ReadingBackGivesWhatTheCommandLineGivesInBothForms) {
 }
 
 TEST_F(ReadPanelTest, LeavingThePanelBeforeItsStartGivesTheCardPanelBack) {
-    const std::string card = MakeImage("card.img", 16 * kMiB);
-    const std::string fixture = tscard::test::Fixture("single_muxrate.ts").string();
-    for (const auto& args : std::vector<std::vector<std::string>>{{"card", "format", card},
-                                                                   {"card", "write", card, fixture, "--bitrate", "3000"}}) {
-        const auto r = RunCli(args);
-        ASSERT_EQ(r.exit_code, 0) << r.err;
-    }
+    const std::string card = CardHolding("single_muxrate.ts");
+    ASSERT_FALSE(HasFailure());
     Attach(card);
     ReadPanel* read = Window().Read();
     Panel()->TreeView1->topLevelItem(0)->child(0)->setSelected(true);
