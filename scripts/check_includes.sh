@@ -10,7 +10,8 @@ src=${1:-"$(cd "$(dirname "$0")/.." && pwd)/src"}
 awk -v src="$src" '
 BEGIN {
     # From the bottom up.
-    split("platform=0 ts=1 events=1 lang=1 psi=2 analysis=3 prepare=4 demux=4 splice=4 card=4 cli=5 app=5",
+    split("platform=0 ts=1 events=1 lang=1 psi=2 analysis=3 prepare=4 demux=4 splice=4 card=4 check=4 " \
+          "workflow=5 udisks=5 charts=5 cli=6 app=6",
           pairs, " ")
     for (i in pairs) {
         split(pairs[i], kv, "=")
