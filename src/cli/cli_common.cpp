@@ -2,12 +2,14 @@
 
 #include <CLI/Error.hpp>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <iostream>
 
 #include "platform/hex_text.h"
 #include "platform/number_text.h"
+#include "prepare/mux_rate.h"
 
 namespace tscard::cli {
 
@@ -31,6 +33,20 @@ std::string FormatFixed(double value, int decimals) {
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
     return std::string(buffer, result.ptr);
 }
+
+std::string GroupedFixed(double value, int decimals) {
+    const std::string text = FormatFixed(value, decimals);
+    const std::size_t sign = !text.empty() && text[0] == '-' ? 1 : 0;
+    const std::size_t point = std::min(text.find('.'), text.size());
+    std::string grouped = text.substr(0, sign);
+    for (std::size_t i = sign; i < point; ++i) {
+        if (i > sign && (point - i) % 3 == 0) grouped += ',';
+        grouped += text[i];
+    }
+    return grouped + text.substr(point);
+}
+
+std::string CardRateText() { return GroupedFixed(kMuxBitRate, 3) + " bit/s"; }
 
 std::string Hex4(std::uint32_t value) { return HexText(value, 4); }
 

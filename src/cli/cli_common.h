@@ -35,6 +35,12 @@ int Report(const Status& status);
 
 // Fixed-point text with '.' whatever the locale.
 std::string FormatFixed(double value, int decimals);
+// "24,882,472.745": thousands grouped with ',', the decimals after '.'.
+std::string GroupedFixed(double value, int decimals);
+// The card's fixed multiplex rate as every help text names it:
+// "24,882,472.745 bit/s".
+std::string CardRateText();
+
 // "0x" followed by four (two) upper-case hexadecimal digits, or more when
 // the value needs them.
 std::string Hex4(std::uint32_t value);
