@@ -304,26 +304,12 @@ TEST(CliAnalyze, InterruptStopsTheScan) {
     test::WriteFileBytes(path, test::StreamBuilder().Filler(10).Bytes188());
     test::ResizeFile(path, 4ull << 30);
 
-    int err_pipe[2];
-    ASSERT_EQ(::pipe(err_pipe), 0);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(err_pipe[1], 2);
-        ::close(err_pipe[0]);
-        ::execl(TSCARD_CLI_PATH, TSCARD_CLI_PATH, "analyze", path.c_str(), static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
-    ::close(err_pipe[1]);
+    test::RunningProgram cli(TSCARD_CLI_PATH, {"analyze", path.string()});
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    ::kill(pid, SIGINT);
-    std::string err;
-    char buffer[256];
-    for (ssize_t n; (n = ::read(err_pipe[0], buffer, sizeof buffer)) > 0;) err.append(buffer, std::size_t(n));
-    ::close(err_pipe[0]);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status)) << "ended by the signal instead of its stop path";
-    EXPECT_EQ(WEXITSTATUS(status), 1);
+    cli.Signal(SIGINT);
+    const test::CommandResult r = cli.Finish(std::chrono::seconds(20));
+    ASSERT_EQ(r.exit_code, 1) << "not ended by its stop path: " << r.err;
+    const std::string& err = r.err;
     EXPECT_NE(err.find("analysis stopped"), std::string::npos) << err;
 }
 

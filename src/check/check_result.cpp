@@ -36,7 +36,7 @@ int IndicatorPriority(Indicator indicator) { return kIndicators[static_cast<std:
 std::string_view CauseName(Cause cause) {
     switch (cause) {
         case Cause::Gap: return "gap";
-        case Cause::OpenAtEnd: return "open at end";
+        case Cause::Missing: return "missing";
         case Cause::TableId: return "table_id";
         case Cause::Scrambled: return "scrambled";
         case Cause::Counter: return "counter";

@@ -42,7 +42,7 @@ inline Indicator IndicatorAt(std::size_t index) { return static_cast<Indicator>(
 // Why an occurrence counted; Value's meaning follows from it.
 enum class Cause : std::uint8_t {
     Gap,          // an interval longer than the limit ended here; Value: its length in ms
-    OpenAtEnd,    // the file ended an interval already longer than the limit; Value: ms
+    Missing,      // never in the file, from where it was due to the end; Value: that time in ms
     TableId,      // a section with another table_id; Value: the table_id
     Scrambled,    // transport_scrambling_control not 0; Value: its bits
     Counter,      // continuity_counter out of order; Value: the counter found
@@ -76,6 +76,7 @@ struct IndicatorTally {
 struct StreamTiming {
     std::uint16_t Pid = 0;
     std::uint8_t StreamType = 0;
+    std::string Kind;       // "MPEG-2 video", "AC-3 audio": what it carries
     std::uint64_t Pes = 0;  // headers with a timestamp, timed
     double MinMs = 0.0;
     double MaxMs = 0.0;
@@ -144,7 +145,6 @@ struct CheckResult {
     double RateBps = 0.0;  // TimeSource::Rate: the rate given
     std::optional<std::uint16_t> ProgramNumber;  // the program checked
     std::optional<std::uint16_t> ReferencePid;   // its PCR PID
-    bool ReferenceFromPmt = true;  // false: no PMT names one, the first PID with PCRs stands in
     double DurationSeconds = 0.0;
 
     std::array<IndicatorTally, kIndicatorCount> Indicators{};

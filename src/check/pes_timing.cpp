@@ -4,7 +4,11 @@
 
 namespace tscard {
 
-void PesTiming::Timed(std::uint16_t pid, std::uint8_t stream_type) { streams_[pid].StreamType = stream_type; }
+void PesTiming::Timed(std::uint16_t pid, std::uint8_t stream_type, std::string kind) {
+    Stream& s = streams_[pid];
+    s.StreamType = stream_type;
+    s.Kind = std::move(kind);
+}
 
 void PesTiming::Pes(std::uint16_t pid, std::uint64_t offset, const Instant& at, std::uint64_t decode) {
     const auto last = last_pts_.find(pid);
@@ -34,6 +38,7 @@ void PesTiming::Finish(CheckResult& result) {
         StreamTiming t;
         t.Pid = pid;
         t.StreamType = s.StreamType;
+        t.Kind = s.Kind;
         t.Pes = s.Pes;
         t.MinMs = s.Min;
         t.MaxMs = s.Max;

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <map>
+#include <string>
 
 #include "check/series_reducer.h"
 #include "check/tallies.h"
@@ -25,7 +26,7 @@ public:
     explicit PesTiming(Tallies& tallies) : tallies_(tallies) {}
 
     // A stream of the checked program: its delay is measured.
-    void Timed(std::uint16_t pid, std::uint8_t stream_type);
+    void Timed(std::uint16_t pid, std::uint8_t stream_type, std::string kind);
     // A PES header with a PTS; decode: its DTS, or the PTS, in 27 MHz.
     void Pes(std::uint16_t pid, std::uint64_t offset, const Instant& at, std::uint64_t decode);
     void Finish(CheckResult& result);
@@ -33,6 +34,7 @@ public:
 private:
     struct Stream {
         std::uint8_t StreamType = 0;
+        std::string Kind;
         std::uint64_t Pes = 0;
         double Min = 0.0;
         double Max = 0.0;

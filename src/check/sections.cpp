@@ -104,7 +104,10 @@ bool ReadPmtSection(const std::uint8_t* s, std::size_t length, PmtTable& pmt) {
     const std::size_t end = length - 4;
     for (std::size_t i = 12 + info; i + 5 <= end;) {
         const std::size_t es_info = ((std::size_t(s[i + 3]) & 0x0F) << 8) | s[i + 4];
-        pmt.Streams.push_back({s[i], static_cast<std::uint16_t>(((s[i + 1] & 0x1F) << 8) | s[i + 2])});
+        PmtStreamEntry entry{s[i], static_cast<std::uint16_t>(((s[i + 1] & 0x1F) << 8) | s[i + 2]), {}};
+        const std::size_t info_end = std::min(end, i + 5 + es_info);
+        for (std::size_t d = i + 5; d + 2 <= info_end; d += 2 + s[d + 1]) entry.DescriptorTags.push_back(s[d]);
+        pmt.Streams.push_back(std::move(entry));
         i += 5 + es_info;
     }
     return true;

@@ -45,6 +45,7 @@ struct PatEntry {
 struct PmtStreamEntry {
     std::uint8_t StreamType;
     std::uint16_t Pid;
+    std::vector<std::uint8_t> DescriptorTags;  // of its ES_info, in order
 };
 struct PmtTable {
     std::uint16_t ProgramNumber = 0;

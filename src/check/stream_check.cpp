@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <string_view>
 #include <vector>
 
 #include "check/bit_rate.h"
@@ -23,6 +24,7 @@
 #include "psi/timestamps.h"
 #include "ts/packet.h"
 #include "ts/packet_probe.h"
+#include "ts/stream_kind.h"
 #include "ts/stream_open.h"
 
 namespace tscard {
@@ -50,6 +52,7 @@ enum class Kind : std::uint8_t {
     PmtNamed,      // Flags: named by the first PAT
     PmtDropped,
     PmtSection,    // a table_id 0x02 section starts on a program_map_PID
+    EarlyPmt,      // one starts on a PID no PAT has named yet, before the first PAT
     EsNamed,
     EsDropped,
     TimedStream,   // C: stream_type
@@ -147,11 +150,11 @@ private:
             if (step == ReadStep::End) break;
             if (step == ReadStep::BadSync) {
                 BadSync(u);
-            } else {
+            } else if (step == ReadStep::Packet) {
                 Packet(u.Packet, u.Offset);
                 if (failed_) break;
             }
-            if ((++units_ & kPollMask) == 0) {
+            if ((++units_ & kPollMask) == 0 || step == ReadStep::Hunting) {
                 progress_.Position.store(reader.Position(), std::memory_order_release);
                 events_.Signal(EventId::ChangeProgressPosG1);
                 if (stop_.TakeIfSet()) {
@@ -228,7 +231,11 @@ private:
             }
         }
         if (has_pcr) Pcr(p, pid, x, (flags & 0x80) != 0);
-        if (s.Kind == Role::None || verdict == CounterVerdict::Duplicate) return;
+        if (s.Kind == Role::None) {
+            if (!pat_version_ && !error && scrambling == 0 && PayloadUnitStart(p)) EarlyTable(p, pid, x);
+            return;
+        }
+        if (verdict == CounterVerdict::Duplicate) return;
         if (error) {
             if (assemblers_[pid]) assemblers_[pid]->Abort();
             return;
@@ -237,9 +244,25 @@ private:
             if (scrambling == 0 && PayloadUnitStart(p)) Pes(p, pid, x);
             return;
         }
+        // Tables are never scrambled: such a payload is not read as one.
+        if (scrambling != 0) {
+            assemblers_[pid]->Abort();
+            return;
+        }
         section_pid_ = pid;
         section_offset_ = x;
         assemblers_[pid]->Feed(p, *this);
+    }
+
+    // Before the first PAT any PID may be a PMT's: where a table_id 0x02
+    // section starts is kept, so a PMT that came before the PAT naming it
+    // still counts as seen.
+    void EarlyTable(const std::uint8_t* p, std::uint16_t pid, std::uint64_t x) {
+        const unsigned control = (p[3] >> 4) & 3;
+        if ((control & 1) == 0) return;
+        const std::size_t at = 4 + ((control & 2) ? 1 + std::size_t(p[4]) : 0);
+        if (at >= kPacketSize || at + 1 + p[at] >= kPacketSize) return;
+        if (p[at + 1 + p[at]] == 0x02) Push({x, 0, 0, pid, Kind::EarlyPmt, 0});
     }
 
     bool SameAsBefore(std::uint64_t previous, const std::uint8_t* p) const {
@@ -255,7 +278,6 @@ private:
 
     void Pcr(const std::uint8_t* p, std::uint16_t pid, std::uint64_t x, bool flagged) {
         const std::uint64_t value = PcrTicks(p);
-        if (!first_pcr_pid_) first_pcr_pid_ = pid;
         const bool reference = reference_ && *reference_ == pid;
         Push({x, value, 0, pid, Kind::Pcr, static_cast<std::uint8_t>((flagged ? 1 : 0) | (reference ? 2 : 0))});
         if (reference) time_.Add(x, value, flagged);
@@ -338,11 +360,13 @@ private:
         for (const PmtStreamEntry& e : pmt.Streams) streams.push_back(e.Pid);
         UpdateStreams();
         if (!program_ || pmt.ProgramNumber != *program_) return;
-        for (const PmtStreamEntry& e : pmt.Streams)
-            if (timed_.insert(e.Pid).second) Push({section_offset_, 0, e.StreamType, e.Pid, Kind::TimedStream, 0});
+        for (const PmtStreamEntry& e : pmt.Streams) {
+            if (!timed_.insert(e.Pid).second) continue;
+            kinds_[e.Pid] = StreamKindText(EsEntry{e.Pid, e.StreamType, e.DescriptorTags, {}});
+            Push({section_offset_, 0, e.StreamType, e.Pid, Kind::TimedStream, 0});
+        }
         result_.ProgramNumber = pmt.ProgramNumber;
-        program_pcr_pid_ = pmt.PcrPid;
-        if (!reference_ && pmt.PcrPid != kNullPid) ChooseReference(pmt.PcrPid, true);
+        if (!reference_ && pmt.PcrPid != kNullPid) ChooseReference(pmt.PcrPid);
     }
 
     // The elementary streams every PMT names, watched for PID_error.
@@ -364,26 +388,14 @@ private:
     }
 
     // The PID whose PCRs are the clock; its PCRs already read join the time base.
-    void ChooseReference(std::uint16_t pid, bool from_pmt) {
+    void ChooseReference(std::uint16_t pid) {
         reference_ = pid;
         result_.ReferencePid = pid;
-        result_.ReferenceFromPmt = from_pmt;
         for (Event& e : pending_) {
             if (e.What != Kind::Pcr || e.Pid != pid) continue;
             e.Flags |= 2;
             time_.Add(e.Offset, e.A, (e.Flags & 1) != 0);
         }
-    }
-
-    // No PMT names a PCR PID with PCRs: the checked program's first stream
-    // that carries PCRs stands in, else the first PID that does.
-    void ChooseReferenceAnyway() {
-        if (reference_) return;
-        if (program_pcr_pid_ == kNullPid) {
-            for (const Event& e : pending_)
-                if (e.What == Kind::Pcr && timed_.count(e.Pid) != 0) return ChooseReference(e.Pid, false);
-        }
-        if (first_pcr_pid_) ChooseReference(*first_pcr_pid_, false);
     }
 
     void EndStretch(std::uint64_t end) {
@@ -399,7 +411,6 @@ private:
         stretch_packets_ = 0;
         Drain(false);
         if (pending_.size() < kPendingLimit) return;
-        ChooseReferenceAnyway();
         if (!time_.Release() && pending_.size() >= kPendingHardLimit) {
             failed_ = true;
             return Fail(path_ + ": " + NoClockReason() + " in the first " + std::to_string(end) + " bytes");
@@ -407,10 +418,16 @@ private:
         Drain(false);
     }
 
+    // Why the PCRs give no time, in the words of the program checked.
     std::string NoClockReason() const {
-        if (!reference_) return "no PCR in the stream: it cannot be timed without --rate";
-        return "no PCR interval on the reference PID " + std::to_string(*reference_) +
-               ": the stream cannot be timed without --rate";
+        const std::string cannot = ": the stream cannot be timed without --rate";
+        if (!program_) return "no PAT names a program, so no PCR PID is known" + cannot;
+        const std::string program = "program " + std::to_string(*program_);
+        if (!result_.ProgramNumber) return "no PMT of " + program + " was read, so no PCR PID is known" + cannot;
+        if (!reference_) return "the PMT of " + program + " names no PCR PID (0x1FFF)" + cannot;
+        const std::string pid = "the PCR PID " + std::to_string(*reference_) + " of " + program;
+        if (!time_.HasPcr()) return pid + " carries no PCR" + cannot;
+        return pid + " carries no two PCRs a regular interval apart" + cannot;
     }
 
     // --- Timed checks: in file order, once the time base knows the time ---
@@ -445,9 +462,12 @@ private:
             case Kind::PmtNamed: gaps_.PmtNamed(e.Pid, at.Seconds, e.Flags != 0); return;
             case Kind::PmtDropped: gaps_.PmtDropped(e.Pid); return;
             case Kind::PmtSection: gaps_.PmtSeen(e.Pid, at.Seconds, e.Offset); return;
+            case Kind::EarlyPmt: gaps_.EarlyPmt(e.Pid, at.Seconds, e.Offset); return;
             case Kind::EsNamed: gaps_.EsNamed(e.Pid, at.Seconds); return;
             case Kind::EsDropped: gaps_.EsDropped(e.Pid); return;
-            case Kind::TimedStream: timing_.Timed(e.Pid, static_cast<std::uint8_t>(e.C)); return;
+            case Kind::TimedStream:
+                timing_.Timed(e.Pid, static_cast<std::uint8_t>(e.C), std::string(kinds_[e.Pid]));
+                return;
             case Kind::Pcr: pcr_.Pcr(e.Pid, e.Offset, at.Seconds, e.A, (e.Flags & 1) != 0, (e.Flags & 2) != 0); return;
             case Kind::Pes: timing_.Pes(e.Pid, e.Offset, at, e.A); return;
             case Kind::Stretch: Stretch(e, at); return;
@@ -471,11 +491,10 @@ private:
         const std::uint64_t end = last_offset_ + unit_;
         EndStretch(end);
         if (failed_) return;
-        ChooseReferenceAnyway();
-        Drain(true);
-        if (!pending_.empty()) return Fail(path_ + ": " + NoClockReason());
         if (options_.Program && !program_found_)
             return Fail(path_ + ": program " + std::to_string(*options_.Program) + " is not in the stream's PAT");
+        Drain(true);
+        if (!pending_.empty()) return Fail(path_ + ": " + NoClockReason());
         const double end_seconds = SecondsAt(end);
         gaps_.Finish(end_seconds, last_offset_);
         pcr_.Finish(result_);
@@ -520,10 +539,9 @@ private:
     std::set<std::uint16_t> streams_;  // elementary streams the PMTs name
     std::optional<std::uint16_t> program_;  // the program checked
     bool program_found_ = false;            // a PAT names it
-    std::uint16_t program_pcr_pid_ = kNullPid;
     std::set<std::uint16_t> timed_;  // its streams
+    std::map<std::uint16_t, std::string_view> kinds_;  // and what each carries
     std::optional<std::uint16_t> reference_;
-    std::optional<std::uint16_t> first_pcr_pid_;
 
     std::deque<Event> pending_;
     std::deque<PidSpan> spans_;

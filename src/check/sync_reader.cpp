@@ -66,7 +66,7 @@ ReadStep SyncReader::Slow(ReadUnit& u) {
                 pos_ = end_;
                 return ReadStep::End;
             }
-            continue;  // the search goes on in the next block
+            return ReadStep::Hunting;  // the search goes on in the next block
         }
         const std::uint8_t* p = buffer_.data() + pos_ + prefix_;
         u.Packet = p;

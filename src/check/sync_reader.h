@@ -18,6 +18,7 @@ namespace tscard {
 enum class ReadStep {
     Packet,   // a packet in sync
     BadSync,  // a unit in sync whose first byte is not 0x47 (Lost: the second in a row)
+    Hunting,  // a block went by without sync: the caller may look at its stop flag
     End,      // the end of the file, or a read error (Failed)
 };
 

@@ -12,6 +12,14 @@ void TableGaps::Ended(Indicator indicator, Watch& w, double limit, double second
                       std::uint16_t pid, Cause cause) {
     const double gap = seconds - w.Last;
     if (gap > limit + kSlack) tallies_.Record(indicator, {seconds, offset, pid, cause, gap * 1000.0});
+    w.Seen = true;
+}
+
+void TableGaps::Missing(Indicator indicator, const Watch& w, double limit, double seconds, std::uint64_t offset,
+                        std::uint16_t pid) {
+    if (w.Seen) return;
+    const double gap = seconds - w.Last;
+    if (gap > limit + kSlack) tallies_.Record(indicator, {seconds, offset, pid, Cause::Missing, gap * 1000.0});
 }
 
 void TableGaps::Start(double seconds) {
@@ -27,7 +35,19 @@ void TableGaps::PatSeen(double seconds, std::uint64_t offset) {
 
 void TableGaps::PmtNamed(std::uint16_t pid, double seconds, bool first_pat) {
     if (pmts_.count(pid) != 0) return;
-    pmts_[pid].Last = first_pat && started_ ? start_ : seconds;
+    Watch& w = pmts_[pid];
+    w.Last = first_pat && started_ ? start_ : seconds;
+    const auto early = early_pmts_.find(pid);
+    if (first_pat && early != early_pmts_.end()) {
+        Ended(Indicator::PMT_error, w, kTableLimitSeconds, early->second.First, early->second.FirstOffset, pid,
+              Cause::Gap);
+        w.Last = early->second.Last;
+    }
+}
+
+void TableGaps::EarlyPmt(std::uint16_t pid, double seconds, std::uint64_t offset) {
+    const auto [it, fresh] = early_pmts_.try_emplace(pid, Early{seconds, offset, seconds});
+    if (!fresh) it->second.Last = seconds;
 }
 
 void TableGaps::PmtSeen(std::uint16_t pid, double seconds, std::uint64_t offset) {
@@ -50,10 +70,9 @@ void TableGaps::EsPresent(std::uint16_t pid, double first_seconds, std::uint64_t
 
 void TableGaps::Finish(double seconds, std::uint64_t offset) {
     if (!started_) return;
-    Ended(Indicator::PAT_error, pat_, kTableLimitSeconds, seconds, offset, 0, Cause::OpenAtEnd);
-    for (auto& [pid, w] : pmts_)
-        Ended(Indicator::PMT_error, w, kTableLimitSeconds, seconds, offset, pid, Cause::OpenAtEnd);
-    for (auto& [pid, w] : streams_) Ended(Indicator::PID_error, w, pid_timeout_, seconds, offset, pid, Cause::OpenAtEnd);
+    Missing(Indicator::PAT_error, pat_, kTableLimitSeconds, seconds, offset, 0);
+    for (const auto& [pid, w] : pmts_) Missing(Indicator::PMT_error, w, kTableLimitSeconds, seconds, offset, pid);
+    for (const auto& [pid, w] : streams_) Missing(Indicator::PID_error, w, pid_timeout_, seconds, offset, pid);
 }
 
 }  // namespace tscard

@@ -3,9 +3,11 @@
 // a PAT section on PID 0 and a PMT section on each program_map_PID at
 // least every 0.5 s, a packet of each elementary stream a PMT names at
 // least every PID time-out. Each interval longer than its limit counts
-// once, however long. The interval from the first packet of the file
-// counts; so does one the end of the file leaves open once it is already
-// longer than its limit (the stream lacked the table or the PID by then).
+// once, however long. The interval from the first packet of the file (or
+// from the PAT or PMT that names the PID) to the first occurrence counts,
+// even when no occurrence ever comes: a table or a stream the file never
+// carries is missing, not cut off. An interval the end of the file leaves
+// open after an occurrence does not count: the file may just end there.
 
 #include <cstdint>
 #include <map>
@@ -23,8 +25,11 @@ public:
     // The time of the file's first packet: where the first intervals begin.
     void Start(double seconds);
     void PatSeen(double seconds, std::uint64_t offset);
+    // A table_id 0x02 section starts on a PID before the first PAT.
+    void EarlyPmt(std::uint16_t pid, double seconds, std::uint64_t offset);
     // A program_map_PID in the PAT: watched from the file's start when the
-    // first PAT names it, from the naming PAT otherwise.
+    // first PAT names it (from its last section before that PAT, if any),
+    // from the naming PAT otherwise.
     void PmtNamed(std::uint16_t pid, double seconds, bool first_pat);
     void PmtDropped(std::uint16_t pid) { pmts_.erase(pid); }
     void PmtSeen(std::uint16_t pid, double seconds, std::uint64_t offset);
@@ -40,9 +45,13 @@ public:
 private:
     struct Watch {
         double Last = 0.0;
+        bool Seen = false;  // an occurrence closed the first interval
     };
     void Ended(Indicator indicator, Watch& w, double limit, double seconds, std::uint64_t offset,
                std::uint16_t pid, Cause cause);
+    // The end of the file: counts the first interval of a watch never closed.
+    void Missing(Indicator indicator, const Watch& w, double limit, double seconds, std::uint64_t offset,
+                 std::uint16_t pid);
 
     Tallies& tallies_;
     double pid_timeout_;
@@ -50,6 +59,12 @@ private:
     bool started_ = false;
     Watch pat_;
     std::map<std::uint16_t, Watch> pmts_;
+    struct Early {
+        double First = 0.0;
+        std::uint64_t FirstOffset = 0;
+        double Last = 0.0;
+    };
+    std::map<std::uint16_t, Early> early_pmts_;
     std::map<std::uint16_t, Watch> streams_;
 };
 

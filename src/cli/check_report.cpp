@@ -38,13 +38,15 @@ std::string CauseText(Indicator indicator, const Occurrence& o) {
     const auto ms = [](double v) { return FormatFixed(v, 1) + " ms"; };
     switch (o.Why) {
         case Cause::Gap:
+        case Cause::Missing: {
+            const std::string tail = o.Why == Cause::Missing ? ", to the end of the file" : "";
             switch (indicator) {
-                case Indicator::PAT_error: return ms(o.Value) + " without a PAT section";
-                case Indicator::PMT_error: return ms(o.Value) + " without a PMT section";
-                case Indicator::PID_error: return ms(o.Value) + " without a packet";
+                case Indicator::PAT_error: return ms(o.Value) + " without a PAT section" + tail;
+                case Indicator::PMT_error: return ms(o.Value) + " without a PMT section" + tail;
+                case Indicator::PID_error: return ms(o.Value) + " without a packet" + tail;
                 default: return "interval " + ms(o.Value);
             }
-        case Cause::OpenAtEnd: return ms(o.Value) + " from the last one to the end of the file";
+        }
         case Cause::TableId: return "a section with table_id " + Hex2(std::uint32_t(o.Value));
         case Cause::Scrambled: return "transport_scrambling_control " + std::to_string(int(o.Value));
         case Cause::Counter: return "continuity_counter " + std::to_string(int(o.Value)) + " out of order";
@@ -67,10 +69,9 @@ std::string TimeBaseText(const CheckResult& r) {
 }
 
 std::string ReferenceText(const CheckResult& r) {
-    if (!r.ReferencePid) return "none (no PID carries PCRs)";
+    if (!r.ReferencePid) return "none (the checked program names no PCR PID)";
     std::string text = "PID " + HexAndDecimal(*r.ReferencePid);
     if (r.ProgramNumber) text += ", program " + HexAndDecimal(*r.ProgramNumber);
-    if (!r.ReferenceFromPmt) text += " (no PMT names a PCR PID that carries PCRs: the first that does)";
     return text;
 }
 
@@ -127,10 +128,10 @@ void PrintTiming(std::ostream& out, const CheckResult& r) {
     if (r.Timing.empty()) return;
     out << "\nDecoding delay (DTS, or PTS, minus the PCR clock at the PES header's arrival)\n";
     Table t;
-    t.Row({"PID", "Type", "PES", "Min", "Mean", "Max", "Late", "Early"});
+    t.Row({"PID", "Type", "Stream", "PES", "Min", "Mean", "Max", "Late", "Early"});
     for (const StreamTiming& s : r.Timing) {
         const auto ms = [&](double v) { return s.Pes == 0 ? std::string("-") : FormatFixed(v, 1) + " ms"; };
-        t.Row({HexAndDecimal(s.Pid), Hex2(s.StreamType), std::to_string(s.Pes), ms(s.MinMs), ms(s.MeanMs), ms(s.MaxMs),
+        t.Row({HexAndDecimal(s.Pid), Hex2(s.StreamType), s.Kind, std::to_string(s.Pes), ms(s.MinMs), ms(s.MeanMs), ms(s.MaxMs),
                std::to_string(s.LatePes), std::to_string(s.EarlyPes)});
     }
     t.Print(out, 2);
@@ -222,7 +223,6 @@ nlohmann::json CheckJson(const CheckResult& r) {
     };
     if (r.Time == TimeSource::Rate) j["rate_bps"] = r.RateBps;
     j["reference_pid"] = r.ReferencePid ? nlohmann::json(*r.ReferencePid) : nlohmann::json(nullptr);
-    j["reference_from_pmt"] = r.ReferenceFromPmt;
     j["program_number"] = r.ProgramNumber ? nlohmann::json(*r.ProgramNumber) : nlohmann::json(nullptr);
     for (std::size_t i = 0; i < kIndicatorCount; ++i) {
         const Indicator indicator = IndicatorAt(i);
@@ -238,6 +238,7 @@ nlohmann::json CheckJson(const CheckResult& r) {
     for (const StreamTiming& s : r.Timing)
         timing.push_back({{"pid", s.Pid},
                           {"stream_type", s.StreamType},
+                          {"kind", s.Kind},
                           {"pes", s.Pes},
                           {"min_ms", s.MinMs},
                           {"mean_ms", s.MeanMs},

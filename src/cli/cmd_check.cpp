@@ -125,7 +125,7 @@ int RunCheckCommand(const CheckArgs& args) {
 #ifdef TSCARD_CHARTS
     if (!args.plot.empty()) {
         std::cout.flush();
-        if (Status st = WriteCheckCharts(result, args.plot); !st) {
+        if (Status st = charts::WriteCheckCharts(result, args.plot); !st) {
             PrintError(st.message());
             return kExitFailed;
         }
@@ -148,8 +148,10 @@ std::string Description() {
            "interval's rate before the first and after the last; at a PCR discontinuity (discontinuity_indicator, "
            "or a step outside 0..100 ms) time goes on at the previous interval's rate. With --rate the time is "
            "the byte position x 8 / rate. An indicator defined by an interval longer than a limit counts once "
-           "per interval, however long; the interval from the file's first packet counts, and so does one the "
-           "end of the file leaves open once it is already longer than its limit. Exit status: 0 checked, no "
+           "per interval, however long; the interval from the file's first packet (or from the PAT or PMT naming "
+           "the PID) to the first occurrence counts, even when none ever comes; an interval the end of the file "
+           "leaves open after an occurrence does not. Without --rate, a program that names no PCR PID, or whose "
+           "PCR PID carries no PCRs, cannot be timed. Exit status: 0 checked, no "
            "priority 1 or 2 error; 3 checked, errors found; 1 could not check (unreadable, not a transport "
            "stream, no clock) or stopped; 2 a bad command line";
 }

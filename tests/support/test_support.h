@@ -2,6 +2,9 @@
 // Shared helpers of the tests: fixture paths, scratch folders, building
 // packets by hand, running the command line front end.
 
+#include <sys/types.h>
+
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -51,14 +54,43 @@ enum class MemoryDevice : unsigned { Null = 3, Zero = 5, Full = 7 };
 bool MakeMemoryDevice(const std::filesystem::path& path, MemoryDevice which);
 
 struct CommandResult {
-    int exit_code = -1;
+    int exit_code = -1;  // 128 + the signal when one ended it; -1 when it ran out of time
     std::string out;
     std::string err;
 };
-// Runs tscard-cli with the arguments (no shell involved).
-CommandResult RunCli(const std::vector<std::string>& args);
+
+// How long a program a test starts may run before it is killed: a
+// regression that hangs fails the test at once instead of the suite's
+// time-out. Generous, for the sanitizer build; a test that knows its
+// program is quick gives a shorter one.
+constexpr std::chrono::milliseconds kProgramLimit{60000};
+
+// A program started with arguments (no shell involved), its output caught
+// in files; it runs in its own process group, which a time-out kills whole.
+class RunningProgram {
+public:
+    RunningProgram(const std::string& program, const std::vector<std::string>& args);
+    ~RunningProgram();
+    RunningProgram(const RunningProgram&) = delete;
+    RunningProgram& operator=(const RunningProgram&) = delete;
+
+    void Signal(int signal) const;
+    // Waits for the end, no longer than `limit`: past it the program is
+    // killed, exit_code is -1 and err says so.
+    CommandResult Finish(std::chrono::milliseconds limit = kProgramLimit);
+
+private:
+    pid_t pid_ = -1;
+    int out_fd_ = -1;
+    int err_fd_ = -1;
+    std::string program_;
+};
+
+// Runs tscard-cli with the arguments.
+CommandResult RunCli(const std::vector<std::string>& args, std::chrono::milliseconds limit = kProgramLimit);
 // Runs any program with arguments.
-CommandResult RunProgram(const std::string& program, const std::vector<std::string>& args);
+CommandResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                         std::chrono::milliseconds limit = kProgramLimit);
 
 // True when a line of a report reads "label:", blanks, then exactly value
 // (indented or not): the aligned "label: value" lines of the reports.
