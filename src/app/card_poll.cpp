@@ -56,13 +56,17 @@ bool CardPoll::CardJobRunning() const {
     return window_.State().CardWriteBusy != 0 || window_.Card()->Formatting() || window_.Read()->Reading();
 }
 
-Status CardPoll::Attach(const std::string& path) {
+Status CardPoll::Attach(const std::string& path, bool* system_disk) {
     CardState& cards = window_.State().Cards;
     CardTarget target;
+    if (system_disk != nullptr) *system_disk = false;
     if (Status resolved = ResolveCard(path, cards.Roots, target); !resolved) return resolved;
     // Named explicitly, a disk that is not a removable card may be used; a
     // system disk or an empty reader never.
-    if (Status usable = CheckCardTarget(target, true); !usable) return usable;
+    if (Status usable = CheckCardTarget(target, true); !usable) {
+        if (system_disk != nullptr) *system_disk = target.Verdict.Kind == DiskKind::SystemDisk;
+        return usable;
+    }
     std::error_code error;
     const std::filesystem::path absolute = std::filesystem::absolute(path, error);
     const std::string identity = error ? path : absolute.lexically_normal().string();
@@ -80,12 +84,35 @@ void CardPoll::Attachcardimage1Click() {
     const std::optional<FileChoice> choice = window_.Dialog().OpenFile(request);
     if (!choice || choice->Paths.empty()) return;
     const std::string path = choice->Paths.front();
-    if (Status attached = Attach(path); !attached) {
-        window_.Dialog().Tell(attached.message(), caption, DialogIcon::Error);
-        return;
-    }
+    if (Status attached = Attach(path); !attached) return TellRefused(attached.message());
     // Listed at once, and selected: the operator attached it to work on it.
     ShowAttached(window_.State().Cards.Attached.back());
+}
+
+Status CardPoll::AttachNamed(const std::vector<std::string>& paths) {
+    std::vector<std::string> refused;
+    for (const std::string& path : paths) {
+        bool system_disk = false;
+        if (Status attached = Attach(path, &system_disk); !attached) {
+            if (system_disk) {
+                window_.State().Cards.Attached.clear();
+                return attached;
+            }
+            refused.push_back(attached.message());
+        }
+    }
+    // Once the window shows: the event loop runs these in order.
+    QTimer::singleShot(0, this, [this, refused] {
+        const std::vector<std::string>& attached = window_.State().Cards.Attached;
+        if (!attached.empty()) ShowAttached(attached.front());
+        for (const std::string& message : refused) TellRefused(message);
+    });
+    return Status::Ok();
+}
+
+void CardPoll::TellRefused(const std::string& message) {
+    const std::string caption(lang::MainCaptions(window_.Language()).Attachcardimage1);
+    window_.Dialog().Tell(message, caption, DialogIcon::Error);
 }
 
 void CardPoll::ShowAttached(std::string identity) {

@@ -43,14 +43,21 @@ bool WritePanel::AskBeforeWriting(std::uint32_t& bitrate) {
     const std::string text = Edit4->text().toStdString();
     const std::optional<std::uint32_t> rate = ParseCardBitrate(text);
     if (!rate) {
-        dialog.Tell("The bit rate '" + text +
-                        "' is not a whole number of kbit/s from 0 to 4294967295; nothing was written.",
+        dialog.Tell("The bit rate '" + text + "' is not " + CardBitrateRangeText() + "; nothing was written.",
                     kWriteCaption, DialogIcon::Error);
         return false;
     }
     bitrate = *rate;
+    const std::int64_t stored_bytes = job_.Size ? job_.Size->Bytes() : state.Cards.CardBytes;
+    if (job_.Size && job_.Size->PacketsStored == 0) {
+        dialog.Tell(DecodeCodePage(job_.FileName, SystemCodePage()) +
+                        ": the stream holds no packet to store (only null packets); nothing was written.",
+                    kWriteCaption, DialogIcon::Error);
+        return false;
+    }
     // The write empties the card first: its whole data area is free for it.
-    if (StreamExceedsDataArea(state.Cards.CardBytes, record->DataUnits)) {
+    // The stream takes what it stores, its null packets kept as counts.
+    if (StreamExceedsDataArea(stored_bytes, record->DataUnits)) {
         MessageRequest question;
         question.Text = "Len of file,that will be write on card,\nis  more than free space on this card.\n"
                         "         Write it's all the same?";
@@ -202,7 +209,7 @@ void WritePanel::WriteEnded() {
                           ": the stream holds no packet to store (only null packets); the card is left empty";
             break;
         case CardWriteEnding::Stopped:
-            if (pulled)
+            if (pulled || result.StopReason == CardWriteStop::CardRemoved)
                 message = card + ": the card was removed during the write; the write was stopped: " + recorded;
             else if (result.StopReason == CardWriteStop::CardFull)
                 message = card + ": the card is full: " + recorded + "; the rest of the stream was not written";

@@ -137,6 +137,12 @@ Status ReadSystemUse(const SystemRoots& roots, SystemUse& out) {
             if (BlockDeviceNumber(device, number)) out.SwapDevices.push_back(number);
         }
     }
+    out.SystemDevices.clear();
+    for (const SystemRoots::SystemFile& file : roots.SystemFiles()) {
+        struct stat st {};
+        if (::stat(file.Path.c_str(), &st) != 0) continue;
+        out.SystemDevices.push_back({{::major(st.st_dev), ::minor(st.st_dev)}, file.What});
+    }
     return Status::Ok();
 }
 
