@@ -92,9 +92,12 @@ protected:
 };
 
 TEST_F(ParsePanelTest, SplitsEveryProgramAsTheCommandLineDoes) {
-    for (bool remove_stuffing : {false, true}) {
+    // One window for every split: each starts as a fresh process would,
+    // the same split again among them.
+    int run = 0;
+    for (bool remove_stuffing : {false, true, false}) {
         SCOPED_TRACE(remove_stuffing ? "Remove staffings" : "null packets kept");
-        const std::string out = NewFolder(remove_stuffing ? "removed" : "kept");
+        const std::string out = NewFolder("split" + std::to_string(run++));
         Open(multi3_, out);
         EXPECT_EQ(Window().FrontPanel(), &Panel());
         EXPECT_EQ(State().StreamPanelOpen, 1);

@@ -126,6 +126,25 @@ TEST_F(CardWrite, TheCardGetsWhatTheCommandLineWritesAndThePollAnnouncesIt) {
     }
 }
 
+TEST_F(CardWrite, TheSameWriteAgainGivesTheCardTheSameBytes) {
+    const std::string stream = FixturePath("single_muxrate.ts");
+    const std::string card = FormattedCard("card.img", 16 * kMiB);
+    const std::string reference = FormattedCard("cli.img", 16 * kMiB);
+    ASSERT_EQ(RunCli({"card", "write", reference, stream}).exit_code, 0);
+    Attach(card);
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run);
+        OpenForWrite(stream);
+        // The card holds the first write's stream: asked before it goes.
+        if (run > 0) dialogs_.AnswerMessage(DialogButton::Yes);
+        BeginWrite();
+        EXPECT_EQ(ReadFileBytes(card), ReadFileBytes(reference));
+        dialogs_.AnswerMessage(DialogButton::Ok);
+        Poll();
+        EXPECT_EQ(LastQuestion(), kFinished);
+    }
+}
+
 TEST_F(CardWrite, APrepareRunEndingWhileACardIsReadyGoesOnToTheWritePanel) {
     const std::string source = FixturePath("single_vbr.ts");
     const std::string prepared = (dir_ / "news_pre.ts").string();
