@@ -116,6 +116,10 @@ public:
     bool Preparable() const;
     bool Running() const { return running_; }
 
+protected:
+    // Leaving a numeric edit checks what it shows.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     enum class Target { ProgramNumber, PmtPid, PcrPid, VideoPid, AudioPid, PesPid };
 
@@ -124,6 +128,7 @@ private:
     void OnAnalysisEnded(const AnalysisResult& result);
     void LoadFromSource();
     void OnNumberEdited(QLineEdit* edit, Target target);
+    void OnNumberLeft(QLineEdit* edit);
     void OnNameEdited(QLineEdit* edit, bool provider);
     bool CheckShownTargets();
     void OnRunEnded();
@@ -145,8 +150,12 @@ private:
     int audio_index_ = -1;  // the ComboBox1 item the operator edits
     int pes_index_ = -1;    // the ComboBox2 item the operator edits
     // Edits whose text the operator typed and that was refused: a run does
-    // not start while one shows a value it would not use.
+    // not start while one shows a value it would not use. Refused texts are
+    // told when the edit is left (once per text) and at Start, never while
+    // the operator types.
     std::set<QObject*> refused_;
+    std::set<QObject*> told_;
+    std::set<QObject*> number_edits_;
     // What the note says, as it is made again when the language changes.
     std::function<QString()> note_;
 };

@@ -48,6 +48,18 @@ protected:
         edit->selectAll();
         edit->insert(text);
     }
+    // The operator selects all of an edit's text and types over it, key by key.
+    static void KeyIn(QLineEdit* edit, const char* keys) {
+        edit->setFocus();
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(edit, keys);
+    }
+    // The operator leaves the edit for the next control (Tab), or takes the
+    // value with Return.
+    static void Leave(QLineEdit* edit, Qt::Key key = Qt::Key_Tab) {
+        QTest::keyClick(edit, key);
+        QCoreApplication::processEvents();
+    }
 
     void Start() {
         Panel().SpeedButton4->click();
@@ -66,6 +78,16 @@ protected:
     }
     std::string Text(const char* name) { return Find<QLineEdit>(name)->text().toStdString(); }
 };
+
+// Runs tscard-cli prepare and returns the output's bytes.
+std::vector<std::uint8_t> CliPrepared(const std::string& source, const std::string& output,
+                                      std::vector<std::string> options) {
+    std::vector<std::string> args{"prepare", source, output};
+    args.insert(args.end(), options.begin(), options.end());
+    const tscard::test::CommandResult run = tscard::test::RunCli(args);
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    return tscard::test::ReadFileBytes(output);
+}
 
 TEST_F(PreparePanelTest, OpeningAStreamProposesTheOutputAndLoadsTheEditsFromTheStream) {
     const std::string source = FixturePath("single_muxrate.ts");
@@ -136,13 +158,13 @@ TEST_F(PreparePanelTest, EverySingleProgramStreamOpensReadyWithItsOwnValues) {
     }
 }
 
-TEST_F(PreparePanelTest, TypedValuesAreCheckedAndStoredWhileProgramSetTextsRaiseNothing) {
+TEST_F(PreparePanelTest, TypedValuesAreStoredAndRefusedOnesToldWhenTheFieldIsLeft) {
     OpenFromMenu(FixturePath("single_muxrate.ts"));
     const std::string suffix = "- invalid value.Mast be in range 1 to 0x1FFE";
     struct Row {
         const char* Edit;
         const char* Typed;
-        std::string Message;  // empty: taken without a word
+        std::string Message;  // told when the field is left; empty: taken without a word
         std::function<std::uint32_t(const ProgramRemap&)> Stored;
         std::uint32_t Expected;
     };
@@ -150,7 +172,7 @@ TEST_F(PreparePanelTest, TypedValuesAreCheckedAndStoredWhileProgramSetTextsRaise
     auto number = [](const ProgramRemap& r) { return r.TargetProgramNumber; };
     auto pmt = [](const ProgramRemap& r) { return r.TargetPmtPid; };
     const Row rows[] = {
-        {"Edit2", "0x", "", pcr, 0x201},  // still typing
+        {"Edit2", "0x", "0x" + suffix, pcr, 0x201},  // typing stopped halfway
         {"Edit2", "0x1fff", "0x1fff" + suffix, pcr, 0x201},
         {"Edit5", "0", "0" + suffix, number, 0x800},
         {"Edit5", "-5", "-5" + suffix, number, 0x800},
@@ -164,8 +186,12 @@ TEST_F(PreparePanelTest, TypedValuesAreCheckedAndStoredWhileProgramSetTextsRaise
     for (const Row& row : rows) {
         SCOPED_TRACE(std::string(row.Edit) + " " + row.Typed);
         const std::size_t before = dialogs_.Questions().size();
+        QLineEdit* edit = Find<QLineEdit>(row.Edit);
+        Type(edit, row.Typed);
+        // Nothing is said while the operator types.
+        EXPECT_EQ(dialogs_.Questions().size(), before);
         if (!row.Message.empty()) dialogs_.AnswerMessage(DialogButton::Ok);
-        Type(Find<QLineEdit>(row.Edit), row.Typed);
+        Leave(edit);
         if (row.Message.empty()) {
             EXPECT_EQ(dialogs_.Questions().size(), before);
         } else {
@@ -202,13 +228,65 @@ TEST_F(PreparePanelTest, TypedValuesAreCheckedAndStoredWhileProgramSetTextsRaise
     EXPECT_EQ(Remap().TargetPmtPid, 0x1FFEu);
 }
 
+TEST_F(PreparePanelTest, TheHexFormsTheFieldsShowCanBeTypedKeyByKey) {
+    const std::string source = FixturePath("single_muxrate.ts");
+    const std::string output = (dir_ / "typed.ts").string();
+    OpenFromMenu(source, output);
+    const std::size_t opened = dialogs_.Questions().size();  // the file dialogs
+    struct Row {
+        const char* Edit;  // "ComboBox1": its edit field
+        const char* Keys;
+    };
+    // Each passes through 0, 0x or $ on its way.
+    const Row rows[] = {{"Edit5", "0x0100"}, {"Edit6", "$101"}, {"Edit2", "0x0102"}, {"ComboBox1", "0x0103"}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.Edit);
+        QLineEdit* edit = std::string(row.Edit) == "ComboBox1" ? Panel().ComboBox1->lineEdit() : Find<QLineEdit>(row.Edit);
+        KeyIn(edit, row.Keys);
+        EXPECT_EQ(edit->text().toStdString(), row.Keys);
+        Leave(edit, std::string(row.Edit) == "Edit6" ? Qt::Key_Return : Qt::Key_Tab);
+        EXPECT_EQ(dialogs_.Questions().size(), opened) << Asked(opened);
+    }
+    EXPECT_EQ(Remap().TargetProgramNumber, 0x100u);
+    EXPECT_EQ(Remap().TargetPmtPid, 0x101u);
+    EXPECT_EQ(Remap().TargetPcrPid, 0x102u);
+    EXPECT_EQ(Remap().TargetVideoPid, 0x102u);  // the PCR travels on the video PID
+    EXPECT_EQ(Remap().TargetAudioPids, (std::vector<std::uint16_t>{0x103}));
+
+    // A field left halfway is told once and keeps its stored value; Start
+    // says the same.
+    dialogs_.AnswerMessage(DialogButton::Ok);
+    KeyIn(Panel().Edit5, "$");
+    Leave(Panel().Edit5);
+    ASSERT_EQ(dialogs_.Questions().size(), opened + 1);
+    EXPECT_EQ(Asked(opened), "$- invalid value.Mast be in range 1 to 0x1FFE");
+    Panel().Edit5->setFocus();
+    Leave(Panel().Edit5);
+    EXPECT_EQ(dialogs_.Questions().size(), opened + 1);
+    EXPECT_EQ(Remap().TargetProgramNumber, 0x100u);
+    dialogs_.AnswerMessage(DialogButton::Ok);
+    Panel().SpeedButton4->click();
+    EXPECT_EQ(Asked(opened + 1), Asked(opened));
+    EXPECT_FALSE(Window().Events().RunActive());
+    KeyIn(Panel().Edit5, "0x0100");
+
+    // The bytes are those of the same values given to the command line.
+    Start();
+    EXPECT_EQ(dialogs_.Questions().size(), opened + 2);
+    EXPECT_TRUE(tscard::test::ReadFileBytes(output) ==
+                CliPrepared(source, (dir_ / "cli.ts").string(),
+                            {"--program-number", "0x0100", "--pmt-pid", "0x0101", "--pcr-pid", "0x0102",
+                             "--audio-pids", "0x0103"}));
+}
+
 TEST_F(PreparePanelTest, StartRefusesWhileAnEditShowsARefusedValue) {
     OpenFromMenu(FixturePath("single_vbr.ts"), (dir_ / "out.ts").string());
-    dialogs_.AnswerMessage(DialogButton::Ok);
+    const std::size_t opened = dialogs_.Questions().size();
     Type(Panel().Edit6, "0x2000");
     // The stored PMT PID is still the old one: a run would not use what is shown.
     dialogs_.AnswerMessage(DialogButton::Ok);
     Panel().SpeedButton4->click();
+    ASSERT_EQ(dialogs_.Questions().size(), opened + 1);
     EXPECT_EQ(dialogs_.Questions().back().Message.Text, "0x2000- invalid value.Mast be in range 1 to 0x1FFE");
     EXPECT_FALSE(Window().Events().RunActive());
     EXPECT_FALSE(std::filesystem::exists(dir_ / "out.ts"));
@@ -281,16 +359,6 @@ TEST_F(PreparePanelTest, ClickingALeafDeselectsItAndClickingTheProgramReloadsThe
     Panel().TreeView3Click();
     EXPECT_EQ(Text("Edit5"), "0x0800");
     EXPECT_EQ(Remap().TargetProgramNumber, 0x800u);
-}
-
-// Runs tscard-cli prepare and returns the output's bytes.
-std::vector<std::uint8_t> CliPrepared(const std::string& source, const std::string& output,
-                                      std::vector<std::string> options) {
-    std::vector<std::string> args{"prepare", source, output};
-    args.insert(args.end(), options.begin(), options.end());
-    const tscard::test::CommandResult run = tscard::test::RunCli(args);
-    EXPECT_EQ(run.exit_code, 0) << run.err;
-    return tscard::test::ReadFileBytes(output);
 }
 
 TEST_F(PreparePanelTest, EachAudioItemKeepsItsPlaceInTheList) {
