@@ -141,6 +141,18 @@ bool PreparePanel::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
+void PreparePanel::ClearTargets() {
+    for (QLineEdit* edit : {Edit1, Edit7, Edit5, Edit6, Edit2, Edit3}) edit->clear();
+    for (QComboBox* combo : {ComboBox1, ComboBox2}) {
+        combo->clear();
+        combo->setEditText({});
+    }
+    audio_index_ = -1;
+    pes_index_ = -1;
+    refused_.clear();
+    told_.clear();
+}
+
 void PreparePanel::OnNumberEdited(QLineEdit* edit, Target target) {
     if (!Preparable()) return;
     told_.erase(edit);

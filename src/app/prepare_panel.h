@@ -33,7 +33,7 @@ class QToolButton;
 class QTreeWidget;
 
 namespace tscard {
-struct BitrateMeasurement;
+class StopFlag;
 }
 
 namespace tscard::app {
@@ -122,11 +122,15 @@ protected:
 
 private:
     enum class Target { ProgramNumber, PmtPid, PcrPid, VideoPid, AudioPid, PesPid };
+    struct Look;
 
-    void OpenWithMeasurement(const std::string& path, bool from_menu, BitrateMeasurement measurement);
+    // Off the GUI thread: is the file a stream, and its program's bit rate.
+    static Look LookAt(const std::string& path, StopFlag& stop);
+    void OpenWithMeasurement(const std::string& path, bool from_menu, Look look);
     void ConnectEdits();
     void OnAnalysisEnded(const AnalysisResult& result);
     void LoadFromSource();
+    void ClearTargets();
     void OnNumberEdited(QLineEdit* edit, Target target);
     void OnNumberLeft(QLineEdit* edit);
     void OnNameEdited(QLineEdit* edit, bool provider);

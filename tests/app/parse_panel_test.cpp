@@ -190,6 +190,20 @@ TEST_F(ParsePanelTest, OpeningForSplittingClosesThePreparePanelFirst) {
     EXPECT_EQ(Listed(), kAllLines);
 }
 
+TEST_F(ParsePanelTest, AFileThatIsNoStreamIsToldBeforeTheFolderIsAsked) {
+    const std::string empty = (dir_ / "empty.ts").string();
+    tscard::test::WriteFileBytes(empty, {});
+    dialogs_.AnswerFile(Kind::OpenFile, {empty});
+    dialogs_.AnswerMessage(DialogButton::Ok);
+    Window().Menu().MultyprogramstreamMPEG2TS1->trigger();
+    ASSERT_TRUE(WaitUntilIdle());
+    ASSERT_EQ(dialogs_.Questions().size(), 2u);
+    EXPECT_EQ(Asked(1), empty + ": Unknow stream format (the file is empty)");
+    EXPECT_EQ(dialogs_.Questions()[1].Message.Caption, "Synhronization error");
+    EXPECT_EQ(Window().FrontPanel(), Find<QWidget>("MainPanel"));
+    EXPECT_EQ(State().StreamPanelOpen, 0);
+}
+
 TEST_F(ParsePanelTest, ASplitThatFailsSaysWhyAndOffersTheStreamAgain) {
     const std::string out = NewFolder("gone");
     Open(multi3_, out);

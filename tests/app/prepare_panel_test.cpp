@@ -77,6 +77,12 @@ protected:
         return path;
     }
     std::string Text(const char* name) { return Find<QLineEdit>(name)->text().toStdString(); }
+    // The text of the last message put to the operator.
+    std::string LastTold() const {
+        for (auto it = dialogs_.Questions().rbegin(); it != dialogs_.Questions().rend(); ++it)
+            if (it->What == Kind::Message) return it->Message.Text;
+        return {};
+    }
 };
 
 // Runs tscard-cli prepare and returns the output's bytes.
@@ -548,6 +554,73 @@ TEST_F(PreparePanelTest, AFileThatDoesNotOpenIsToldAndTheDialogComesBack) {
     EXPECT_EQ(dialogs_.Questions()[2].What, Kind::OpenFile);
     EXPECT_EQ(dialogs_.Questions()[2].File.FileName, missing);
     EXPECT_EQ(State().StreamPanelOpen, 0);
+}
+
+TEST_F(PreparePanelTest, AFileThatIsNoStreamIsToldBeforeTheOutputIsAskedAndChangesNothing) {
+    const std::string good = FixturePath("single_muxrate.ts");
+    const std::string output = (dir_ / "good_pre.ts").string();
+    struct Row {
+        const char* Name;
+        std::vector<std::uint8_t> Bytes;
+        const char* Why;
+    };
+    std::vector<std::uint8_t> noise(200000);
+    std::uint32_t seed = 21;
+    for (std::uint8_t& byte : noise) byte = static_cast<std::uint8_t>((seed = seed * 1103515245u + 12345u) >> 24);
+    const Row rows[] = {
+        {"random.ts", noise, "no 188- or 192-byte packets within the first 65536 bytes"},
+        {"empty.ts", {}, "the file is empty"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.Name);
+        window_.reset();
+        Open();
+        OpenFromMenu(good, output);
+        const std::string path = (dir_ / row.Name).string();
+        tscard::test::WriteFileBytes(path, row.Bytes);
+        const std::size_t before = dialogs_.Questions().size();
+        dialogs_.AnswerFile(Kind::OpenFile, {path});
+        dialogs_.AnswerMessage(DialogButton::Ok);
+        Window().Menu().SimpleprogramMPEG2TS1->trigger();
+        ASSERT_TRUE(WaitUntilIdle());
+        // The file is looked at first: no output name is asked for it.
+        ASSERT_EQ(dialogs_.Questions().size(), before + 2);
+        EXPECT_EQ(Asked(before + 1), path + ": Unknow stream format (" + row.Why + ")");
+        EXPECT_EQ(dialogs_.Questions().back().Message.Caption, "Synhronization error");
+        // The stream opened before is still there to prepare.
+        EXPECT_EQ(Panel().StaticText8->text().toStdString(), output);
+        EXPECT_EQ(Text("Edit6"), "0x0400");
+        EXPECT_EQ(Panel().SpeedButton4->State(), StartState::Ready);
+        EXPECT_EQ(State().OpenDialogFile, path);
+    }
+}
+
+TEST_F(PreparePanelTest, AStreamWhoseAnalysisFailsLeavesNoValuesOfTheStreamBefore) {
+    OpenFromMenu(FixturePath("single_muxrate.ts"), (dir_ / "good_pre.ts").string());
+    // Packets, but nothing that describes a program.
+    const std::string nulls = (dir_ / "nulls.ts").string();
+    std::vector<std::uint8_t> bytes;
+    for (int i = 0; i < 2000; ++i) {
+        const std::uint8_t head[] = {0x47, 0x1F, 0xFF, 0x10};
+        bytes.insert(bytes.end(), head, head + 4);
+        bytes.insert(bytes.end(), 184, 0xFF);
+    }
+    tscard::test::WriteFileBytes(nulls, bytes);
+    // A stream: its output is asked, then its analysis says why it fails.
+    dialogs_.AnswerFile(Kind::OpenFile, {nulls});
+    dialogs_.AnswerFile(Kind::SaveFile, {(dir_ / "nulls_pre.ts").string()});
+    dialogs_.AnswerMessage(DialogButton::Ok);
+    Window().Menu().SimpleprogramMPEG2TS1->trigger();
+    ASSERT_TRUE(WaitUntilIdle());
+    EXPECT_EQ(LastTold(), nulls + ": no PAT before the end of the file");
+    for (const char* name : {"Edit1", "Edit7", "Edit5", "Edit6", "Edit2", "Edit3"}) EXPECT_EQ(Text(name), "") << name;
+    EXPECT_TRUE(Panel().ComboBox1->currentText().isEmpty());
+    EXPECT_EQ(Panel().ComboBox1->count(), 0);
+    EXPECT_TRUE(Panel().ComboBox2->currentText().isEmpty());
+    EXPECT_TRUE(Panel().StaticText8->text().isEmpty());
+    EXPECT_EQ(Panel().TreeView3->topLevelItemCount(), 0);
+    EXPECT_EQ(Panel().SpeedButton4->State(), StartState::Unavailable);
+    EXPECT_EQ(Window().FrontPanel(), static_cast<QWidget*>(Window().Main()));
 }
 
 TEST_F(PreparePanelTest, AMultiProgramStreamIsShownButNotPreparedAndThePanelSaysWhy) {
