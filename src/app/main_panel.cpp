@@ -41,6 +41,9 @@ CardSelector::CardSelector(QWidget* parent) : QComboBox(parent) {
     setInsertPolicy(QComboBox::NoInsert);
     lineEdit()->setReadOnly(true);
     lineEdit()->installEventFilter(this);
+    // A text longer than the field shows its start (the card's number and
+    // size), whatever set it, never its path's end.
+    connect(lineEdit(), &QLineEdit::textChanged, lineEdit(), [edit = lineEdit()] { edit->setCursorPosition(0); });
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
 

@@ -145,6 +145,45 @@ TEST_F(CardWrite, TheSameWriteAgainGivesTheCardTheSameBytes) {
     }
 }
 
+TEST_F(CardWrite, TheSelectorShowsTheCardFromItsStartDuringAndAfterTheWrite) {
+    if (!tscard::test::HasFixture("long_4m.ts")) GTEST_SKIP() << "fixture missing";
+    // A path longer than the selector is wide.
+    const std::filesystem::path folder = dir_ / "cards of the evening news, studio two, second floor";
+    std::filesystem::create_directory(folder);
+    const std::string card = FormattedCard("cards of the evening news, studio two, second floor/card.img", 32 * kMiB);
+    Attach(card);
+    const QString shown = Selector()->currentText();
+    ASSERT_TRUE(shown.endsWith(QString::fromStdString(card)));
+    // The whole text does not fit: the selector shows its start, the card's number and size.
+    auto shows_its_start = [&] {
+        QLineEdit* edit = Selector()->lineEdit();
+        Selector()->grab();
+        const QRect cursor = edit->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+        return edit->cursorPosition() == 0 && cursor.left() <= edit->contentsRect().left() + 4;
+    };
+    ASSERT_GT(Selector()->fontMetrics().horizontalAdvance(shown), Selector()->lineEdit()->width());
+    EXPECT_TRUE(shows_its_start());
+
+    OpenForWrite(FixturePath("long_4m.ts"));
+    Write()->SpeedButton1->click();
+    ASSERT_TRUE(Write()->Writing());
+    EXPECT_EQ(Selector()->currentText(), shown);
+    EXPECT_TRUE(shows_its_start());
+    ASSERT_TRUE(WaitUntilIdle());
+    EXPECT_EQ(Selector()->currentText(), shown);
+    dialogs_.AnswerMessage(DialogButton::Ok);
+    Poll();
+    EXPECT_EQ(LastQuestion(), kFinished);
+    EXPECT_EQ(Selector()->currentText(), shown);
+    EXPECT_TRUE(shows_its_start());
+
+    // The card tree shows a long path cut in its middle, whole in its tip.
+    QTreeWidgetItem* node = Panel()->TreeView1->topLevelItem(0);
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(Panel()->TreeView1->textElideMode(), Qt::ElideMiddle);
+    EXPECT_EQ(node->toolTip(0), shown);
+}
+
 TEST_F(CardWrite, APrepareRunEndingWhileACardIsReadyGoesOnToTheWritePanel) {
     const std::string source = FixturePath("single_vbr.ts");
     const std::string prepared = (dir_ / "news_pre.ts").string();
