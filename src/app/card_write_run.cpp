@@ -214,8 +214,9 @@ void WritePanel::WriteEnded() {
         message = write_.DirectoryStatus.message() +
                   "; the directory was not stored: the card holds the new header and the blocks, with no entry";
     if (message.empty()) return;
-    // Told here, not as a success by the poll.
+    // Told here, not as a success by the poll; the panel keeps saying it.
     state.WriteFinished = 0;
+    ShowEndedBadly(message);
     window_.Dialog().Tell(message, kWriteCaption, DialogIcon::Error);
 }
 

@@ -58,6 +58,20 @@ protected:
 
     WritePanel* Write() { return Window().Write(); }
 
+    // A write that ended badly: the panel in front tells what happened,
+    // keeps no stale stream and offers "Write file" again.
+    void ExpectEndedBadly(const std::string& told) {
+        EXPECT_EQ(Window().FrontPanel(), Write());
+        EXPECT_TRUE(Write()->WriteNote->isVisible());
+        EXPECT_EQ(Write()->WriteNote->text().toStdString(), told);
+        EXPECT_EQ(Write()->StaticText1->text(), "...");
+        EXPECT_TRUE(Write()->StaticText5->text().isEmpty());
+        EXPECT_EQ(Write()->TreeView2->topLevelItemCount(), 0);
+        EXPECT_TRUE(Write()->WriteAgain->isVisible());
+        EXPECT_TRUE(Write()->WriteAgain->isEnabled());
+        EXPECT_EQ(Write()->WriteAgain->text(), Panel()->SpeedButton23->text());
+    }
+
     // The header region of a card image, read through an open descriptor
     // (the image may have been deleted meanwhile).
     static std::vector<std::uint8_t> Region(int fd, std::uint64_t offset, std::size_t size) {
@@ -328,9 +342,46 @@ TEST_F(CardWrite, DeletingTheImageDuringAWriteIsAPulledCardAndTheBlocksOnItAreRe
     ::close(fd);
 
     // No word of success follows, and the card is gone from the list.
+    const std::string told = LastQuestion();
     Poll();
     for (const auto& asked : dialogs_.Questions()) EXPECT_NE(asked.Message.Text, kFinished);
     EXPECT_EQ(Selector()->count(), 0);
+
+    // The panel says what happened, shows no stream any more and offers
+    // the next write.
+    ExpectEndedBadly(told);
+    dialogs_.AnswerMessage(DialogButton::Ok);
+    Write()->WriteAgain->click();
+    EXPECT_EQ(LastQuestion(), "Drive of SD card no selected");
+    // With the card back, the next stream arms the panel afresh.
+    FormattedCard("card.img", 32 * kMiB);
+    Attach(card);
+    OpenForWrite(stream);
+    EXPECT_TRUE(Write()->WriteNote->isHidden());
+    EXPECT_TRUE(Write()->WriteAgain->isHidden());
+    EXPECT_FALSE(Write()->StaticText5->text().isEmpty());
+}
+
+TEST_F(CardWrite, AWriteThatFillsTheCardLeavesThePanelSayingSoAndOfferingTheNextWrite) {
+    // More than the card holds, even with its null packets folded.
+    const std::string card = FormattedCard("small.img", kMiB);
+    Attach(card);
+    OpenForWrite(FixturePath("multi3.ts"));
+    dialogs_.AnswerMessage(DialogButton::Yes);  // larger than the card: written all the same
+    dialogs_.AnswerMessage(DialogButton::Ok);
+    BeginWrite();
+    EXPECT_NE(LastQuestion().find(card + ": the card is full: "), std::string::npos) << LastQuestion();
+    ExpectEndedBadly(LastQuestion());
+    // "Write file" from the panel takes the next stream to it.
+    const std::string next = FixturePath("single_vbr.ts");
+    dialogs_.AnswerFile(ScriptedDialogs::Kind::OpenFile, {next});
+    Poll();
+    Write()->WriteAgain->click();
+    ASSERT_TRUE(WaitUntilIdle());
+    EXPECT_EQ(Window().FrontPanel(), Write());
+    EXPECT_EQ(Write()->StaticText1->text().toStdString(), next);
+    EXPECT_EQ(Write()->SpeedButton1->State(), StartState::Ready);
+    EXPECT_TRUE(Write()->WriteNote->isHidden());
 }
 
 }  // namespace
