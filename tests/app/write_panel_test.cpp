@@ -185,6 +185,7 @@ TEST_F(CardWrite, TheSelectorShowsTheCardFromItsStartDuringAndAfterTheWrite) {
     EXPECT_TRUE(shows_its_start());
     ASSERT_TRUE(WaitUntilIdle());
     EXPECT_EQ(Selector()->currentText(), shown);
+    EXPECT_TRUE(shows_its_start());
     dialogs_.AnswerMessage(DialogButton::Ok);
     Poll();
     EXPECT_EQ(LastQuestion(), kFinished);
