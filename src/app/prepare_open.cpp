@@ -2,10 +2,8 @@
 // its analysis has ended.
 
 #include <QAction>
-#include <QComboBox>
 #include <QFile>
 #include <QLabel>
-#include <QLineEdit>
 #include <QTreeWidget>
 
 #include "analysis/bitrate.h"
