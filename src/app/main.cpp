@@ -43,7 +43,9 @@ constexpr const char* kHelp =
     "reader (\"Open file stream for\" > \"Attach card image...\" does the same in the\n"
     "window). PATH may also name a block device that is not a removable card, a\n"
     "loop device say; a disk that holds the running system, a partition or an\n"
-    "empty reader is refused. Opening block devices needs root or the 'disk' group.\n"
+    "empty reader is refused. Without root, block devices are opened through the\n"
+    "UDisks2 service, which asks for permission through the desktop's polkit agent;\n"
+    "one that UDisks2 counts among the system's disks is refused.\n"
     "\n"
     "tscard-cli is its command-line twin: the same work, with the same results,\n"
     "for scripts and terminals (tscard-cli --help).\n";
