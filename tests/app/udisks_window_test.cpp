@@ -1,12 +1,14 @@
 // The window run by an ordinary user whom polkit allows the udisks2
 // actions: a loop device given as the card (as --card-image names one) is
 // formatted, written and read through UDisks2, and holds the bytes a root
-// run of the command line leaves on a copy. The root side runs under
+// run of the command line leaves on a copy. A user without that permission
+// is told so and changes nothing. The root side runs under
 // tests/udisks_harness.sh (ctest does so) and starts this same program as
 // the user for the window's part; skipped elsewhere.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 
@@ -71,7 +73,30 @@ TEST_F(UDisksWindowAsUser, FormatsWritesAndReads) {
     ASSERT_TRUE(WaitUntil([&] { return !Window().Read()->Reading(); }));
 }
 
-// The root side: the cards, the user's window, and the root run to compare.
+// Without permission the card is not listed, the window says why once,
+// and the next polls do not ask again.
+TEST_F(UDisksWindowAsUser, IsRefusedAndToldOnce) {
+    ASSERT_NE(::geteuid(), 0u);
+    const auto messages = [&] {
+        return std::count_if(dialogs_.Questions().begin(), dialogs_.Questions().end(),
+                             [](const auto& q) { return q.What == ScriptedDialogs::Kind::Message; });
+    };
+    dialogs_.AnswerFile(ScriptedDialogs::Kind::OpenFile, {card_});
+    dialogs_.AnswerMessage(DialogButton::Ok);
+    Window().Menu().Attachcardimage1->trigger();
+    ASSERT_EQ(messages(), 1);
+    const std::string told = LastQuestion();
+    EXPECT_NE(told.find(card_ + ": not authorized to open the card (polkit said: "), std::string::npos) << told;
+    EXPECT_NE(told.find("The card refresh button asks for permission again."), std::string::npos) << told;
+    EXPECT_EQ(told.find("group"), std::string::npos) << told;
+    EXPECT_TRUE(Items().isEmpty());
+    EXPECT_EQ(Selector()->currentText().toStdString(), "No connect memory card");
+    Poll();
+    Poll();
+    EXPECT_EQ(messages(), 1);
+}
+
+// The root side: the cards, the users' windows, and the root run to compare.
 TEST(UDisksWindow, AnAllowedUserFormatsWritesAndReadsWithTheBytesOfARootRun) {
     const tscard::test::UDisksHarness harness;
     if (!harness.Present()) GTEST_SKIP() << "runs under tests/udisks_harness.sh (ctest runs it so)";
@@ -89,10 +114,20 @@ TEST(UDisksWindow, AnAllowedUserFormatsWritesAndReadsWithTheBytesOfARootRun) {
     ::setenv("TSCARD_UDISKS_STREAM", stream.c_str(), 1);
     ::setenv("TSCARD_UDISKS_COPY", user_copy.c_str(), 1);
     const auto user = harness.RunAs(harness.Allowed, (harness.Shared / "tscard_gui_tests").string(),
-                                    {"--gtest_filter=UDisksWindowAsUser.*"}, 240);
+                                    {"--gtest_filter=UDisksWindowAsUser.FormatsWritesAndReads"}, 240);
     for (const char* name : {"TSCARD_UDISKS_CARD", "TSCARD_UDISKS_STREAM", "TSCARD_UDISKS_COPY"}) ::unsetenv(name);
     ASSERT_EQ(user.exit_code, 0) << user.out << user.err;
     ASSERT_NE(user.out.find("[  PASSED  ] 1 test"), std::string::npos) << user.out;
+
+    // The user without permission changes nothing.
+    const std::vector<std::uint8_t> written = ReadFileBytes(user_image);
+    ::setenv("TSCARD_UDISKS_CARD", user_card.node.c_str(), 1);
+    const auto denied = harness.RunAs(harness.Denied, (harness.Shared / "tscard_gui_tests").string(),
+                                      {"--gtest_filter=UDisksWindowAsUser.IsRefusedAndToldOnce"}, 120);
+    ::unsetenv("TSCARD_UDISKS_CARD");
+    EXPECT_EQ(denied.exit_code, 0) << denied.out << denied.err;
+    EXPECT_NE(denied.out.find("[  PASSED  ] 1 test"), std::string::npos) << denied.out;
+    EXPECT_EQ(ReadFileBytes(user_image), written);
 
     const std::string root_copy = (harness.Work / "root-copy.ts").string();
     for (const std::vector<std::string>& args :
