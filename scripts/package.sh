@@ -1,7 +1,7 @@
 #!/bin/sh
 # Builds the Debian package tscard_<version>_amd64.deb with Debian's own
 # tools (debian/, dpkg-buildpackage) and checks it with lintian, which must
-# find no errors. The source is copied to a temporary folder first, since
+# find no errors. The source is copied to build-deb/work first, since
 # dpkg-buildpackage writes beside the source tree.
 # Usage: package.sh [OUTDIR]   (default: build-deb/ in the source tree)
 set -eu
@@ -18,9 +18,14 @@ fi
 arch=$(dpkg-architecture -q DEB_HOST_ARCH)
 deb="tscard_${version}_${arch}.deb"
 
-work=$(mktemp -d /tmp/tscard-package-XXXXXX)
-trap 'rm -rf "$work"' EXIT
+# A fixed folder in the tree (ignored by git), so that the compiler cache
+# knows the sources again on the next run; one run at a time uses it.
+work="$root/build-deb/work"
+mkdir -p "$work"
+exec 9>"$root/build-deb/.lock"
+flock 9
 src="$work/tscard-$version"
+rm -rf "$src" "$work"/*.deb "$work"/*.buildinfo "$work"/*.changes
 mkdir "$src"
 # What git knows of (committed or not yet), nothing the builds left.
 (cd "$root" && git ls-files -z --cached --others --exclude-standard | xargs -0 tar -cf - --) | tar -xf - -C "$src"
