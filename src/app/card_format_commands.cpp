@@ -142,7 +142,7 @@ void CardPanel::FormatEnded(const Status& status) {
     if (state.Card.IsOpen() && state.Card.CardChanged) {
         // The header was written: the poll lets the card go, finds it again
         // and enables the commands.
-        window_.Poll().SpeedButton2Click();
+        window_.Poll().RefreshAfterCardWork();
         return;
     }
     // Nothing was written: the card is as it was.

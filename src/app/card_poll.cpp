@@ -89,7 +89,11 @@ void CardPoll::ShowAttached(std::string identity) {
     Reselect(identity);
 }
 
-void CardPoll::SpeedButton2Click() {
+void CardPoll::SpeedButton2Click() { Refresh(false); }
+
+void CardPoll::RefreshAfterCardWork() { Refresh(true); }
+
+void CardPoll::Refresh(bool keep_card_shown) {
     AppState& state = window_.State();
     state.Cards.CardReady = false;
     // The operator looks again: a card refused before may be asked for again.
@@ -97,8 +101,9 @@ void CardPoll::SpeedButton2Click() {
     if (state.WriteFinished != 0) window_.Write()->TreeView2->clear();
     window_.Card()->ShowNoCard();
     CardSelector* selector = window_.Main()->ComboBoxEx1;
+    const QString shown = keep_card_shown ? selector->currentText() : QString();
     selector->clear();
-    selector->setEditText({});
+    selector->setEditText(shown);
     window_.Timer1()->start();
 }
 

@@ -46,7 +46,13 @@ public:
     void ShowAttached(std::string identity);
 
     void Timer1Timer();
+    // The card-refresh command: the list goes, and the poll looks again a
+    // second later.
     void SpeedButton2Click();
+    // The same at the start and the end of card work that rewrites the
+    // card's header (a write, a format, a clear): the selector keeps
+    // showing the card worked on until the poll has found it again.
+    void RefreshAfterCardWork();
 
     // Selects the listed card of that identity in the selector and runs
     // the selection handler; false when it is not listed.
@@ -57,6 +63,7 @@ public:
     bool CardJobRunning() const;
 
 private:
+    void Refresh(bool keep_card_shown);
     void Scan();
     void ShowList();
     void TellProblems();

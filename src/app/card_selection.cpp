@@ -4,7 +4,6 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
-#include <QLineEdit>
 #include <QRadioButton>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -45,8 +44,6 @@ void CardPanel::ComboBoxEx1Click(int index) {
     if (record == nullptr) return;
 
     window_.BringToFront(this);
-    // The item's start (card number and size) in view, not its path's end.
-    if (QLineEdit* edit = window_.Main()->ComboBoxEx1->lineEdit()) edit->setCursorPosition(0);
     TreeView1->clear();
     const CardPanelView view = DescribeCard(*record);
     StaticText4->setText(QString::fromStdString(view.FileSystemText));
@@ -65,7 +62,10 @@ void CardPanel::ComboBoxEx1Click(int index) {
         RadioButton5->setChecked(true);
         cards.CardFreeMB = view.FreeMB;
         StaticText3->setText(ShownNumber(view.FreeText));
-        auto* card = new QTreeWidgetItem(TreeView1, {QString::fromStdString(record->ItemText)});
+        const QString card_text = QString::fromStdString(record->ItemText);
+        auto* card = new QTreeWidgetItem(TreeView1, {card_text});
+        // A long path is cut in its middle (the tree's elide mode): whole here.
+        card->setToolTip(0, card_text);
         for (std::size_t i = 0; i < view.StreamNames.size(); ++i) {
             auto* stream =
                 new QTreeWidgetItem(card, {QString::fromStdString(DecodeCodePage(view.StreamNames[i], SystemCodePage()))});

@@ -120,7 +120,7 @@ void WritePanel::SpeedButton1Click() {
     window_.Card()->TreeView1->expandAll();
     // The header is rebuilt first; the card panel shows the card again
     // once the poll after the write has found it.
-    window_.Poll().SpeedButton2Click();
+    window_.Poll().RefreshAfterCardWork();
     if (Status started = writer_.Start(job_, state.Card, write_, state.Events, state.StopRequested); !started) {
         window_.Events().CancelRun();
         state.CardWriteBusy = 0;
@@ -139,7 +139,7 @@ void WritePanel::DoCompleteWriteFile() {
     AppState& state = window_.State();
     state.CardWriteBusy = 0;
     state.WriteFinished = write_.WriteFinished ? 1 : 0;
-    window_.Poll().SpeedButton2Click();
+    window_.Poll().RefreshAfterCardWork();
     for (Gauge* gauge : {CGauge1, CGauge5}) gauge->SetProgress(0);
     SpeedButton1->SetState(StartState::Unavailable);
     StaticText1->setText("...");
@@ -147,7 +147,7 @@ void WritePanel::DoCompleteWriteFile() {
 }
 
 void WritePanel::DoCompleteWriteStream() {
-    window_.Poll().SpeedButton2Click();
+    window_.Poll().RefreshAfterCardWork();
     for (Gauge* gauge : {CGauge1, CGauge5}) gauge->SetProgress(0);
     SpeedButton1->SetState(StartState::Unavailable);
     StaticText1->setText("...");
@@ -161,7 +161,7 @@ void WritePanel::DoCompleteErrWriteFile() {
     SpeedButton10Click();
     state.WriteFinished = 0;
     // The poll looks at the card again.
-    window_.Poll().SpeedButton2Click();
+    window_.Poll().RefreshAfterCardWork();
     QCoreApplication::processEvents();
 }
 
@@ -183,7 +183,7 @@ void WritePanel::WriteEnded() {
     // Whatever the events did, the write is over and the poll looks again.
     if (state.CardWriteBusy != 0) {
         state.CardWriteBusy = 0;
-        window_.Poll().SpeedButton2Click();
+        window_.Poll().RefreshAfterCardWork();
     }
     if (state.Closing) return;
 
@@ -214,8 +214,9 @@ void WritePanel::WriteEnded() {
         message = write_.DirectoryStatus.message() +
                   "; the directory was not stored: the card holds the new header and the blocks, with no entry";
     if (message.empty()) return;
-    // Told here, not as a success by the poll.
+    // Told here, not as a success by the poll; the panel keeps saying it.
     state.WriteFinished = 0;
+    ShowEndedBadly(message);
     window_.Dialog().Tell(message, kWriteCaption, DialogIcon::Error);
 }
 

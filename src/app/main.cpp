@@ -34,7 +34,8 @@ constexpr const char* kHelp =
     "does once its file is chosen.\n"
     "\n"
     "Only one window runs per user: starting tscard again brings the running\n"
-    "window to the front, and the FILE it was given opens there. Captions are\n"
+    "window to the front, and the FILE it was given opens there (when that\n"
+    "window does not answer, tscard says so and exits with 1). Captions are\n"
     "Russian under a Russian locale (LC_ALL, LC_MESSAGES or LANG starting with\n"
     "\"ru\"), English otherwise; the flag button switches them. TSCARD_LOG set\n"
     "prints the workers' trace on stderr.\n"
@@ -113,14 +114,22 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(GlyphIcon(Glyph::AppIcon));
 
     SingleInstance instance;
-    const OtherInstance other = instance.AskToShow(3000, file);
-    if (other == OtherInstance::Shown) {
-        if (arguments.Images.empty()) return 0;
-        std::cerr << "tscard: a window is already running and was brought to the front; attach the card image "
-                     "there (Open file stream for > Attach card image...)\n";
-        return 1;
+    OtherInstance other = instance.AskToShow(kInstanceAnswerMs, file);
+    // Another start may have taken the name since: it is the first then.
+    if (other == OtherInstance::None && !instance.Listen()) other = instance.AskToShow(kInstanceAnswerMs, file);
+    switch (other) {
+        case OtherInstance::Shown:
+            if (arguments.Images.empty()) return 0;
+            std::cerr << "tscard: a window is already running and was brought to the front; attach the card image "
+                         "there (Open file stream for > Attach card image...)\n";
+            return 1;
+        case OtherInstance::Silent:
+            // Two windows could write the same card: never a second one.
+            std::cerr << "tscard: " << instance.Why() << "; not opening a second window (close that window, or end "
+                      << "its process if it hangs, then start tscard again)\n";
+            return 1;
+        case OtherInstance::None: break;
     }
-    if (other == OtherInstance::None) instance.Listen();
 
     QtDialogs dialogs;
     TTorvaneService window(dialogs);

@@ -58,6 +58,7 @@ void WritePanel::TakePreparedStream(const std::string& path) {
 
 void WritePanel::Open(const std::string& path, bool chosen) {
     AppState& state = window_.State();
+    HideEnding();
     state.WritePreparing = 1;
     window_.Busy().Start();
     QCoreApplication::processEvents();

@@ -58,6 +58,20 @@ protected:
 
     WritePanel* Write() { return Window().Write(); }
 
+    // A write that ended badly: the panel in front tells what happened,
+    // keeps no stale stream and offers "Write file" again.
+    void ExpectEndedBadly(const std::string& told) {
+        EXPECT_EQ(Window().FrontPanel(), Write());
+        EXPECT_TRUE(Write()->WriteNote->isVisible());
+        EXPECT_EQ(Write()->WriteNote->text().toStdString(), told);
+        EXPECT_EQ(Write()->StaticText1->text(), "...");
+        EXPECT_TRUE(Write()->StaticText5->text().isEmpty());
+        EXPECT_EQ(Write()->TreeView2->topLevelItemCount(), 0);
+        EXPECT_TRUE(Write()->WriteAgain->isVisible());
+        EXPECT_TRUE(Write()->WriteAgain->isEnabled());
+        EXPECT_EQ(Write()->WriteAgain->text(), Panel()->SpeedButton23->text());
+    }
+
     // The header region of a card image, read through an open descriptor
     // (the image may have been deleted meanwhile).
     static std::vector<std::uint8_t> Region(int fd, std::uint64_t offset, std::size_t size) {
@@ -124,6 +138,65 @@ TEST_F(CardWrite, TheCardGetsWhatTheCommandLineWritesAndThePollAnnouncesIt) {
         EXPECT_EQ(LastQuestion(), kFinished);
         EXPECT_EQ(dialogs_.AnswersLeft(), 0u);
     }
+}
+
+TEST_F(CardWrite, TheSameWriteAgainGivesTheCardTheSameBytes) {
+    const std::string stream = FixturePath("single_muxrate.ts");
+    const std::string card = FormattedCard("card.img", 16 * kMiB);
+    const std::string reference = FormattedCard("cli.img", 16 * kMiB);
+    ASSERT_EQ(RunCli({"card", "write", reference, stream}).exit_code, 0);
+    Attach(card);
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run);
+        OpenForWrite(stream);
+        // The card holds the first write's stream: asked before it goes.
+        if (run > 0) dialogs_.AnswerMessage(DialogButton::Yes);
+        BeginWrite();
+        EXPECT_EQ(ReadFileBytes(card), ReadFileBytes(reference));
+        dialogs_.AnswerMessage(DialogButton::Ok);
+        Poll();
+        EXPECT_EQ(LastQuestion(), kFinished);
+    }
+}
+
+TEST_F(CardWrite, TheSelectorShowsTheCardFromItsStartDuringAndAfterTheWrite) {
+    if (!tscard::test::HasFixture("long_4m.ts")) GTEST_SKIP() << "fixture missing";
+    // A path longer than the selector is wide.
+    const std::filesystem::path folder = dir_ / "cards of the evening news, studio two, second floor";
+    std::filesystem::create_directory(folder);
+    const std::string card = FormattedCard("cards of the evening news, studio two, second floor/card.img", 32 * kMiB);
+    Attach(card);
+    const QString shown = Selector()->currentText();
+    ASSERT_TRUE(shown.endsWith(QString::fromStdString(card)));
+    // The whole text does not fit: the selector shows its start, the card's number and size.
+    auto shows_its_start = [&] {
+        QLineEdit* edit = Selector()->lineEdit();
+        Selector()->grab();
+        const QRect cursor = edit->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+        return edit->cursorPosition() == 0 && cursor.left() <= edit->contentsRect().left() + 4;
+    };
+    ASSERT_GT(Selector()->fontMetrics().horizontalAdvance(shown), Selector()->lineEdit()->width());
+    EXPECT_TRUE(shows_its_start());
+
+    OpenForWrite(FixturePath("long_4m.ts"));
+    Write()->SpeedButton1->click();
+    ASSERT_TRUE(Write()->Writing());
+    EXPECT_EQ(Selector()->currentText(), shown);
+    EXPECT_TRUE(shows_its_start());
+    ASSERT_TRUE(WaitUntilIdle());
+    EXPECT_EQ(Selector()->currentText(), shown);
+    EXPECT_TRUE(shows_its_start());
+    dialogs_.AnswerMessage(DialogButton::Ok);
+    Poll();
+    EXPECT_EQ(LastQuestion(), kFinished);
+    EXPECT_EQ(Selector()->currentText(), shown);
+    EXPECT_TRUE(shows_its_start());
+
+    // The card tree shows a long path cut in its middle, whole in its tip.
+    QTreeWidgetItem* node = Panel()->TreeView1->topLevelItem(0);
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(Panel()->TreeView1->textElideMode(), Qt::ElideMiddle);
+    EXPECT_EQ(node->toolTip(0), shown);
 }
 
 TEST_F(CardWrite, APrepareRunEndingWhileACardIsReadyGoesOnToTheWritePanel) {
@@ -270,9 +343,46 @@ TEST_F(CardWrite, DeletingTheImageDuringAWriteIsAPulledCardAndTheBlocksOnItAreRe
     ::close(fd);
 
     // No word of success follows, and the card is gone from the list.
+    const std::string told = LastQuestion();
     Poll();
     for (const auto& asked : dialogs_.Questions()) EXPECT_NE(asked.Message.Text, kFinished);
     EXPECT_EQ(Selector()->count(), 0);
+
+    // The panel says what happened, shows no stream any more and offers
+    // the next write.
+    ExpectEndedBadly(told);
+    dialogs_.AnswerMessage(DialogButton::Ok);
+    Write()->WriteAgain->click();
+    EXPECT_EQ(LastQuestion(), "Drive of SD card no selected");
+    // With the card back, the next stream arms the panel afresh.
+    FormattedCard("card.img", 32 * kMiB);
+    Attach(card);
+    OpenForWrite(stream);
+    EXPECT_TRUE(Write()->WriteNote->isHidden());
+    EXPECT_TRUE(Write()->WriteAgain->isHidden());
+    EXPECT_FALSE(Write()->StaticText5->text().isEmpty());
+}
+
+TEST_F(CardWrite, AWriteThatFillsTheCardLeavesThePanelSayingSoAndOfferingTheNextWrite) {
+    // More than the card holds, even with its null packets folded.
+    const std::string card = FormattedCard("small.img", kMiB);
+    Attach(card);
+    OpenForWrite(FixturePath("multi3.ts"));
+    dialogs_.AnswerMessage(DialogButton::Yes);  // larger than the card: written all the same
+    dialogs_.AnswerMessage(DialogButton::Ok);
+    BeginWrite();
+    EXPECT_NE(LastQuestion().find(card + ": the card is full: "), std::string::npos) << LastQuestion();
+    ExpectEndedBadly(LastQuestion());
+    // "Write file" from the panel takes the next stream to it.
+    const std::string next = FixturePath("single_vbr.ts");
+    dialogs_.AnswerFile(ScriptedDialogs::Kind::OpenFile, {next});
+    Poll();
+    Write()->WriteAgain->click();
+    ASSERT_TRUE(WaitUntilIdle());
+    EXPECT_EQ(Window().FrontPanel(), Write());
+    EXPECT_EQ(Write()->StaticText1->text().toStdString(), next);
+    EXPECT_EQ(Write()->SpeedButton1->State(), StartState::Ready);
+    EXPECT_TRUE(Write()->WriteNote->isHidden());
 }
 
 }  // namespace
