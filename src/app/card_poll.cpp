@@ -89,15 +89,17 @@ void CardPoll::ShowAttached(std::string identity) {
     Reselect(identity);
 }
 
-void CardPoll::SpeedButton2Click() { Refresh(false); }
+void CardPoll::SpeedButton2Click() {
+    // The operator looks again: a card refused before may be asked for again.
+    window_.State().Cards.PermissionRefused = false;
+    Refresh(false);
+}
 
 void CardPoll::RefreshAfterCardWork() { Refresh(true); }
 
 void CardPoll::Refresh(bool keep_card_shown) {
     AppState& state = window_.State();
     state.Cards.CardReady = false;
-    // The operator looks again: a card refused before may be asked for again.
-    state.Cards.PermissionRefused = false;
     if (state.WriteFinished != 0) window_.Write()->TreeView2->clear();
     window_.Card()->ShowNoCard();
     CardSelector* selector = window_.Main()->ComboBoxEx1;
