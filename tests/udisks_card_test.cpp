@@ -188,8 +188,9 @@ TEST_F(UDisksCard, ADiskUDisks2CountsAmongTheSystemsIsNeverOpened) {
 TEST_F(UDisksCard, AMountedCardIsUnmountedThroughUDisks2BeforeItIsFormatted) {
     const auto card = Card("card.img", 0);
     ASSERT_FALSE(card->node.empty());
-    if (test::RunProgram("mkfs.ext2", {"-q", "-F", card->node}).exit_code != 0) GTEST_SKIP() << "mkfs.ext2 missing";
-    test::RunProgram("udevadm", {"settle", "--timeout=10"});
+    if (test::RunProgram("timeout", {"30", "mkfs.ext2", "-q", "-F", card->node}).exit_code != 0)
+        GTEST_SKIP() << "mkfs.ext2 missing";
+    test::RunProgram("timeout", {"20", "udevadm", "settle", "--timeout=10"});
     char folder[] = "/media/tscard-test-XXXXXX";
     std::filesystem::create_directories("/media");
     ASSERT_NE(::mkdtemp(folder), nullptr);
