@@ -47,7 +47,10 @@ protected:
 
 TEST_F(UDisksWindowAsUser, FormatsWritesAndReads) {
     ASSERT_NE(::geteuid(), 0u);
-    Attach(card_);
+    // As `tscard --card-image NODE` attaches it at start.
+    const Status attached = Window().Poll().Attach(card_);
+    ASSERT_TRUE(attached.ok()) << attached.message();
+    Window().Poll().ShowAttached(Window().State().Cards.Attached.front());
     ASSERT_EQ(SelectedCard(), card_) << (dialogs_.Unexpected().empty() ? "" : dialogs_.Unexpected().front());
     EXPECT_EQ(Shown(Panel()->StaticText4), "Unknow v0.0");
 
