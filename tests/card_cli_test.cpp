@@ -196,14 +196,29 @@ TEST(CardCli, ListThroughAFakeSystem) {
     EXPECT_TRUE(test::HasField(r.out, "Item", "Card 0[1 MB],Drive letter -" + c)) << r.out;
 }
 
-TEST(CardCli, ListWithoutCards) {
+TEST(CardCli, ListWithoutCardsNamesTheEmptyReaders) {
     test::FakeSystem sys;
     sys.Add({"sda", "8:0", "0", "0"}, std::vector<std::uint8_t>(kMiB, 0x00));
-    const test::DiscoveryEnvironment env(sys.Roots());
-    const auto r = RunCli({"card", "list"});
+    test::CommandResult r;
+    {
+        const test::DiscoveryEnvironment env(sys.Roots());
+        r = RunCli({"card", "list"});
+    }
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_TRUE(r.out.empty());
-    EXPECT_TRUE(Contains(r.err, "No connect memory card")) << r.err;
+    EXPECT_EQ(r.err, "No connect memory card\n");
+
+    // A reader without a card: "insert a card", not a permission problem.
+    sys.Add({"sdb", "8:16", "1", "0", 0});
+    sys.SetReader("sdb", "Generic ", "STORAGE DEVICE  ");
+    const test::DiscoveryEnvironment env(sys.Roots());
+    r = RunCli({"card", "list"});
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_TRUE(Contains(r.err, "No connect memory card\n")) << r.err;
+    EXPECT_TRUE(Contains(r.err, sys.Node("sdb") + " (Generic STORAGE DEVICE): no card in the reader; insert a card"))
+        << r.err;
+    r = RunCli({"card", "list", "--json"});
+    EXPECT_EQ(nlohmann::json::parse(r.out)["empty_readers"][0], sys.Node("sdb") + " (Generic STORAGE DEVICE)");
 }
 
 }  // namespace

@@ -97,7 +97,7 @@ void WritePanel::SpeedButton1Click() {
     // The card in use, for writing: its file systems unmounted, held
     // exclusively, its directory read afresh.
     CardTarget target;
-    Status opened = ResolveCard(state.Cards.InUse, state.Cards.Roots, target);
+    Status opened = ResolveCard(state.Cards.InUse, state.Cards.Roots, target, state.Cards.Opener);
     if (opened) opened = CheckCardTarget(target, true);
     if (opened) opened = OpenCard(target, true, state.Cards.Roots, state.Card);
     if (opened && (state.Card.LoadDirectory(state.Card.Directory) != DirectoryState::Valid ||

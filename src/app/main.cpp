@@ -46,7 +46,9 @@ constexpr const char* kHelp =
     "window). PATH may also name a block device that is not a removable card, a\n"
     "loop device say. A disk that holds the running system is refused before the\n"
     "window opens; a partition, an empty reader or anything else that is no card\n"
-    "is told in the window. Opening block devices needs root or the 'disk' group.\n"
+    "is told in the window. Without root, block devices are opened through the\n"
+    "UDisks2 service, which asks for permission through the desktop's polkit agent;\n"
+    "one that UDisks2 counts among the system's disks is refused.\n"
     "\n"
     "tscard-cli is its command-line twin: the same work, with the same results,\n"
     "for scripts and terminals (tscard-cli --help).\n";

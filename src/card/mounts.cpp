@@ -167,7 +167,9 @@ Status UnmountAll(const std::vector<MountEntry>& mounts) {
         const int error = errno;
         if (error == EINVAL) continue;  // no longer mounted there (gone with an earlier one)
         std::string message = "cannot unmount " + it->MountPoint + " (" + it->Source + "): " + std::strerror(error);
-        if (error == EPERM) message += "; unmounting a card needs root";
+        if (error == EPERM)
+            message += "; without root, a card is unmounted through the UDisks2 service, which is not running "
+                       "here (package udisks2)";
         if (error == EBUSY) message += "; close the programs that use it";
         return Status::Fail(message);
     }

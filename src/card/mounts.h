@@ -59,8 +59,7 @@ std::vector<MountEntry> MountsOfDevices(const SystemUse& use, const std::vector<
                                         const SystemRoots& roots);
 
 // Unmounts each mount, the last mounted first. Fails at the first one that
-// cannot be unmounted, naming it and the reason (and that root is needed
-// when permission is missing).
+// cannot be unmounted, naming it and the reason.
 Status UnmountAll(const std::vector<MountEntry>& mounts);
 
 // "major:minor" as sysfs writes it.

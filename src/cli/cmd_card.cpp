@@ -26,6 +26,7 @@
 #include "cli/progress.h"
 #include "cli/report.h"
 #include "cli/signals.h"
+#include "udisks/udisks_opener.h"
 #include "ts/packet.h"
 
 namespace tscard::cli {
@@ -45,7 +46,8 @@ struct CardArgs {
 
 int RunList(const SystemRoots& roots, bool json, const GlobalOptions& options) {
     CardList list;
-    if (Status status = ScanCards(roots, list); !status) Fail(status.message());
+    if (Status status = ScanCards(roots, list, udisks::ChooseOpener(udisks::Front::CommandLine)); !status)
+        Fail(status.message());
     std::ostringstream out;
     if (json)
         PrintJson(CardListJson(list, options));
@@ -55,6 +57,7 @@ int RunList(const SystemRoots& roots, bool json, const GlobalOptions& options) {
     std::cout.flush();
     for (const std::string& problem : list.Problems) PrintError(problem);
     if (list.Records.empty() && list.Problems.empty()) std::cerr << "No connect memory card" << std::endl;
+    for (const std::string& reader : list.EmptyReaders) PrintError(reader + ": no card in the reader; insert a card");
     return list.Problems.empty() ? kExitOk : kExitFailed;
 }
 
@@ -182,8 +185,9 @@ void RegisterCardCommands(CLI::App& app, GlobalOptions& options) {
         "card", "List, inspect, format, clear, write and read the player's cards (or card image files)");
     card->require_subcommand(1);
     card->footer(
-        "A card image is a regular file that stands for a card of its size. Opening card readers needs root "
-        "or the 'disk' group; unmounting a card before writing needs root.");
+        "A card image is a regular file that stands for a card of its size. Without root, card readers are "
+        "opened and unmounted through the UDisks2 service once polkit allows it (on a terminal the session's "
+        "polkit agent may ask for a password).");
 
     CLI::App* list = card->add_subcommand(
         "list", "One aligned line per attached card: device, size, reader, file system, formatted or not, free space");
