@@ -70,7 +70,7 @@ TEST(CheckFixtures, PreparedStreamsAreCleanAtTheCardRate) {
         const std::string out = (dir / (std::string(name) + ".pre.ts")).string();
         const auto prepared = test::RunCli({"prepare", "--force", test::Fixture(name).string(), out});
         ASSERT_EQ(prepared.exit_code, 0) << prepared.err;
-        const auto checked = test::RunCli({"check", out, "--rate", "card", "--json"}, std::chrono::seconds(30));
+        const auto checked = test::RunCli({"check", out, "--rate", "card", "--json"}, {std::chrono::seconds(30)});
         EXPECT_EQ(checked.exit_code, 0) << checked.out << checked.err;
         const auto j = nlohmann::json::parse(checked.out);
         EXPECT_EQ(j["priority1_errors"], 0);

@@ -8,6 +8,11 @@
 #include <nlohmann/json.hpp>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "check/check_result.h"
 #include "check_streams.h"
@@ -19,7 +24,42 @@ namespace {
 using test::CheckStream;
 
 // Checks of these small streams take milliseconds, a sanitizer build included.
-constexpr std::chrono::seconds kQuick(20);
+const test::RunOptions kQuick{std::chrono::seconds(20)};
+
+// Runs tscard-cli with the arguments, interrupts it (SIGINT) after `after`
+// and waits for its end, no longer than kQuick allows; stdout and stderr
+// go to files, so nothing it says can fill a pipe and hold it.
+test::CommandResult Interrupted(const std::vector<std::string>& args, std::chrono::milliseconds after) {
+    test::CommandResult result;
+    char out_name[] = "/tmp/tscard-out-XXXXXX";
+    char err_name[] = "/tmp/tscard-err-XXXXXX";
+    const int out_fd = ::mkstemp(out_name);
+    const int err_fd = ::mkstemp(err_name);
+    ::unlink(out_name);
+    ::unlink(err_name);
+    std::vector<const char*> argv{TSCARD_CLI_PATH};
+    for (const std::string& a : args) argv.push_back(a.c_str());
+    argv.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(out_fd, 1);
+        ::dup2(err_fd, 2);
+        ::execv(TSCARD_CLI_PATH, const_cast<char* const*>(argv.data()));
+        ::_exit(127);
+    }
+    std::this_thread::sleep_for(after);
+    ::kill(pid, SIGINT);
+    int status = 0;
+    result.timed_out = !test::WaitForExit(pid, kQuick.Limit, status);
+    result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    for (auto [fd, text] : {std::pair{out_fd, &result.out}, std::pair{err_fd, &result.err}}) {
+        char buffer[4096];
+        ::lseek(fd, 0, SEEK_SET);
+        for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) text->append(buffer, std::size_t(n));
+        ::close(fd);
+    }
+    return result;
+}
 
 class CliCheck : public ::testing::Test {
 protected:
@@ -151,10 +191,7 @@ TEST_F(CliCheck, InterruptEndsWithAPartialReport) {
     s.packets.resize(10);
     const std::string path = Write("zeros.ts", s);
     std::filesystem::resize_file(path, 16ull << 30);
-    test::RunningProgram cli(TSCARD_CLI_PATH, {"check", path, "--rate", "card"});
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    cli.Signal(SIGINT);
-    const auto r = cli.Finish(std::chrono::seconds(20));
+    const test::CommandResult r = Interrupted({"check", path, "--rate", "card"}, std::chrono::milliseconds(500));
     ASSERT_EQ(r.exit_code, 1) << r.err;
     EXPECT_NE(r.err.find("check stopped; the report covers the first "), std::string::npos) << r.err;
     EXPECT_EQ(r.out.find("priority 1: 3 errors (TS_sync_loss 1, Sync_byte_error 2)"), 0u) << r.out;

@@ -19,12 +19,15 @@ constexpr int kHeaderHeight = 44;
 constexpr int kChartCount = 3;
 
 // The drawing's own application while the caller runs none: Qt's
-// offscreen platform, whatever display there is.
+// offscreen platform, whatever display there is. An application without
+// a graphical side (QCoreApplication) cannot draw, and no second one can
+// be made beside it.
 class DrawingApp {
 public:
     DrawingApp() {
         if (QCoreApplication::instance() == nullptr) app_ = std::make_unique<QApplication>(argc_, argv_);
     }
+    bool CanDraw() const { return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr; }
 
 private:
     char name_[11] = "tscard-cli";
@@ -80,6 +83,7 @@ bool IsChartFileName(const std::string& path) { return EndsWith(path, ".png") ||
 Status WriteCheckCharts(const CheckResult& r, const std::string& path, lang::Language language) {
     if (!IsChartFileName(path)) return Status::Fail(path + ": a chart file's name ends in .png or .svg");
     DrawingApp app;
+    if (!app.CanDraw()) return Status::Fail(path + ": cannot draw the charts: the running Qt application has no widgets");
     QSaveFile file(QString::fromStdString(path));
     if (!file.open(QIODevice::WriteOnly)) return Failed(path, file);
     if (EndsWith(path, ".svg")) {

@@ -8,13 +8,19 @@
 
 #include "cli/cli_common.h"
 #include "cli/commands.h"
+#include "cli/qt_app.h"
 #include "platform/log.h"
+#include "platform/standard_streams.h"
 
 int main(int argc, char** argv) {
     using namespace tscard::cli;
+    // Before anything is opened: no card or file may become stdout.
+    if (!tscard::KeepStandardStreamsOpen()) return kExitFailed;
     // A reader that goes away (ffplay closed) fails the write with EPIPE,
     // which the command reports, instead of ending the process unannounced.
     std::signal(SIGPIPE, SIG_IGN);
+    // Qt's application object for the whole run (qt_app.h).
+    const QtApp qt(argc, argv);
     CLI::App app{
         "Analyse, prepare, split and splice MPEG-2 transport streams, and format, write and read "
         "the raw SD cards of the stream player.",

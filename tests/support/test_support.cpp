@@ -7,8 +7,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -16,7 +16,6 @@
 #include <iterator>
 #include <sstream>
 #include <stdexcept>
-#include <thread>
 
 #include "psi/crc32.h"
 
@@ -113,21 +112,38 @@ std::string ReadAll(int fd) {
 
 }  // namespace
 
-RunningProgram::RunningProgram(const std::string& program, const std::vector<std::string>& args)
-    : program_(program) {
+bool WaitForExit(pid_t pid, std::chrono::milliseconds limit, int& status) {
+    // Looked at every few milliseconds until it ends or its time is up.
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        const pid_t ended = ::waitpid(pid, &status, WNOHANG);
+        if (ended == pid || (ended < 0 && errno != EINTR)) return true;
+        if (std::chrono::steady_clock::now() >= deadline) break;
+        ::usleep(2000);
+    }
+    ::kill(pid, SIGKILL);
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return false;
+}
+
+CommandResult RunProgram(const std::string& program, const std::vector<std::string>& args, const RunOptions& options) {
+    CommandResult result;
     char out_template[] = "/tmp/tscard-out-XXXXXX";
     char err_template[] = "/tmp/tscard-err-XXXXXX";
-    out_fd_ = ::mkstemp(out_template);
-    err_fd_ = ::mkstemp(err_template);
+    const int out_fd = ::mkstemp(out_template);
+    const int err_fd = ::mkstemp(err_template);
     ::unlink(out_template);
     ::unlink(err_template);
-    pid_ = ::fork();
-    if (pid_ == 0) {
-        ::setpgid(0, 0);
-        ::dup2(out_fd_, 1);
-        ::dup2(err_fd_, 2);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
         const int null_fd = ::open("/dev/null", O_RDONLY);
+        ::dup2(out_fd, 1);
+        ::dup2(err_fd, 2);
         ::dup2(null_fd, 0);
+        for (int fd : {out_fd, err_fd, null_fd})
+            if (fd > 2) ::close(fd);
+        if (options.ClosedFd >= 0) ::close(options.ClosedFd);
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(program.c_str()));
         for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -135,63 +151,24 @@ RunningProgram::RunningProgram(const std::string& program, const std::vector<std
         ::execvp(program.c_str(), argv.data());
         ::_exit(127);
     }
-    // Both sides set the group, so a signal sent at once finds it.
-    if (pid_ > 0) ::setpgid(pid_, pid_);
-}
-
-RunningProgram::~RunningProgram() {
-    if (pid_ > 0) {
-        ::kill(-pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
-    }
-    if (out_fd_ >= 0) ::close(out_fd_);
-    if (err_fd_ >= 0) ::close(err_fd_);
-}
-
-void RunningProgram::Signal(int signal) const {
-    if (pid_ > 0) ::kill(pid_, signal);
-}
-
-CommandResult RunningProgram::Finish(std::chrono::milliseconds limit) {
-    CommandResult result;
-    if (pid_ <= 0) {
-        result.err = "cannot start " + program_;
-        return result;
-    }
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    auto pause = std::chrono::microseconds(200);
     int status = 0;
-    bool timed_out = false;
-    for (;;) {
-        const pid_t done = ::waitpid(pid_, &status, WNOHANG);
-        if (done == pid_ || (done < 0 && errno != EINTR)) break;
-        if (std::chrono::steady_clock::now() >= deadline) {
-            ::kill(-pid_, SIGKILL);
-            ::waitpid(pid_, &status, 0);
-            timed_out = true;
-            break;
-        }
-        std::this_thread::sleep_for(pause);
-        pause = std::min(pause * 2, std::chrono::microseconds(20000));
-    }
-    pid_ = -1;
-    result.exit_code = timed_out ? -1 : WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    ::lseek(out_fd_, 0, SEEK_SET);
-    ::lseek(err_fd_, 0, SEEK_SET);
-    result.out = ReadAll(out_fd_);
-    result.err = ReadAll(err_fd_);
-    if (timed_out)
-        result.err += "\n[" + program_ + " still ran after " + std::to_string(limit.count()) + " ms and was killed]";
+    result.timed_out = !WaitForExit(pid, options.Limit, status);
+    result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    ::lseek(out_fd, 0, SEEK_SET);
+    ::lseek(err_fd, 0, SEEK_SET);
+    result.out = ReadAll(out_fd);
+    result.err = ReadAll(err_fd);
+    if (result.timed_out)
+        result.err += "\n[" + program + " was killed: still running after " +
+                      std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(options.Limit).count()) +
+                      " ms]\n";
+    ::close(out_fd);
+    ::close(err_fd);
     return result;
 }
 
-CommandResult RunProgram(const std::string& program, const std::vector<std::string>& args,
-                         std::chrono::milliseconds limit) {
-    return RunningProgram(program, args).Finish(limit);
-}
-
-CommandResult RunCli(const std::vector<std::string>& args, std::chrono::milliseconds limit) {
-    return RunProgram(TSCARD_CLI_PATH, args, limit);
+CommandResult RunCli(const std::vector<std::string>& args, const RunOptions& options) {
+    return RunProgram(TSCARD_CLI_PATH, args, options);
 }
 
 bool HasField(const std::string& report, const std::string& label, const std::string& value) {
