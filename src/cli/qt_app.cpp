@@ -1,6 +1,7 @@
 #include "cli/qt_app.h"
 
 #include <clocale>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 
@@ -8,7 +9,20 @@
 #include <QApplication>
 #endif
 
+#include "platform/log.h"
+
 namespace tscard::cli {
+namespace {
+
+// Qt's own notes (a missing XDG_RUNTIME_DIR on the offscreen platform, a
+// font it substitutes) are for tracing, not for the operator's stderr:
+// they go to the diagnostic log, which --log shows.
+void ToDiagnosticLog(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    DebugLog("Qt: " + message.toStdString());
+    if (type == QtFatalMsg) std::abort();
+}
+
+}  // namespace
 
 bool DrawsCharts(int argc, char** argv) {
     bool check = false;
@@ -26,6 +40,7 @@ QtApp::QtApp(int argc, char** argv) {
     const std::string locale = std::setlocale(LC_ALL, nullptr);
 #ifdef TSCARD_CHARTS
     if (DrawsCharts(argc, argv)) {
+        qInstallMessageHandler(ToDiagnosticLog);
         argc_ = 3;
         app_ = std::make_unique<QApplication>(argc_, argv_);
     }
