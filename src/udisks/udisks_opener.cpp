@@ -151,7 +151,7 @@ Status UDisksOpener::Open(const std::string& path, int flags, int& fd) {
     if (opened.Failed()) {
         if (opened.NotAuthorized())
             return Status::Fail(path + ": not authorized to open the card (polkit said: " + opened.Text() +
-                                    "); run from a desktop session, or as root",
+                                    "); run it from a desktop session, where polkit can ask",
                                 EACCES);
         // The service reports the system's error in words.
         for (const int error : {EBUSY, ENOMEDIUM, EROFS})
@@ -181,7 +181,7 @@ Status UDisksOpener::Unmount(const std::vector<MountEntry>& mounts) {
         if (!done.Failed() || done.Name() == "org.freedesktop.UDisks2.Error.NotMounted") continue;
         std::string message = "cannot unmount " + what;
         if (done.NotAuthorized())
-            message += ": not authorized (polkit said: " + done.Text() + "); run from a desktop session, or as root";
+            message += ": not authorized (polkit said: " + done.Text() + "); run it from a desktop session, where polkit can ask";
         else if (done.Name() == "org.freedesktop.UDisks2.Error.DeviceBusy")
             message += ": " + done.Text() + "; close the programs that use it";
         else
