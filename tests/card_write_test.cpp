@@ -64,7 +64,7 @@ protected:
         CardWriteJob job;
         File file;
         EXPECT_TRUE(File::OpenRead(path.string(), file).ok());
-        EXPECT_TRUE(job.Source.Map(file).ok());
+        EXPECT_TRUE(job.Source.Open(std::move(file)).ok());
         job.StartOffset = start;
         job.Packet192Mode = source.Packet192;
         job.FileName = "clip \xE9.ts";
@@ -158,7 +158,7 @@ TEST_F(CardWrite, TheCardGetsTheWholeStreamFromItsFirstPacketAndOneEntry) {
         ASSERT_TRUE(run.result.Recorded);
         EXPECT_EQ(run.result.Entry.Length, c.length);
         EXPECT_EQ(run.result.Entry.LastSlot, c.last_slot);
-        EXPECT_FALSE(job.Source.IsMapped());
+        EXPECT_FALSE(job.Source.IsOpen());
 
         const std::vector<std::uint8_t> from_first(source_bytes_.begin() + static_cast<std::ptrdiff_t>(c.head.size()),
                                                    source_bytes_.end());
@@ -249,6 +249,38 @@ TEST_F(CardWrite, AFailingCardEndsAsAStopWithTheBlocksThatGotThere) {
     }
 }
 
+// A source that shrinks under the write ends it as a stop does: the blocks
+// on the card are recorded, and the message names the file and its sizes.
+TEST_F(CardWrite, ASourceThatShrinksEndsTheWriteWithAnEntryForWhatIsOnTheCard) {
+    const SourceStream source = SourceStream{}.Stored(40000);
+    const test::Packed packed = test::PackInWindows(source.Bytes, false);
+    for (const std::uint64_t to : {std::uint64_t(source.Bytes.size() / 2), std::uint64_t(0)}) {
+        SCOPED_TRACE("cut to " + std::to_string(to));
+        MakeCard(8 << 20);
+        CardDevice device = OpenCard();
+        CardWriteJob job = Job(source);
+        StopFlag stop;
+        test::RecordingSink sink;
+        sink.OnSignal = [&](EventId id, int n) {
+            if (id == EventId::ChangeProgressPosG1 && n == 1) std::filesystem::resize_file(dir_ / "clip.ts", to);
+        };
+        CardWriteState write;
+        CardWriteWorker writer;
+        const CardWriteResult result = writer.Run(job, device, write, sink, stop);
+        EXPECT_EQ(result.Ending, CardWriteEnding::Stopped);
+        EXPECT_EQ(result.StopReason, CardWriteStop::SourceFailed);
+        EXPECT_EQ(result.Message, (dir_ / "clip.ts").string() + ": the file shrank while it was read (was " +
+                                      std::to_string(source.Bytes.size()) + " bytes, now " + std::to_string(to) + ")");
+        ASSERT_TRUE(result.Recorded);
+        EXPECT_GT(result.BlocksWritten, 0u);
+        EXPECT_LT(result.BlocksWritten, packed.Blocks.size());
+        EXPECT_EQ(result.Entry.Length + 1u, result.BlocksWritten);
+        EXPECT_TRUE(write.DirectoryStored);
+        EXPECT_FALSE(job.Source.IsOpen());
+        ExpectSameImage(test::ReadFileBytes(card_), Expected(packed.Blocks, result.BlocksWritten, 0));
+    }
+}
+
 TEST_F(CardWrite, AStreamLargerThanTheCardKeepsWhatFitted) {
     // Room for 50 whole units and part of one more.
     MakeCard(kHeaderRegionBytes + 50 * kUnitSize + 3 * 512);
@@ -298,7 +330,7 @@ TEST_F(CardWrite, RefusedAndFailedWritesLeaveTheCardAsItWas) {
         EXPECT_EQ(run.result.Ending, CardWriteEnding::Failed);
         EXPECT_NE(run.result.Message.find("no block was written"), std::string::npos) << run.result.Message;
         EXPECT_EQ(run.seen, std::vector<EventId>{EventId::evRefreshGauge});
-        EXPECT_FALSE(job.Source.IsMapped());
+        EXPECT_FALSE(job.Source.IsOpen());
     }
     EXPECT_EQ(test::ReadFileBytes(card_), before_);
 }
@@ -342,7 +374,7 @@ TEST_F(CardWrite, OnAWorkerThreadASecondWriteIsRefused) {
     EXPECT_EQ(result.PacketsStored, 20000u);
     EXPECT_EQ(writer.ProgressPosition(), writer.ProgressMaximum());
     EXPECT_EQ(writer.ProgressMaximum(), 20000u * 188 / 65536);
-    EXPECT_TRUE(other.Source.IsMapped());  // the refused job was not touched
+    EXPECT_TRUE(other.Source.IsOpen());  // the refused job was not touched
 }
 
 TEST_F(CardWrite, VerifyFindsTheFirstUnitThatDoesNotReadBackAsWritten) {

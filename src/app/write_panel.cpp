@@ -130,7 +130,7 @@ void WritePanel::SpeedButton10Click() {
     window_.State().WritePanelOpen = 0;
     // The file is let go; only a new "Write file" fills the panel again.
     if (!Writing()) {
-        job_.Source.Unmap();
+        job_.Source.Close();
         SpeedButton1->SetState(StartState::Unavailable);
     }
 }

@@ -88,7 +88,7 @@ CardWriteResult CardWriteWorker::RunClaimed(CardWriteJob& job, CardDevice& devic
     if (!device.IsOpen()) return refuse("no card is open");
     if (!device.Backend().Writable()) return refuse(device.Path() + ": the card was opened read-only");
     if (device.DataUnits <= 0) return refuse(device.Path() + ": the card is too small for the card layout");
-    if (!job.Source.IsMapped()) return refuse(job.FileName + ": the source is not open for the card write");
+    if (!job.Source.IsOpen()) return refuse(job.FileName + ": the source is not open for the card write");
     if (job.StartOffset > job.Source.Size())
         return refuse(job.FileName + ": the first packet lies past the end of the source");
 
@@ -108,7 +108,7 @@ CardWriteResult CardWriteWorker::RunClaimed(CardWriteJob& job, CardDevice& devic
     const Status rebuilt = job.RebuildHeader ? job.RebuildHeader() : ReinitCardHeader(device, job.Bitrate);
     auto fail = [&](std::string message) {
         write.CardWriteBusy = false;
-        job.Source.Unmap();
+        job.Source.Close();
         result.Ending = CardWriteEnding::Failed;
         result.Message = std::move(message);
         events.Signal(EventId::evRefreshGauge);
@@ -135,7 +135,7 @@ CardWriteResult CardWriteWorker::RunClaimed(CardWriteJob& job, CardDevice& devic
             result.Recorded = true;
             result.Entry = entry;
         }
-        job.Source.Unmap();
+        job.Source.Close();
         Status stored = device.WriteDirectory(device.Directory);
         if (stored) stored = device.Flush();
         write.DirectoryStatus = stored;
@@ -148,12 +148,13 @@ CardWriteResult CardWriteWorker::RunClaimed(CardWriteJob& job, CardDevice& devic
 
     // Stop: the blocks handed to the card so far get there, the held and
     // current blocks are dropped; the entry describes what is on the card.
-    auto stop_path = [&]() {
+    auto stop_path = [&](CardWriteStop reason, std::string message) {
         const Status flushed = batch.Flush();
         write.BlocksWritten = batch.UnitsOnCard();
         write.WriteFinished = true;
         result.Ending = CardWriteEnding::Stopped;
-        result.StopReason = CardWriteStop::Operator;
+        result.StopReason = reason;
+        result.Message = std::move(message);
         if (!flushed) {
             result.StopReason = batch.ReachedCardEnd() ? CardWriteStop::CardFull : CardWriteStop::WriteFailed;
             result.Message = flushed.message();
@@ -169,15 +170,16 @@ CardWriteResult CardWriteWorker::RunClaimed(CardWriteJob& job, CardDevice& devic
         return result;
     };
 
-    const bool whole = PackSource(packer, job.Source, job.StartOffset, [&](std::uint64_t packed) {
-        progress_position_.store(packed, std::memory_order_release);
+    const PackEnd packed = PackSource(packer, job.Source, job.StartOffset, [&](std::uint64_t windows) {
+        progress_position_.store(windows, std::memory_order_release);
         events.Signal(EventId::ChangeProgressPosG1);
         return !stop.TakeIfSet() && !batch.Failed();
     });
-    if (!whole) return stop_path();
+    if (!packed.Read) return stop_path(CardWriteStop::SourceFailed, packed.Read.message());
+    if (packed.Stopped) return stop_path(CardWriteStop::Operator, std::string());
     // A block that failed in the last window or at the end stops the write
     // as well: the entry must describe only what is on the card.
-    if (!batch.Flush()) return stop_path();
+    if (!batch.Flush()) return stop_path(CardWriteStop::Operator, std::string());
 
     const std::uint64_t packets = packer.PacketsStored();
     write.BlocksWritten = batch.UnitsOnCard();

@@ -92,12 +92,12 @@ void AnalyseOrExit(const std::string& source, StreamState& state, StopFlag& stop
     }
 }
 
-ReadOnlyMapping MapSourceOrExit(const std::string& source) {
+SourceFile OpenSourceOrExit(const std::string& path) {
     File file;
-    ReadOnlyMapping mapping;
-    if (Status st = OpenStreamFile(source, file); !st) Fail(st.message());
-    if (Status st = mapping.Map(file); !st) Fail(st.message());
-    return mapping;
+    SourceFile source;
+    if (Status st = OpenStreamFile(path, file); !st) Fail(st.message());
+    if (Status st = source.Open(std::move(file)); !st) Fail(st.message());
+    return source;
 }
 
 void ReportNullRuns(const NullRunWarning& runs) {
@@ -130,10 +130,10 @@ void VerifyOrExit(CardDevice& device, const CardWriteResult& result, const std::
              " entries, bit rate " + std::to_string(directory.Header.Bitrate) + ", the first " + EntryText(first) +
              "; written was 1 entry, bit rate " + std::to_string(bitrate) + ", " + EntryText(result.Entry));
 
-    const ReadOnlyMapping mapping = MapSourceOrExit(source);
+    const SourceFile again = OpenSourceOrExit(source);
     auto bar = std::make_unique<TerminalProgress>("Verifying", std::uint64_t(result.Entry.Length) + 1);
     const CardVerifyResult verify =
-        VerifyWrittenStream(device, result.Entry, mapping, start_offset, packet192, stop,
+        VerifyWrittenStream(device, result.Entry, again, start_offset, packet192, stop,
                             [&](std::uint64_t done, std::uint64_t) { bar->Set(done); });
     bar->Finish();
     if (!verify.Matches) Fail("verify: " + verify.Message);
@@ -165,7 +165,7 @@ int RunCardWrite(const WriteArgs& args, const SystemRoots& roots, const GlobalOp
     StreamState state;
     AnalyseOrExit(args.source, state, stop);
     CardWriteJob job;
-    job.Source = state.Mapping.IsMapped() ? std::move(state.Mapping) : MapSourceOrExit(args.source);
+    job.Source = state.CardSource.IsOpen() ? std::move(state.CardSource) : OpenSourceOrExit(args.source);
     job.StartOffset = static_cast<std::uint64_t>(state.Layout.StartOffset);
     job.Packet192Mode = state.Packet192Mode;
     job.Bitrate = bitrate;
@@ -174,7 +174,7 @@ int RunCardWrite(const WriteArgs& args, const SystemRoots& roots, const GlobalOp
     if (lossy)
         PrintError("warning: the file name has characters that code page " +
                    std::string(CodePageName(options.codepage)) + " lacks; the card names it \"" +
-                   TerminalText(job.FileName, options) + "\"");
+                   DisplayText(job.FileName, options) + "\"");
 
     // The write empties the card first, so the whole data area is free.
     const std::int64_t card_bytes = CardBytesOf(job.Source.Size());
@@ -185,7 +185,7 @@ int RunCardWrite(const WriteArgs& args, const SystemRoots& roots, const GlobalOp
         PrintError("warning: " + sizes + "; writing as much as fits");
     }
 
-    ConfirmRawWriteOrExit(target, roots, "Write " + TerminalText(job.FileName, options) + " to", args.yes);
+    ConfirmRawWriteOrExit(target, roots, "Write " + DisplayText(job.FileName, options) + " to", args.yes);
     CardDevice device;
     OpenCardOrExit(target, true, roots, device);
     if (device.LoadDirectory(device.Directory) != DirectoryState::Valid || !device.Directory.Header.Formatted())
@@ -212,13 +212,14 @@ int RunCardWrite(const WriteArgs& args, const SystemRoots& roots, const GlobalOp
     if (result.Ending == CardWriteEnding::Complete) {
         if (!result.Recorded)
             Fail(args.source + ": the stream holds no packet to store (only null packets); the card is left empty");
-        std::cout << "Wrote " << TerminalText(job.FileName, options) << " to " << target.Path << ": " << what
+        std::cout << "Wrote " << TerminalText(job.FileName, options) << " to " << EscapeControls(target.Path) << ": " << what
                   << "; entry 0: " << EntryText(result.Entry) << "; bit rate " << bitrate << " kbit/s" << std::endl;
         if (args.verify) VerifyOrExit(device, result, args.source, job.StartOffset, job.Packet192Mode, bitrate, stop);
         return kExitOk;
     }
 
-    // Stopped: by the operator, at the card's end, or by a failed write.
+    // Stopped: by the operator, at the card's end, by a failed write, or by
+    // a source that could not be read to its end.
     std::string recorded = result.Recorded ? what + " reached the card and are recorded as entry 0: " +
                                                  EntryText(result.Entry)
                                            : "no block reached the card; the card is left empty";
@@ -226,7 +227,8 @@ int RunCardWrite(const WriteArgs& args, const SystemRoots& roots, const GlobalOp
         case CardWriteStop::CardFull:
             PrintError(target.Path + ": the card is full: " + recorded + "; the rest of the stream was not written");
             break;
-        case CardWriteStop::WriteFailed: PrintError(result.Message + "; the write stopped: " + recorded); break;
+        case CardWriteStop::WriteFailed:
+        case CardWriteStop::SourceFailed: PrintError(result.Message + "; the write stopped: " + recorded); break;
         case CardWriteStop::Operator:
         case CardWriteStop::None: PrintError(target.Path + ": the write was stopped: " + recorded); break;
     }

@@ -1,7 +1,9 @@
 #pragma once
 // Hands out a stream file's 188-byte packets or 192-byte units in place,
 // from large reads: the same packets as reading one unit per call, without
-// copying each one out.
+// copying each one out. The file is read to its end; one that ends before
+// the size it had when the reader was made shrank while it was read, and
+// the reader fails, naming the file (platform/source_reader.h).
 
 #include <cstddef>
 #include <cstdint>
@@ -18,8 +20,8 @@ public:
     UnitReader(const File& file, std::uint64_t start, std::size_t unit_size, std::size_t units_per_read = 4096);
 
     // The next whole unit, writable until the next call; nullptr at the end
-    // of the file (a partial last unit is never handed out) or after a read
-    // error (see Failed).
+    // of the file (a partial last unit is never handed out), after a read
+    // error or when the file shrank (see Failed).
     std::uint8_t* Next() {
         if (at_ == end_ && !Fill()) return nullptr;
         std::uint8_t* unit = buffer_.data() + at_;
@@ -38,6 +40,7 @@ private:
     std::size_t at_ = 0;
     std::size_t end_ = 0;
     std::uint64_t offset_;
+    std::uint64_t size_ = 0;  // the file's size when the reader was made
     bool done_ = false;
     bool failed_ = false;
     std::string error_;
