@@ -1,6 +1,7 @@
-// Sources that shrink, or are truncated to nothing, while a run reads them:
-// every reader ends naming the file and both sizes (never with a signal, as
-// a mapped file would), and no short output takes the place of a file.
+// Sources that shrink, or are truncated to nothing, while a run reads them
+// or between their analysis and the run: every reader ends naming the file
+// and both sizes (never with a signal, as a mapped file would), and no
+// short output takes the place of a file.
 
 #include <gtest/gtest.h>
 
@@ -61,11 +62,15 @@ TEST_F(ShrinkingSource, EveryReaderFailsNamingTheFileAndLeavesNoOutput) {
         const char* what;
         std::filesystem::path fixture;  // empty: late_description
         EventId when;
-        std::function<Outcome(const std::string& source, const std::string& out, EventSink& sink)> run;
+        bool analysed_first;  // the run follows an analysis of its own
+        // `analysed` runs between the analysis and the run that follows it.
+        std::function<Outcome(const std::string& source, const std::string& out, EventSink& sink,
+                              const std::function<void()>& analysed)>
+            run;
     };
     const Case cases[] = {
-        {"analyze", {}, EventId::ChangeProgressPosG1,
-         [](const std::string& source, const std::string&, EventSink& sink) {
+        {"analyze", {}, EventId::ChangeProgressPosG1, false,
+         [](const std::string& source, const std::string&, EventSink& sink, const std::function<void()>&) {
              StreamState state;
              StopFlag stop;
              Analyzer analyzer;
@@ -73,8 +78,8 @@ TEST_F(ShrinkingSource, EveryReaderFailsNamingTheFileAndLeavesNoOutput) {
              EXPECT_FALSE(state.CardSource.IsOpen());
              return Outcome{r.Ending == AnalysisEnding::Failed, r.Message};
          }},
-        {"prepare", test::Fixture("single_muxrate.ts"), EventId::ChangeProgressPosG3,
-         [](const std::string& source, const std::string& out, EventSink& sink) {
+        {"prepare", test::Fixture("single_muxrate.ts"), EventId::ChangeProgressPosG3, true,
+         [](const std::string& source, const std::string& out, EventSink& sink, const std::function<void()>& analysed) {
              StreamState state;
              StopFlag stop;
              NullEventSink quiet;
@@ -83,14 +88,15 @@ TEST_F(ShrinkingSource, EveryReaderFailsNamingTheFileAndLeavesNoOutput) {
                        AnalysisEnding::Complete);
              PrepareJob job;
              EXPECT_TRUE(MakePrepareJob(state, out + ".ts", job).ok());
+             analysed();
              ContinuityTable continuity;
              PrepareWorker worker;
              const PrepareResult r = worker.Run(job, continuity, sink, stop);
              EXPECT_FALSE(r.OutputKept);
              return Outcome{r.Ending == PrepareEnding::Failed, r.Message};
          }},
-        {"demux", test::Fixture("multi3.ts"), EventId::ChangeProgressPosG4,
-         [](const std::string& source, const std::string& out, EventSink& sink) {
+        {"demux", test::Fixture("multi3.ts"), EventId::ChangeProgressPosG4, true,
+         [](const std::string& source, const std::string& out, EventSink& sink, const std::function<void()>& analysed) {
              std::filesystem::create_directory(out);
              StreamState state;
              StopFlag stop;
@@ -99,6 +105,7 @@ TEST_F(ShrinkingSource, EveryReaderFailsNamingTheFileAndLeavesNoOutput) {
              EXPECT_EQ(analyzer.Run({AnalysisMode::ModeParse, source}, state, quiet, stop).Ending,
                        AnalysisEnding::Complete);
              SelectParsedPrograms(state);
+             analysed();
              DemuxSettings settings;
              settings.OutputFolder = out;
              Demultiplexer demux;
@@ -111,16 +118,27 @@ TEST_F(ShrinkingSource, EveryReaderFailsNamingTheFileAndLeavesNoOutput) {
     for (const Case& c : cases) {
         if (!c.fixture.empty() && !std::filesystem::exists(c.fixture)) GTEST_SKIP() << "fixtures not generated";
         const auto bytes = c.fixture.empty() ? late_description : test::ReadFileBytes(c.fixture);
-        for (const std::uintmax_t to : {std::uintmax_t(bytes.size() / 2), std::uintmax_t(0)}) {
-            SCOPED_TRACE(std::string(c.what) + ", cut to " + std::to_string(to));
+        // Cut while the run reads, or (after an analysis) before it starts.
+        struct Cut {
+            bool before_run;
+            std::uintmax_t to;
+        };
+        for (const Cut cut : {Cut{false, bytes.size() / 2}, Cut{false, 0}, Cut{true, bytes.size() / 2}, Cut{true, 0}}) {
+            if (cut.before_run && !c.analysed_first) continue;
+            SCOPED_TRACE(std::string(c.what) + ", cut to " + std::to_string(cut.to) +
+                         (cut.before_run ? " before the run" : ""));
             test::WriteFileBytes(source_, bytes);
             const auto before = FolderNames(dir_.path());
             test::RecordingSink sink;
-            CutAt(sink, c.when, to);
-            const Outcome o = c.run(source_.string(), out_.string(), sink);
-            ASSERT_GE(sink.Count(c.when), 1) << "the source was cut";
+            if (!cut.before_run) CutAt(sink, c.when, cut.to);
+            const Outcome o = c.run(source_.string(), out_.string(), sink, [&] {
+                if (cut.before_run) std::filesystem::resize_file(source_, cut.to);
+            });
+            if (!cut.before_run) {
+                ASSERT_GE(sink.Count(c.when), 1) << "the source was cut";
+            }
             EXPECT_TRUE(o.failed);
-            EXPECT_EQ(o.message, ShrankText(source_, bytes.size(), to));
+            EXPECT_EQ(o.message, ShrankText(source_, bytes.size(), cut.to));
             EXPECT_EQ(FolderNames(dir_.path()), before) << "nothing created, nothing left behind";
         }
     }

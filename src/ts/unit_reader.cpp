@@ -2,10 +2,11 @@
 
 namespace tscard {
 
-UnitReader::UnitReader(const File& file, std::uint64_t start, std::size_t unit_size, std::size_t units_per_read)
-    : file_(file), buffer_(unit_size * units_per_read), unit_(unit_size), offset_(start) {
+UnitReader::UnitReader(const File& file, std::uint64_t start, std::size_t unit_size, std::size_t units_per_read,
+                       std::uint64_t measured)
+    : file_(file), buffer_(unit_size * units_per_read), unit_(unit_size), offset_(start), size_(measured) {
     // Unknown, the shrink goes unnoticed; a read error is still told.
-    if (!file.Size(size_)) size_ = 0;
+    if (size_ == 0 && !file.Size(size_)) size_ = 0;
 }
 
 bool UnitReader::Fill() {
