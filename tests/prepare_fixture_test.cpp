@@ -38,11 +38,10 @@ protected:
     }
 
     PrepareResult Run(const PrepareJob& job) {
-        ContinuityTable continuity;
         NullEventSink events;
         StopFlag stop;
         PrepareWorker worker;
-        return worker.Run(job, continuity, events, stop);
+        return worker.Run(job, events, stop);
     }
 
     test::TempDir dir;

@@ -121,17 +121,15 @@ struct Prepared {
 // Writes the stream to a file in `dir`, prepares it with the job (its
 // paths replaced) and reads the output back.
 inline Prepared PrepareStream(const TempDir& dir, const std::vector<std::uint8_t>& stream, PrepareJob job,
-                              ContinuityTable* continuity = nullptr, PrepareObserver* observer = nullptr,
-                              StopFlag* stop = nullptr) {
+                              PrepareObserver* observer = nullptr, StopFlag* stop = nullptr) {
     WriteFileBytes(dir / "source.ts", stream);
     job.SourcePath = (dir / "source.ts").string();
     job.OutputPath = (dir / "prepared.ts").string();
-    ContinuityTable own;
     StopFlag own_stop;
     RecordingSink events;
     PrepareWorker worker;
     Prepared p;
-    p.result = worker.Run(job, continuity ? *continuity : own, events, stop ? *stop : own_stop, observer);
+    p.result = worker.Run(job, events, stop ? *stop : own_stop, observer);
     if (std::filesystem::exists(dir / "prepared.ts")) {
         p.bytes = ReadFileBytes(dir / "prepared.ts");
         p.out = SplitPackets(p.bytes);

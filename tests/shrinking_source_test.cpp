@@ -89,9 +89,8 @@ TEST_F(ShrinkingSource, EveryReaderFailsNamingTheFileAndLeavesNoOutput) {
              PrepareJob job;
              EXPECT_TRUE(MakePrepareJob(state, out + ".ts", job).ok());
              analysed();
-             ContinuityTable continuity;
              PrepareWorker worker;
-             const PrepareResult r = worker.Run(job, continuity, sink, stop);
+             const PrepareResult r = worker.Run(job, sink, stop);
              EXPECT_FALSE(r.OutputKept);
              return Outcome{r.Ending == PrepareEnding::Failed, r.Message};
          }},

@@ -21,7 +21,6 @@
 #include "analysis/analyzer.h"
 #include "analysis/stream_state.h"
 #include "demux/demultiplexer.h"
-#include "prepare/continuity_table.h"
 #include "prepare/prepare_worker.h"
 
 namespace tscard::app {
@@ -78,9 +77,6 @@ struct AppState {
     // Set when the window starts closing: no new run may start.
     bool Closing = false;
 
-    // Continuity repair state of the prepare runs: kept from one run to the
-    // next while the window is open.
-    ContinuityTable Continuity;
     // Workers, after what they work on: they are joined first.
     Analyzer StreamAnalyzer;
     PrepareWorker Preparer;

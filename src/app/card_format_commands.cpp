@@ -42,7 +42,7 @@ bool CardPanel::Confirm(const std::string& verb, const QAbstractButton* command)
 bool CardPanel::OpenInUseForWriting() {
     AppState& state = window_.State();
     CardTarget target;
-    Status status = ResolveCard(state.Cards.InUse, state.Cards.Roots, target);
+    Status status = ResolveCard(state.Cards.InUse, state.Cards.Roots, target, state.Cards.Opener);
     if (status) status = CheckCardTarget(target, true);
     // Its file systems are unmounted and it is held exclusively while open.
     if (status) status = OpenCard(target, true, state.Cards.Roots, state.Card);
@@ -142,7 +142,7 @@ void CardPanel::FormatEnded(const Status& status) {
     if (state.Card.IsOpen() && state.Card.CardChanged) {
         // The header was written: the poll lets the card go, finds it again
         // and enables the commands.
-        window_.Poll().SpeedButton2Click();
+        window_.Poll().RefreshAfterCardWork();
         return;
     }
     // Nothing was written: the card is as it was.

@@ -36,6 +36,8 @@ CardPanel::CardPanel(TTorvaneService& window, QWidget* parent) : QWidget(parent)
     StaticText4 = NewValueBox("StaticText4", this);
     Label37 = NewLabel("Label37", this);
     TreeView1 = NewTree("TreeView1", false, this);
+    // Card paths can be long: their start and their file name stay in view.
+    TreeView1->setTextElideMode(Qt::ElideMiddle);
 
     RadioButton1 = NewRadioButton("RadioButton1", this);
     RadioButton2 = NewRadioButton("RadioButton2", this);

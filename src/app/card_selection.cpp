@@ -4,8 +4,8 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
-#include <QLineEdit>
 #include <QRadioButton>
+#include <QStyle>
 #include <QToolButton>
 #include <QTreeWidget>
 
@@ -45,8 +45,6 @@ void CardPanel::ComboBoxEx1Click(int index) {
     if (record == nullptr) return;
 
     window_.BringToFront(this);
-    // The item's start (card number and size) in view, not its path's end.
-    if (QLineEdit* edit = window_.Main()->ComboBoxEx1->lineEdit()) edit->setCursorPosition(0);
     TreeView1->clear();
     const CardPanelView view = DescribeCard(*record);
     StaticText4->setText(QString::fromStdString(view.FileSystemText));
@@ -65,11 +63,22 @@ void CardPanel::ComboBoxEx1Click(int index) {
         RadioButton5->setChecked(true);
         cards.CardFreeMB = view.FreeMB;
         StaticText3->setText(ShownNumber(view.FreeText));
-        auto* card = new QTreeWidgetItem(TreeView1, {QString::fromStdString(record->ItemText)});
+        const QString card_text = QString::fromStdString(record->ItemText);
+        auto* card = new QTreeWidgetItem(TreeView1, {card_text});
+        // A long path is cut in its middle (the tree's elide mode): whole here.
+        card->setToolTip(0, card_text);
         for (std::size_t i = 0; i < view.StreamNames.size(); ++i) {
             auto* stream =
                 new QTreeWidgetItem(card, {QString::fromStdString(DecodeCodePage(view.StreamNames[i], SystemCodePage()))});
             stream->setData(0, Qt::UserRole, static_cast<int>(i));
+        }
+        // A directory no write leaves: its names and free space are not to
+        // be trusted, and the panel says so beside them.
+        if (!view.Damage.empty()) {
+            auto* damage = new QTreeWidgetItem(TreeView1, {QString::fromStdString(view.Damage)});
+            damage->setIcon(0, style()->standardIcon(QStyle::SP_MessageBoxWarning));
+            damage->setToolTip(0, damage->text(0));
+            damage->setFlags(Qt::ItemIsEnabled);
         }
         TreeView1->expandAll();
         SpeedButton23->setEnabled(true);

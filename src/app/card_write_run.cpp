@@ -43,14 +43,21 @@ bool WritePanel::AskBeforeWriting(std::uint32_t& bitrate) {
     const std::string text = Edit4->text().toStdString();
     const std::optional<std::uint32_t> rate = ParseCardBitrate(text);
     if (!rate) {
-        dialog.Tell("The bit rate '" + text +
-                        "' is not a whole number of kbit/s from 0 to 4294967295; nothing was written.",
+        dialog.Tell("The bit rate '" + text + "' is not " + CardBitrateRangeText() + "; nothing was written.",
                     kWriteCaption, DialogIcon::Error);
         return false;
     }
     bitrate = *rate;
+    const std::int64_t stored_bytes = job_.Size ? job_.Size->Bytes() : state.Cards.CardBytes;
+    if (job_.Size && job_.Size->PacketsStored == 0) {
+        dialog.Tell(DecodeCodePage(job_.FileName, SystemCodePage()) +
+                        ": the stream holds no packet to store (only null packets); nothing was written.",
+                    kWriteCaption, DialogIcon::Error);
+        return false;
+    }
     // The write empties the card first: its whole data area is free for it.
-    if (StreamExceedsDataArea(state.Cards.CardBytes, record->DataUnits)) {
+    // The stream takes what it stores, its null packets kept as counts.
+    if (StreamExceedsDataArea(stored_bytes, record->DataUnits)) {
         MessageRequest question;
         question.Text = "Len of file,that will be write on card,\nis  more than free space on this card.\n"
                         "         Write it's all the same?";
@@ -90,7 +97,7 @@ void WritePanel::SpeedButton1Click() {
     // The card in use, for writing: its file systems unmounted, held
     // exclusively, its directory read afresh.
     CardTarget target;
-    Status opened = ResolveCard(state.Cards.InUse, state.Cards.Roots, target);
+    Status opened = ResolveCard(state.Cards.InUse, state.Cards.Roots, target, state.Cards.Opener);
     if (opened) opened = CheckCardTarget(target, true);
     if (opened) opened = OpenCard(target, true, state.Cards.Roots, state.Card);
     if (opened && (state.Card.LoadDirectory(state.Card.Directory) != DirectoryState::Valid ||
@@ -120,7 +127,7 @@ void WritePanel::SpeedButton1Click() {
     window_.Card()->TreeView1->expandAll();
     // The header is rebuilt first; the card panel shows the card again
     // once the poll after the write has found it.
-    window_.Poll().SpeedButton2Click();
+    window_.Poll().RefreshAfterCardWork();
     if (Status started = writer_.Start(job_, state.Card, write_, state.Events, state.StopRequested); !started) {
         window_.Events().CancelRun();
         state.CardWriteBusy = 0;
@@ -139,7 +146,7 @@ void WritePanel::DoCompleteWriteFile() {
     AppState& state = window_.State();
     state.CardWriteBusy = 0;
     state.WriteFinished = write_.WriteFinished ? 1 : 0;
-    window_.Poll().SpeedButton2Click();
+    window_.Poll().RefreshAfterCardWork();
     for (Gauge* gauge : {CGauge1, CGauge5}) gauge->SetProgress(0);
     SpeedButton1->SetState(StartState::Unavailable);
     StaticText1->setText("...");
@@ -147,7 +154,7 @@ void WritePanel::DoCompleteWriteFile() {
 }
 
 void WritePanel::DoCompleteWriteStream() {
-    window_.Poll().SpeedButton2Click();
+    window_.Poll().RefreshAfterCardWork();
     for (Gauge* gauge : {CGauge1, CGauge5}) gauge->SetProgress(0);
     SpeedButton1->SetState(StartState::Unavailable);
     StaticText1->setText("...");
@@ -161,7 +168,7 @@ void WritePanel::DoCompleteErrWriteFile() {
     SpeedButton10Click();
     state.WriteFinished = 0;
     // The poll looks at the card again.
-    window_.Poll().SpeedButton2Click();
+    window_.Poll().RefreshAfterCardWork();
     QCoreApplication::processEvents();
 }
 
@@ -183,7 +190,7 @@ void WritePanel::WriteEnded() {
     // Whatever the events did, the write is over and the poll looks again.
     if (state.CardWriteBusy != 0) {
         state.CardWriteBusy = 0;
-        window_.Poll().SpeedButton2Click();
+        window_.Poll().RefreshAfterCardWork();
     }
     if (state.Closing) return;
 
@@ -202,7 +209,7 @@ void WritePanel::WriteEnded() {
                           ": the stream holds no packet to store (only null packets); the card is left empty";
             break;
         case CardWriteEnding::Stopped:
-            if (pulled)
+            if (pulled || result.StopReason == CardWriteStop::CardRemoved)
                 message = card + ": the card was removed during the write; the write was stopped: " + recorded;
             else if (result.StopReason == CardWriteStop::CardFull)
                 message = card + ": the card is full: " + recorded + "; the rest of the stream was not written";
@@ -215,8 +222,9 @@ void WritePanel::WriteEnded() {
         message = write_.DirectoryStatus.message() +
                   "; the directory was not stored: the card holds the new header and the blocks, with no entry";
     if (message.empty()) return;
-    // Told here, not as a success by the poll.
+    // Told here, not as a success by the poll; the panel keeps saying it.
     state.WriteFinished = 0;
+    ShowEndedBadly(message);
     window_.Dialog().Tell(message, kWriteCaption, DialogIcon::Error);
 }
 

@@ -41,6 +41,15 @@ CardSelector::CardSelector(QWidget* parent) : QComboBox(parent) {
     setInsertPolicy(QComboBox::NoInsert);
     lineEdit()->setReadOnly(true);
     lineEdit()->installEventFilter(this);
+    // A text longer than the field shows its start (the card's number and
+    // size), never its path's end: setting a text, even the one shown,
+    // puts the cursor at its end, and the cursor decides what is in view.
+    // The tip shows it whole.
+    QLineEdit* edit = lineEdit();
+    connect(edit, &QLineEdit::cursorPositionChanged, edit, [edit] {
+        if (edit->cursorPosition() != 0) edit->setCursorPosition(0);
+    });
+    connect(edit, &QLineEdit::textChanged, edit, [edit](const QString& text) { edit->setToolTip(text); });
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
 

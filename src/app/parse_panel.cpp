@@ -30,6 +30,7 @@
 #include "app/torvane_service.h"
 #include "app/value_box.h"
 #include "demux/parsed_programs.h"
+#include "ts/packet_probe.h"
 #include "ts/stream_open.h"
 
 namespace tscard::app {
@@ -145,7 +146,21 @@ void ParsePanel::MultyprogramstreamMPEG2TS1Click() {
     const std::optional<FileChoice> chosen = window_.Dialog().OpenFile(request);
     if (!chosen) return;
     state.OpenDialogFile = chosen->Paths.front();
-    OpenForSplitting(state.OpenDialogFile);
+    // Looked at first: a file that is no stream is told before the folder
+    // is asked for, and the panels stay as they are.
+    window_.Launcher().RunAside<PacketProbe>(
+        [&state, path = state.OpenDialogFile] { return ProbePacketSize(path, &state.StopRequested); },
+        [this, path = state.OpenDialogFile](const PacketProbe& probe) {
+            switch (probe.Outcome) {
+                case ProbeOutcome::Found: OpenForSplitting(path); return;
+                case ProbeOutcome::Stopped: return;
+                case ProbeOutcome::Failed: window_.Dialog().Tell(probe.Message, {}, DialogIcon::Warning); return;
+                case ProbeOutcome::UnknownFormat:
+                    window_.Dialog().Tell(path + ": " + kUnknownStreamFormat + " (" + probe.Message + ")",
+                                          kSynchronizationErrorCaption, DialogIcon::Warning);
+                    return;
+            }
+        });
 }
 
 void ParsePanel::OpenForSplitting(const std::string& path) {

@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QFile>
+#include <QFocusEvent>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QTreeWidget>
@@ -59,14 +60,19 @@ void PreparePanel::ConnectEdits() {
         {Edit2, Target::PcrPid},        {Edit3, Target::VideoPid},
         {ComboBox1->lineEdit(), Target::AudioPid}, {ComboBox2->lineEdit(), Target::PesPid},
     };
-    for (auto [edit, target] : numbers)
+    for (auto [edit, target] : numbers) {
         connect(edit, &QLineEdit::textEdited, this, [this, edit, target] { OnNumberEdited(edit, target); });
+        connect(edit, &QLineEdit::returnPressed, this, [this, edit] { OnNumberLeft(edit); });
+        edit->installEventFilter(this);
+        number_edits_.insert(edit);
+    }
     for (QComboBox* combo : {ComboBox1, ComboBox2}) {
         // Typing must not be completed into another item's PID.
         combo->setCompleter(nullptr);
         connect(combo, &QComboBox::activated, this, [this, combo](int index) {
             (combo == ComboBox1 ? audio_index_ : pes_index_) = index;
             refused_.erase(combo->lineEdit());
+            told_.erase(combo->lineEdit());
         });
     }
     for (QLineEdit* name : {Edit1, Edit7}) {
@@ -116,16 +122,46 @@ void PreparePanel::LoadFromSource() {
     Edit7->setText(NameText(r.SourceName));
     LoadTargetsFromSource(r);
     refused_.clear();
+    told_.clear();
     // No video: there is no video PID to move.
     Edit3->setEnabled(r.SourceVideoPid != 0);
 }
 
+bool PreparePanel::eventFilter(QObject* watched, QEvent* event) {
+    // Focus that goes to another window or to a popup comes back: the
+    // operator has not left the edit.
+    if (event->type() == QEvent::FocusOut && number_edits_.contains(watched)) {
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
+            auto* edit = static_cast<QLineEdit*>(watched);
+            // Told after the focus has moved on, not from inside its change.
+            QMetaObject::invokeMethod(this, [this, edit] { OnNumberLeft(edit); }, Qt::QueuedConnection);
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void PreparePanel::ClearTargets() {
+    for (QLineEdit* edit : {Edit1, Edit7, Edit5, Edit6, Edit2, Edit3}) edit->clear();
+    for (QComboBox* combo : {ComboBox1, ComboBox2}) {
+        combo->clear();
+        combo->setEditText({});
+    }
+    audio_index_ = -1;
+    pes_index_ = -1;
+    refused_.clear();
+    told_.clear();
+}
+
 void PreparePanel::OnNumberEdited(QLineEdit* edit, Target target) {
     if (!Preparable()) return;
+    told_.erase(edit);
+    // Every step of typing is taken without a word ("0", "0x", "$" on the
+    // way to "0x0010" or "$7"): what is refused is told when the edit is
+    // left, and a run does not start with it.
     const TargetValue typed = CheckTargetText(edit->text().toStdString());
     if (typed.Check != TargetCheck::Valid) {
         refused_.insert(edit);
-        if (typed.Check == TargetCheck::Invalid) window_.Dialog().Tell(typed.Message);
         return;
     }
     refused_.erase(edit);
@@ -142,6 +178,7 @@ void PreparePanel::OnNumberEdited(QLineEdit* edit, Target target) {
         if (r.TargetPcrPid != pcr) {
             Edit2->setText(edit->text());
             refused_.erase(Edit2);
+            told_.erase(Edit2);
         }
     };
     switch (target) {
@@ -152,6 +189,7 @@ void PreparePanel::OnNumberEdited(QLineEdit* edit, Target target) {
             if (r.PcrInVideo) {
                 Edit3->setText(edit->text());
                 refused_.erase(Edit3);
+                told_.erase(Edit3);
             }
             break;
         case Target::VideoPid:
@@ -159,6 +197,7 @@ void PreparePanel::OnNumberEdited(QLineEdit* edit, Target target) {
             if (r.PcrInVideo) {
                 Edit2->setText(edit->text());
                 refused_.erase(Edit2);
+                told_.erase(Edit2);
             }
             break;
         case Target::AudioPid: store_at(ComboBox1, audio_index_, r.TargetAudioPids.size(), SetTargetAudioPid); break;
@@ -174,9 +213,17 @@ void PreparePanel::OnNameEdited(QLineEdit* edit, bool provider) {
     (provider ? r.TargetProvider : r.TargetName) = *bytes;
 }
 
+void PreparePanel::OnNumberLeft(QLineEdit* edit) {
+    if (!Preparable() || !refused_.contains(edit) || told_.contains(edit)) return;
+    told_.insert(edit);
+    window_.Dialog().Tell(edit->text().toStdString() + kInvalidTargetSuffix);
+}
+
 bool PreparePanel::CheckShownTargets() {
     for (QLineEdit* edit : {Edit5, Edit6, Edit2, Edit3, ComboBox1->lineEdit(), ComboBox2->lineEdit()}) {
         if (!refused_.contains(edit)) continue;
+        // Focus goes back to the edit: leaving it again says nothing new.
+        told_.insert(edit);
         window_.Dialog().Tell(edit->text().toStdString() + kInvalidTargetSuffix);
         edit->setFocus();
         return false;

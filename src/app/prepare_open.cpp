@@ -18,6 +18,7 @@
 #include "lang/notes.h"
 #include "prepare/prepare_job.h"
 #include "prepare/prepare_targets.h"
+#include "ts/packet_probe.h"
 #include "ts/stream_open.h"
 
 namespace tscard::app {
@@ -35,6 +36,22 @@ int SaveFilterIndex(const std::string& name) {
 
 }  // namespace
 
+// What is known of a file before it is opened for preparing: whether it is
+// a stream at all, then its program's bit rate.
+struct PreparePanel::Look {
+    PacketProbe Probe;
+    BitrateMeasurement Rate;
+};
+
+PreparePanel::Look PreparePanel::LookAt(const std::string& path, StopFlag& stop) {
+    Look look;
+    look.Probe = ProbePacketSize(path, &stop);
+    if (look.Probe.Outcome != ProbeOutcome::Found) return look;
+    StreamAnalysis scratch;
+    look.Rate = MeasureProgramBitrate(scratch, path, stop);
+    return look;
+}
+
 void PreparePanel::SimpleprogramMPEG2TS1Click() {
     AppState& state = window_.State();
     FileRequest request;
@@ -43,37 +60,41 @@ void PreparePanel::SimpleprogramMPEG2TS1Click() {
     const std::optional<FileChoice> chosen = window_.Dialog().OpenFile(request);
     if (!chosen || chosen->Paths.empty()) return;
     state.OpenDialogFile = chosen->Paths.front();
-    window_.Launcher().RunAside<BitrateMeasurement>(
-        [&state, path = state.OpenDialogFile] {
-            StreamAnalysis scratch;
-            return MeasureProgramBitrate(scratch, path, state.StopRequested);
-        },
-        [this, path = state.OpenDialogFile](BitrateMeasurement measured) {
-            OpenWithMeasurement(path, true, std::move(measured));
-        });
+    window_.Launcher().RunAside<Look>([&state, path = state.OpenDialogFile] { return LookAt(path, state.StopRequested); },
+                                      [this, path = state.OpenDialogFile](Look look) {
+                                          OpenWithMeasurement(path, true, std::move(look));
+                                      });
 }
 
 void PreparePanel::OpenForPreparing(const std::string& path) {
     AppState& state = window_.State();
     state.OpenDialogFile = path;
-    window_.Launcher().RunAside<BitrateMeasurement>(
-        [&state, path] {
-            StreamAnalysis scratch;
-            return MeasureProgramBitrate(scratch, path, state.StopRequested);
-        },
-        [this, path](BitrateMeasurement measured) { OpenWithMeasurement(path, false, std::move(measured)); });
+    window_.Launcher().RunAside<Look>([&state, path] { return LookAt(path, state.StopRequested); },
+                                      [this, path](Look look) { OpenWithMeasurement(path, false, std::move(look)); });
 }
 
-void PreparePanel::OpenWithMeasurement(const std::string& path, bool from_menu, BitrateMeasurement measured) {
+void PreparePanel::OpenWithMeasurement(const std::string& path, bool from_menu, Look look) {
     AppState& state = window_.State();
     Dialogs& dialogs = window_.Dialog();
-    if (measured.Stopped) return;
-    if (measured.Code == kProgramRateNoFile) {
-        dialogs.Tell(measured.Message, {}, DialogIcon::Warning);
-        // From the menu, the operator chooses again.
+    // A file that does not open is chosen again from the menu.
+    auto choose_again = [&](const std::string& message) {
+        dialogs.Tell(message, {}, DialogIcon::Warning);
         if (from_menu) SimpleprogramMPEG2TS1Click();
-        return;
+    };
+    // A file that is no stream is told before its output is asked for, and
+    // changes nothing: a stream opened before stays as it was.
+    switch (look.Probe.Outcome) {
+        case ProbeOutcome::Found: break;
+        case ProbeOutcome::Stopped: return;
+        case ProbeOutcome::Failed: return choose_again(look.Probe.Message);
+        case ProbeOutcome::UnknownFormat:
+            dialogs.Tell(path + ": " + kUnknownStreamFormat + " (" + look.Probe.Message + ")",
+                         kSynchronizationErrorCaption, DialogIcon::Warning);
+            return;
     }
+    const BitrateMeasurement& measured = look.Rate;
+    if (measured.Stopped) return;
+    if (measured.Code == kProgramRateNoFile) return choose_again(measured.Message);
     const std::string question = ProgramBitrateQuestion(measured.Code, measured.MeasuredBitrate);
     if (!question.empty()) {
         const MessageRequest ask{question, kProgramBitrateQuestionCaption, {DialogButton::Yes, DialogButton::No},
@@ -100,6 +121,8 @@ void PreparePanel::OpenWithMeasurement(const std::string& path, bool from_menu, 
     Label38->clear();
     SayWhy({});
     preparable_ = false;
+    // The stream before is replaced: none of its values stay in view.
+    ClearTargets();
     SetTargetsEnabled(false);
     if (!window_.Launcher().StartAnalysis({AnalysisMode::ModePrepare, path})) return;
     state.StreamPanelOpen = 1;
@@ -110,6 +133,7 @@ void PreparePanel::OnAnalysisEnded(const AnalysisResult& result) {
     if (result.Ending != AnalysisEnding::Complete) {
         // Nothing opened: the launcher has said why and shows the main panel.
         state.StreamPanelOpen = 0;
+        StaticText8->clear();
         return;
     }
     // The last program node is selected and loads the edits.

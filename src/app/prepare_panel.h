@@ -33,7 +33,7 @@ class QToolButton;
 class QTreeWidget;
 
 namespace tscard {
-struct BitrateMeasurement;
+class StopFlag;
 }
 
 namespace tscard::app {
@@ -116,14 +116,23 @@ public:
     bool Preparable() const;
     bool Running() const { return running_; }
 
+protected:
+    // Leaving a numeric edit checks what it shows.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     enum class Target { ProgramNumber, PmtPid, PcrPid, VideoPid, AudioPid, PesPid };
+    struct Look;
 
-    void OpenWithMeasurement(const std::string& path, bool from_menu, BitrateMeasurement measurement);
+    // Off the GUI thread: is the file a stream, and its program's bit rate.
+    static Look LookAt(const std::string& path, StopFlag& stop);
+    void OpenWithMeasurement(const std::string& path, bool from_menu, Look look);
     void ConnectEdits();
     void OnAnalysisEnded(const AnalysisResult& result);
     void LoadFromSource();
+    void ClearTargets();
     void OnNumberEdited(QLineEdit* edit, Target target);
+    void OnNumberLeft(QLineEdit* edit);
     void OnNameEdited(QLineEdit* edit, bool provider);
     bool CheckShownTargets();
     void OnRunEnded();
@@ -145,8 +154,12 @@ private:
     int audio_index_ = -1;  // the ComboBox1 item the operator edits
     int pes_index_ = -1;    // the ComboBox2 item the operator edits
     // Edits whose text the operator typed and that was refused: a run does
-    // not start while one shows a value it would not use.
+    // not start while one shows a value it would not use. Refused texts are
+    // told when the edit is left (once per text) and at Start, never while
+    // the operator types.
     std::set<QObject*> refused_;
+    std::set<QObject*> told_;
+    std::set<QObject*> number_edits_;
     // What the note says, as it is made again when the language changes.
     std::function<QString()> note_;
 };

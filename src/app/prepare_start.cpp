@@ -55,8 +55,7 @@ void PreparePanel::SpeedButton4Click() {
     run.Completed = [this] { OnRunEnded(); };
     if (!window_.Events().BeginRun(std::move(run))) return;
     SetRunning(true);
-    if (Status started = state.Preparer.Start(job, state.Continuity, state.Events, state.StopRequested, figures_.get());
-        !started) {
+    if (Status started = state.Preparer.Start(job, state.Events, state.StopRequested, figures_.get()); !started) {
         window_.Events().CancelRun();
         SetRunning(false);
         window_.Dialog().Tell(started.message(), {}, DialogIcon::Warning);

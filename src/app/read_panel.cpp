@@ -119,7 +119,7 @@ void ReadPanel::StartRead() {
     if (SameFileOrDevice(output_, state.Cards.InUse)) return refuse(output_ + ": the output is the card itself");
     Status status = CheckOutputPath(output_);
     CardTarget target;
-    if (status) status = ResolveCard(state.Cards.InUse, state.Cards.Roots, target);
+    if (status) status = ResolveCard(state.Cards.InUse, state.Cards.Roots, target, state.Cards.Opener);
     if (status) status = OpenCard(target, false, state.Cards.Roots, state.Card);
     if (!status) return refuse(status.message());
 

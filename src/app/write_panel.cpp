@@ -1,5 +1,6 @@
 #include "app/write_panel.h"
 
+#include <QAbstractButton>
 #include <QButtonGroup>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -11,8 +12,10 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "app/card_panel.h"
 #include "app/event_bridge.h"
 #include "app/gauge.h"
+#include "app/images.h"
 #include "app/main_panel.h"
 #include "app/panel_parts.h"
 #include "app/shown_number.h"
@@ -41,6 +44,13 @@ WritePanel::WritePanel(TTorvaneService& window, QWidget* parent) : QWidget(paren
     unit->addButton(RadioButton4);
     Label26 = NewLabel("Label26", this);
     TreeView2 = NewTree("TreeView2", false, this);
+    WriteNote = new QLabel(this);
+    WriteNote->setObjectName("WriteNote");
+    WriteNote->setTextFormat(Qt::PlainText);
+    WriteNote->setWordWrap(true);
+    WriteAgain = NewTextButton("WriteAgain", this);
+    WriteAgain->setIcon(ListIcon(kCardImage));
+    HideEnding();
 
     GroupBox4 = NewGroupBox("GroupBox4", this);
     Label1 = NewLabel("Label1", GroupBox4);
@@ -98,10 +108,15 @@ WritePanel::WritePanel(TTorvaneService& window, QWidget* parent) : QWidget(paren
     side->addWidget(GroupBox3);
     side->addStretch(1);
 
+    auto* ending = new QHBoxLayout;
+    ending->addWidget(WriteNote, 1);
+    ending->addWidget(WriteAgain, 0, Qt::AlignTop);
+
     auto* middle = new QGridLayout;
     middle->addWidget(Label26, 0, 0);
     middle->addWidget(TreeView2, 1, 0);
     middle->addLayout(side, 1, 1);
+    middle->addLayout(ending, 2, 0, 1, 2);
     middle->setRowStretch(1, 1);
     middle->setColumnStretch(0, 1);
 
@@ -116,6 +131,10 @@ WritePanel::WritePanel(TTorvaneService& window, QWidget* parent) : QWidget(paren
     connect(RadioButton3, &QRadioButton::clicked, this, &WritePanel::ShowSize);
     connect(RadioButton4, &QRadioButton::clicked, this, &WritePanel::ShowSize);
     connect(SpeedButton1, &StartButton::StartRequested, this, &WritePanel::SpeedButton1Click);
+    connect(WriteAgain, &QAbstractButton::clicked, this, &WritePanel::SpeedButton23Click);
+    // The card panel's caption, in the language shown.
+    connect(&window, &TTorvaneService::LanguageChanged, this,
+            [this] { WriteAgain->setText(window_.Card()->SpeedButton23->text()); });
     window.Launcher().SetEnding(AnalysisMode::ModeCardWrite,
                                 [this](const AnalysisResult& result) { AnalysisEnded(result); });
     EventBridge& events = window.Events();
@@ -133,6 +152,25 @@ void WritePanel::SpeedButton10Click() {
         job_.Source.Close();
         SpeedButton1->SetState(StartState::Unavailable);
     }
+}
+
+void WritePanel::ShowEndedBadly(const std::string& message) {
+    AppState& state = window_.State();
+    state.WritePanelOpen = 0;
+    job_.Source.Close();
+    StaticText1->setText("...");
+    StaticText5->clear();
+    TreeView2->clear();
+    WriteNote->setText(QString::fromStdString(message));
+    WriteNote->show();
+    WriteAgain->setText(window_.Card()->SpeedButton23->text());
+    WriteAgain->show();
+}
+
+void WritePanel::HideEnding() {
+    WriteNote->clear();
+    WriteNote->hide();
+    WriteAgain->hide();
 }
 
 void WritePanel::ShowSize() {

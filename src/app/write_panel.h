@@ -15,6 +15,7 @@
 
 #include "card/card_write.h"
 
+class QAbstractButton;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -52,6 +53,10 @@ public:
     // Content.
     QLabel* Label26;
     QTreeWidget* TreeView2;
+    // After a write that failed or lost its card: what happened, and the
+    // card panel's "Write file" for the next stream (hidden otherwise).
+    QLabel* WriteNote;
+    QAbstractButton* WriteAgain;
     // Bit rates.
     QGroupBox* GroupBox4;
     QLabel* Label1;
@@ -88,7 +93,12 @@ private:
     void Open(const std::string& path, bool chosen);
     void Opened(const std::string& path, bool chosen, const Look& look);
     void AnalysisEnded(const AnalysisResult& result);
+    // The end of the measurement of what the stream takes on the card.
+    void Measured(const CardStreamSize& size);
     void EndPreparing();
+    // The panel after a write that ended badly: it holds no stream any more.
+    void ShowEndedBadly(const std::string& message);
+    void HideEnding();
 
     void SpeedButton1Click();
     bool AskBeforeWriting(std::uint32_t& bitrate);

@@ -14,13 +14,16 @@ Status CheckCanFormat(CardDevice& device) {
     if (!device.IsOpen()) return Status::Fail("no card is open");
     if (!device.Backend().Writable()) return Status::Fail(device.Path() + ": the card was opened read-only");
     if (device.TotalSectors * kSectorSize < kMinimumCardBytes)
-        return Status::Fail(device.Path() + ": " + std::to_string(device.Backend().Length()) +
-                            " bytes is too small for the card layout (at least " +
-                            std::to_string(kMinimumCardBytes) + " bytes are needed)");
+        return Status::Fail(TooSmallForLayout(device.Path(), device.Backend().Length()));
     return Status::Ok();
 }
 
 }  // namespace
+
+std::string TooSmallForLayout(const std::string& path, std::uint64_t length) {
+    return path + ": " + std::to_string(length) + " bytes is too small for the card layout (at least " +
+           std::to_string(kMinimumCardBytes) + " bytes are needed)";
+}
 
 Status CardDevice::FillCard(const FillObserver& observer) {
     // Every whole sector, the part after the last whole MiB included.

@@ -137,6 +137,12 @@ Status ReadSystemUse(const SystemRoots& roots, SystemUse& out) {
             if (BlockDeviceNumber(device, number)) out.SwapDevices.push_back(number);
         }
     }
+    out.SystemDevices.clear();
+    for (const SystemRoots::SystemFile& file : roots.SystemFiles()) {
+        struct stat st {};
+        if (::stat(file.Path.c_str(), &st) != 0) continue;
+        out.SystemDevices.push_back({{::major(st.st_dev), ::minor(st.st_dev)}, file.What});
+    }
     return Status::Ok();
 }
 
@@ -161,7 +167,9 @@ Status UnmountAll(const std::vector<MountEntry>& mounts) {
         const int error = errno;
         if (error == EINVAL) continue;  // no longer mounted there (gone with an earlier one)
         std::string message = "cannot unmount " + it->MountPoint + " (" + it->Source + "): " + std::strerror(error);
-        if (error == EPERM) message += "; unmounting a card needs root";
+        if (error == EPERM)
+            message += "; without root, a card is unmounted through the UDisks2 service, which is not running "
+                       "here (package udisks2)";
         if (error == EBUSY) message += "; close the programs that use it";
         return Status::Fail(message);
     }

@@ -67,7 +67,8 @@ void PrintCardList(std::ostream& out, const std::vector<CardRecord>& records) {
 }
 
 nlohmann::json CardListJson(const CardList& list, const GlobalOptions& options) {
-    nlohmann::json j = {{"cards", nlohmann::json::array()}, {"problems", list.Problems}};
+    nlohmann::json j = {
+        {"cards", nlohmann::json::array()}, {"problems", list.Problems}, {"empty_readers", list.EmptyReaders}};
     for (const CardRecord& record : list.Records) j["cards"].push_back(CardJson(record, options));
     return j;
 }

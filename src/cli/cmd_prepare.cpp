@@ -189,7 +189,6 @@ int RunPrepare(const PrepareArgs& args, const GlobalOptions& options) {
         return kExitUsage;
     }
 
-    ContinuityTable continuity;  // a command line run is the process's only run
     PrepareWorker worker;
     LastFigures figures;
     PrepareResult result;
@@ -197,7 +196,7 @@ int RunPrepare(const PrepareArgs& args, const GlobalOptions& options) {
         CliEvents events(
             "Preparing", [&worker] { return worker.ProgressMaximum(); },
             [&worker] { return worker.ProgressPosition(); });
-        result = worker.Run(job, continuity, events.Sink(), stop, &figures);
+        result = worker.Run(job, events.Sink(), stop, &figures);
         events.Close();
     }
     switch (result.Ending) {

@@ -1,8 +1,7 @@
 #pragma once
-// Continuity-counter repair of the packets a prepare run reads. The table
-// outlives runs: it is owned by the front end for as long as the process
-// lives, so the first packet of a PID in a later run is checked against the
-// counter the previous run left.
+// Continuity-counter repair of the packets a prepare run reads. Each run
+// owns its table and starts it empty: a run gives the same bytes whatever
+// ran before it in the same process.
 
 #include <cstdint>
 #include <vector>

@@ -9,6 +9,7 @@
 
 #include "platform/file_io.h"
 #include "platform/output_file.h"
+#include "prepare/continuity_table.h"
 #include "prepare/mux_rate.h"
 #include "psi/frame_types.h"
 #include "psi/psi_builder.h"
@@ -42,10 +43,9 @@ const Packet& NextUse(Packet& packet) {
 
 class Run {
 public:
-    Run(const PrepareJob& job, ContinuityTable& continuity, EventSink& events, StopFlag& stop,
-        PrepareObserver* observer, std::atomic<std::uint64_t>& progress)
+    Run(const PrepareJob& job, EventSink& events, StopFlag& stop, PrepareObserver* observer,
+        std::atomic<std::uint64_t>& progress)
         : job_(job),
-          continuity_(continuity),
           events_(events),
           stop_(stop),
           observer_(observer != nullptr ? *observer : no_observer_),
@@ -396,7 +396,7 @@ private:
     }
 
     const PrepareJob& job_;
-    ContinuityTable& continuity_;
+    ContinuityTable continuity_;  // this run's own: empty at its start
     EventSink& events_;
     StopFlag& stop_;
     PrepareObserver no_observer_;
@@ -439,9 +439,9 @@ private:
 
 }  // namespace
 
-PrepareResult RunPrepare(const PrepareJob& job, ContinuityTable& continuity, EventSink& events, StopFlag& stop,
-                         PrepareObserver* observer, std::atomic<std::uint64_t>& progress) {
-    Run run(job, continuity, events, stop, observer, progress);
+PrepareResult RunPrepare(const PrepareJob& job, EventSink& events, StopFlag& stop, PrepareObserver* observer,
+                         std::atomic<std::uint64_t>& progress) {
+    Run run(job, events, stop, observer, progress);
     return run.Execute();
 }
 

@@ -7,13 +7,12 @@
 
 #include "events/event_sink.h"
 #include "platform/stop_flag.h"
-#include "prepare/continuity_table.h"
 #include "prepare/prepare_worker.h"
 
 namespace tscard {
 
 // progress receives the steps of 65,424 accepted input bytes as they pass.
-PrepareResult RunPrepare(const PrepareJob& job, ContinuityTable& continuity, EventSink& events, StopFlag& stop,
-                         PrepareObserver* observer, std::atomic<std::uint64_t>& progress);
+PrepareResult RunPrepare(const PrepareJob& job, EventSink& events, StopFlag& stop, PrepareObserver* observer,
+                         std::atomic<std::uint64_t>& progress);
 
 }  // namespace tscard

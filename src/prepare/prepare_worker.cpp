@@ -6,10 +6,10 @@ namespace tscard {
 
 PrepareWorker::~PrepareWorker() { run_.Join(); }
 
-PrepareResult PrepareWorker::RunClaimed(const PrepareJob& job, ContinuityTable& continuity, EventSink& events,
-                                        StopFlag& stop, PrepareObserver* observer) {
+PrepareResult PrepareWorker::RunClaimed(const PrepareJob& job, EventSink& events, StopFlag& stop,
+                                        PrepareObserver* observer) {
     progress_maximum_.store(job.Source.GaugeMax, std::memory_order_release);
-    return RunPrepare(job, continuity, events, stop, observer, progress_position_);
+    return RunPrepare(job, events, stop, observer, progress_position_);
 }
 
 namespace {
@@ -27,19 +27,18 @@ std::string BusyMessage(const PrepareJob& job) {
 
 }  // namespace
 
-PrepareResult PrepareWorker::Run(const PrepareJob& job, ContinuityTable& continuity, EventSink& events,
-                                 StopFlag& stop, PrepareObserver* observer) {
+PrepareResult PrepareWorker::Run(const PrepareJob& job, EventSink& events, StopFlag& stop,
+                                 PrepareObserver* observer) {
     PrepareResult result;
-    const Status ran = run_.RunHere(
-        BusyMessage(job), [&] { return RunClaimed(job, continuity, events, stop, observer); }, result);
+    const Status ran =
+        run_.RunHere(BusyMessage(job), [&] { return RunClaimed(job, events, stop, observer); }, result);
     return ran ? result : Refused(ran.message());
 }
 
-Status PrepareWorker::Start(const PrepareJob& job, ContinuityTable& continuity, EventSink& events, StopFlag& stop,
-                            PrepareObserver* observer) {
+Status PrepareWorker::Start(const PrepareJob& job, EventSink& events, StopFlag& stop, PrepareObserver* observer) {
     // The run works from its own copy: the parameters cannot change under it.
-    return run_.RunOnThread(BusyMessage(job), [this, job, &continuity, &events, &stop, observer] {
-        return RunClaimed(job, continuity, events, stop, observer);
+    return run_.RunOnThread(BusyMessage(job), [this, job, &events, &stop, observer] {
+        return RunClaimed(job, events, stop, observer);
     });
 }
 

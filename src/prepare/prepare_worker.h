@@ -12,15 +12,16 @@
 //     PrepareJob job;
 //     MakePrepareJob(state, "clip_pre.ts", job);   // after a prepare analysis
 //     job.Remap.TargetPmtPid = 0x400;              // ... the operator's targets
-//     ContinuityTable continuity;                  // lives as long as the process
 //     PrepareWorker worker;
-//     PrepareResult result = worker.Run(job, continuity, events, stop);
+//     PrepareResult result = worker.Run(job, events, stop);
 //
 // Or on a worker thread (the window): Start(...), then Finish() from the
 // evRefreshGauge handler. The worker signals ChangeProgressPosG3 while the
 // accepted input stands on a multiple of 65,424 bytes (ProgressPosition and
 // ProgressMaximum say where it stands) and evRefreshGauge once at its end,
-// whatever the ending.
+// whatever the ending. Every run starts from the same state (continuity
+// counters included), so the same job gives the same bytes whatever ran
+// before it.
 //
 // The output follows the rules of platform/output_file.h: a file is
 // written under a temporary name beside OutputPath and renamed over it when
@@ -38,7 +39,6 @@
 #include "platform/single_run.h"
 #include "platform/status.h"
 #include "platform/stop_flag.h"
-#include "prepare/continuity_table.h"
 #include "prepare/end_pass.h"
 #include "prepare/prepare_job.h"
 
@@ -104,13 +104,11 @@ public:
 
     // Runs on the calling thread. The stop flag is polled before every
     // packet; the run that sees it set clears it.
-    PrepareResult Run(const PrepareJob& job, ContinuityTable& continuity, EventSink& events, StopFlag& stop,
-                      PrepareObserver* observer = nullptr);
+    PrepareResult Run(const PrepareJob& job, EventSink& events, StopFlag& stop, PrepareObserver* observer = nullptr);
 
     // Runs on a worker thread with its own copy of the job. Not ok while
     // another run is in progress or its result has not been collected.
-    Status Start(const PrepareJob& job, ContinuityTable& continuity, EventSink& events, StopFlag& stop,
-                 PrepareObserver* observer = nullptr);
+    Status Start(const PrepareJob& job, EventSink& events, StopFlag& stop, PrepareObserver* observer = nullptr);
     // Waits for the worker and returns its result.
     PrepareResult Finish();
 
@@ -121,8 +119,7 @@ public:
     std::uint64_t ProgressMaximum() const { return progress_maximum_.load(std::memory_order_acquire); }
 
 private:
-    PrepareResult RunClaimed(const PrepareJob& job, ContinuityTable& continuity, EventSink& events,
-                             StopFlag& stop, PrepareObserver* observer);
+    PrepareResult RunClaimed(const PrepareJob& job, EventSink& events, StopFlag& stop, PrepareObserver* observer);
 
     std::atomic<std::uint64_t> progress_position_{0};
     std::atomic<std::uint64_t> progress_maximum_{0};

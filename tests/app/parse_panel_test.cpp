@@ -92,9 +92,12 @@ protected:
 };
 
 TEST_F(ParsePanelTest, SplitsEveryProgramAsTheCommandLineDoes) {
-    for (bool remove_stuffing : {false, true}) {
+    // One window for every split: each starts as a fresh process would,
+    // the same split again among them.
+    int run = 0;
+    for (bool remove_stuffing : {false, true, false}) {
         SCOPED_TRACE(remove_stuffing ? "Remove staffings" : "null packets kept");
-        const std::string out = NewFolder(remove_stuffing ? "removed" : "kept");
+        const std::string out = NewFolder("split" + std::to_string(run++));
         Open(multi3_, out);
         EXPECT_EQ(Window().FrontPanel(), &Panel());
         EXPECT_EQ(State().StreamPanelOpen, 1);
@@ -185,6 +188,20 @@ TEST_F(ParsePanelTest, OpeningForSplittingClosesThePreparePanelFirst) {
     EXPECT_EQ(Window().Prepare()->SpeedButton4->State(), StartState::Unavailable);
     EXPECT_EQ(Window().FrontPanel(), static_cast<QWidget*>(&Panel()));
     EXPECT_EQ(Listed(), kAllLines);
+}
+
+TEST_F(ParsePanelTest, AFileThatIsNoStreamIsToldBeforeTheFolderIsAsked) {
+    const std::string empty = (dir_ / "empty.ts").string();
+    tscard::test::WriteFileBytes(empty, {});
+    dialogs_.AnswerFile(Kind::OpenFile, {empty});
+    dialogs_.AnswerMessage(DialogButton::Ok);
+    Window().Menu().MultyprogramstreamMPEG2TS1->trigger();
+    ASSERT_TRUE(WaitUntilIdle());
+    ASSERT_EQ(dialogs_.Questions().size(), 2u);
+    EXPECT_EQ(Asked(1), empty + ": Unknow stream format (the file is empty)");
+    EXPECT_EQ(dialogs_.Questions()[1].Message.Caption, "Synhronization error");
+    EXPECT_EQ(Window().FrontPanel(), Find<QWidget>("MainPanel"));
+    EXPECT_EQ(State().StreamPanelOpen, 0);
 }
 
 TEST_F(ParsePanelTest, ASplitThatFailsSaysWhyAndOffersTheStreamAgain) {

@@ -48,6 +48,18 @@ protected:
         edit->selectAll();
         edit->insert(text);
     }
+    // The operator selects all of an edit's text and types over it, key by key.
+    static void KeyIn(QLineEdit* edit, const char* keys) {
+        edit->setFocus();
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(edit, keys);
+    }
+    // The operator leaves the edit for the next control (Tab), or takes the
+    // value with Return.
+    static void Leave(QLineEdit* edit, Qt::Key key = Qt::Key_Tab) {
+        QTest::keyClick(edit, key);
+        QCoreApplication::processEvents();
+    }
 
     void Start() {
         Panel().SpeedButton4->click();
@@ -65,7 +77,23 @@ protected:
         return path;
     }
     std::string Text(const char* name) { return Find<QLineEdit>(name)->text().toStdString(); }
+    // The text of the last message put to the operator.
+    std::string LastTold() const {
+        for (auto it = dialogs_.Questions().rbegin(); it != dialogs_.Questions().rend(); ++it)
+            if (it->What == Kind::Message) return it->Message.Text;
+        return {};
+    }
 };
+
+// Runs tscard-cli prepare and returns the output's bytes.
+std::vector<std::uint8_t> CliPrepared(const std::string& source, const std::string& output,
+                                      std::vector<std::string> options) {
+    std::vector<std::string> args{"prepare", source, output};
+    args.insert(args.end(), options.begin(), options.end());
+    const tscard::test::CommandResult run = tscard::test::RunCli(args);
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    return tscard::test::ReadFileBytes(output);
+}
 
 TEST_F(PreparePanelTest, OpeningAStreamProposesTheOutputAndLoadsTheEditsFromTheStream) {
     const std::string source = FixturePath("single_muxrate.ts");
@@ -136,13 +164,13 @@ TEST_F(PreparePanelTest, EverySingleProgramStreamOpensReadyWithItsOwnValues) {
     }
 }
 
-TEST_F(PreparePanelTest, TypedValuesAreCheckedAndStoredWhileProgramSetTextsRaiseNothing) {
+TEST_F(PreparePanelTest, TypedValuesAreStoredAndRefusedOnesToldWhenTheFieldIsLeft) {
     OpenFromMenu(FixturePath("single_muxrate.ts"));
     const std::string suffix = "- invalid value.Mast be in range 1 to 0x1FFE";
     struct Row {
         const char* Edit;
         const char* Typed;
-        std::string Message;  // empty: taken without a word
+        std::string Message;  // told when the field is left; empty: taken without a word
         std::function<std::uint32_t(const ProgramRemap&)> Stored;
         std::uint32_t Expected;
     };
@@ -150,7 +178,7 @@ TEST_F(PreparePanelTest, TypedValuesAreCheckedAndStoredWhileProgramSetTextsRaise
     auto number = [](const ProgramRemap& r) { return r.TargetProgramNumber; };
     auto pmt = [](const ProgramRemap& r) { return r.TargetPmtPid; };
     const Row rows[] = {
-        {"Edit2", "0x", "", pcr, 0x201},  // still typing
+        {"Edit2", "0x", "0x" + suffix, pcr, 0x201},  // typing stopped halfway
         {"Edit2", "0x1fff", "0x1fff" + suffix, pcr, 0x201},
         {"Edit5", "0", "0" + suffix, number, 0x800},
         {"Edit5", "-5", "-5" + suffix, number, 0x800},
@@ -164,8 +192,12 @@ TEST_F(PreparePanelTest, TypedValuesAreCheckedAndStoredWhileProgramSetTextsRaise
     for (const Row& row : rows) {
         SCOPED_TRACE(std::string(row.Edit) + " " + row.Typed);
         const std::size_t before = dialogs_.Questions().size();
+        QLineEdit* edit = Find<QLineEdit>(row.Edit);
+        Type(edit, row.Typed);
+        // Nothing is said while the operator types.
+        EXPECT_EQ(dialogs_.Questions().size(), before);
         if (!row.Message.empty()) dialogs_.AnswerMessage(DialogButton::Ok);
-        Type(Find<QLineEdit>(row.Edit), row.Typed);
+        Leave(edit);
         if (row.Message.empty()) {
             EXPECT_EQ(dialogs_.Questions().size(), before);
         } else {
@@ -202,13 +234,65 @@ TEST_F(PreparePanelTest, TypedValuesAreCheckedAndStoredWhileProgramSetTextsRaise
     EXPECT_EQ(Remap().TargetPmtPid, 0x1FFEu);
 }
 
+TEST_F(PreparePanelTest, TheHexFormsTheFieldsShowCanBeTypedKeyByKey) {
+    const std::string source = FixturePath("single_muxrate.ts");
+    const std::string output = (dir_ / "typed.ts").string();
+    OpenFromMenu(source, output);
+    const std::size_t opened = dialogs_.Questions().size();  // the file dialogs
+    struct Row {
+        const char* Edit;  // "ComboBox1": its edit field
+        const char* Keys;
+    };
+    // Each passes through 0, 0x or $ on its way.
+    const Row rows[] = {{"Edit5", "0x0100"}, {"Edit6", "$101"}, {"Edit2", "0x0102"}, {"ComboBox1", "0x0103"}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.Edit);
+        QLineEdit* edit = std::string(row.Edit) == "ComboBox1" ? Panel().ComboBox1->lineEdit() : Find<QLineEdit>(row.Edit);
+        KeyIn(edit, row.Keys);
+        EXPECT_EQ(edit->text().toStdString(), row.Keys);
+        Leave(edit, std::string(row.Edit) == "Edit6" ? Qt::Key_Return : Qt::Key_Tab);
+        EXPECT_EQ(dialogs_.Questions().size(), opened) << Asked(opened);
+    }
+    EXPECT_EQ(Remap().TargetProgramNumber, 0x100u);
+    EXPECT_EQ(Remap().TargetPmtPid, 0x101u);
+    EXPECT_EQ(Remap().TargetPcrPid, 0x102u);
+    EXPECT_EQ(Remap().TargetVideoPid, 0x102u);  // the PCR travels on the video PID
+    EXPECT_EQ(Remap().TargetAudioPids, (std::vector<std::uint16_t>{0x103}));
+
+    // A field left halfway is told once and keeps its stored value; Start
+    // says the same.
+    dialogs_.AnswerMessage(DialogButton::Ok);
+    KeyIn(Panel().Edit5, "$");
+    Leave(Panel().Edit5);
+    ASSERT_EQ(dialogs_.Questions().size(), opened + 1);
+    EXPECT_EQ(Asked(opened), "$- invalid value.Mast be in range 1 to 0x1FFE");
+    Panel().Edit5->setFocus();
+    Leave(Panel().Edit5);
+    EXPECT_EQ(dialogs_.Questions().size(), opened + 1);
+    EXPECT_EQ(Remap().TargetProgramNumber, 0x100u);
+    dialogs_.AnswerMessage(DialogButton::Ok);
+    Panel().SpeedButton4->click();
+    EXPECT_EQ(Asked(opened + 1), Asked(opened));
+    EXPECT_FALSE(Window().Events().RunActive());
+    KeyIn(Panel().Edit5, "0x0100");
+
+    // The bytes are those of the same values given to the command line.
+    Start();
+    EXPECT_EQ(dialogs_.Questions().size(), opened + 2);
+    EXPECT_TRUE(tscard::test::ReadFileBytes(output) ==
+                CliPrepared(source, (dir_ / "cli.ts").string(),
+                            {"--program-number", "0x0100", "--pmt-pid", "0x0101", "--pcr-pid", "0x0102",
+                             "--audio-pids", "0x0103"}));
+}
+
 TEST_F(PreparePanelTest, StartRefusesWhileAnEditShowsARefusedValue) {
     OpenFromMenu(FixturePath("single_vbr.ts"), (dir_ / "out.ts").string());
-    dialogs_.AnswerMessage(DialogButton::Ok);
+    const std::size_t opened = dialogs_.Questions().size();
     Type(Panel().Edit6, "0x2000");
     // The stored PMT PID is still the old one: a run would not use what is shown.
     dialogs_.AnswerMessage(DialogButton::Ok);
     Panel().SpeedButton4->click();
+    ASSERT_EQ(dialogs_.Questions().size(), opened + 1);
     EXPECT_EQ(dialogs_.Questions().back().Message.Text, "0x2000- invalid value.Mast be in range 1 to 0x1FFE");
     EXPECT_FALSE(Window().Events().RunActive());
     EXPECT_FALSE(std::filesystem::exists(dir_ / "out.ts"));
@@ -283,16 +367,6 @@ TEST_F(PreparePanelTest, ClickingALeafDeselectsItAndClickingTheProgramReloadsThe
     EXPECT_EQ(Remap().TargetProgramNumber, 0x800u);
 }
 
-// Runs tscard-cli prepare and returns the output's bytes.
-std::vector<std::uint8_t> CliPrepared(const std::string& source, const std::string& output,
-                                      std::vector<std::string> options) {
-    std::vector<std::string> args{"prepare", source, output};
-    args.insert(args.end(), options.begin(), options.end());
-    const tscard::test::CommandResult run = tscard::test::RunCli(args);
-    EXPECT_EQ(run.exit_code, 0) << run.err;
-    return tscard::test::ReadFileBytes(output);
-}
-
 TEST_F(PreparePanelTest, EachAudioItemKeepsItsPlaceInTheList) {
     const std::string source = FixturePath("two_audio.ts");
     const std::string output = (dir_ / "gui.ts").string();
@@ -332,10 +406,8 @@ TEST_F(PreparePanelTest, ARunWritesWhatTheCommandLineWritesWithTheSameValues) {
     for (const Row& row : rows) {
         if (!tscard::test::HasFixture(row.Fixture)) continue;
         SCOPED_TRACE(std::string(row.Fixture) + (row.Edited ? " edited" : ""));
-        // Each run in a window of its own: continuity repair carries over
-        // from one run to the next within a window.
-        window_.reset();
-        Open();
+        // All in one window: each run starts as a fresh process would,
+        // whatever the window ran before (the same stream among them).
         const std::string source = FixturePath(row.Fixture);
         const std::string output = (dir_ / (std::string("gui_") + row.Fixture)).string();
         OpenFromMenu(source, output);
@@ -482,6 +554,73 @@ TEST_F(PreparePanelTest, AFileThatDoesNotOpenIsToldAndTheDialogComesBack) {
     EXPECT_EQ(dialogs_.Questions()[2].What, Kind::OpenFile);
     EXPECT_EQ(dialogs_.Questions()[2].File.FileName, missing);
     EXPECT_EQ(State().StreamPanelOpen, 0);
+}
+
+TEST_F(PreparePanelTest, AFileThatIsNoStreamIsToldBeforeTheOutputIsAskedAndChangesNothing) {
+    const std::string good = FixturePath("single_muxrate.ts");
+    const std::string output = (dir_ / "good_pre.ts").string();
+    struct Row {
+        const char* Name;
+        std::vector<std::uint8_t> Bytes;
+        const char* Why;
+    };
+    std::vector<std::uint8_t> noise(200000);
+    std::uint32_t seed = 21;
+    for (std::uint8_t& byte : noise) byte = static_cast<std::uint8_t>((seed = seed * 1103515245u + 12345u) >> 24);
+    const Row rows[] = {
+        {"random.ts", noise, "no 188- or 192-byte packets within the first 65536 bytes"},
+        {"empty.ts", {}, "the file is empty"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.Name);
+        window_.reset();
+        Open();
+        OpenFromMenu(good, output);
+        const std::string path = (dir_ / row.Name).string();
+        tscard::test::WriteFileBytes(path, row.Bytes);
+        const std::size_t before = dialogs_.Questions().size();
+        dialogs_.AnswerFile(Kind::OpenFile, {path});
+        dialogs_.AnswerMessage(DialogButton::Ok);
+        Window().Menu().SimpleprogramMPEG2TS1->trigger();
+        ASSERT_TRUE(WaitUntilIdle());
+        // The file is looked at first: no output name is asked for it.
+        ASSERT_EQ(dialogs_.Questions().size(), before + 2);
+        EXPECT_EQ(Asked(before + 1), path + ": Unknow stream format (" + row.Why + ")");
+        EXPECT_EQ(dialogs_.Questions().back().Message.Caption, "Synhronization error");
+        // The stream opened before is still there to prepare.
+        EXPECT_EQ(Panel().StaticText8->text().toStdString(), output);
+        EXPECT_EQ(Text("Edit6"), "0x0400");
+        EXPECT_EQ(Panel().SpeedButton4->State(), StartState::Ready);
+        EXPECT_EQ(State().OpenDialogFile, path);
+    }
+}
+
+TEST_F(PreparePanelTest, AStreamWhoseAnalysisFailsLeavesNoValuesOfTheStreamBefore) {
+    OpenFromMenu(FixturePath("single_muxrate.ts"), (dir_ / "good_pre.ts").string());
+    // Packets, but nothing that describes a program.
+    const std::string nulls = (dir_ / "nulls.ts").string();
+    std::vector<std::uint8_t> bytes;
+    for (int i = 0; i < 2000; ++i) {
+        const std::uint8_t head[] = {0x47, 0x1F, 0xFF, 0x10};
+        bytes.insert(bytes.end(), head, head + 4);
+        bytes.insert(bytes.end(), 184, 0xFF);
+    }
+    tscard::test::WriteFileBytes(nulls, bytes);
+    // A stream: its output is asked, then its analysis says why it fails.
+    dialogs_.AnswerFile(Kind::OpenFile, {nulls});
+    dialogs_.AnswerFile(Kind::SaveFile, {(dir_ / "nulls_pre.ts").string()});
+    dialogs_.AnswerMessage(DialogButton::Ok);
+    Window().Menu().SimpleprogramMPEG2TS1->trigger();
+    ASSERT_TRUE(WaitUntilIdle());
+    EXPECT_EQ(LastTold(), nulls + ": no PAT before the end of the file");
+    for (const char* name : {"Edit1", "Edit7", "Edit5", "Edit6", "Edit2", "Edit3"}) EXPECT_EQ(Text(name), "") << name;
+    EXPECT_TRUE(Panel().ComboBox1->currentText().isEmpty());
+    EXPECT_EQ(Panel().ComboBox1->count(), 0);
+    EXPECT_TRUE(Panel().ComboBox2->currentText().isEmpty());
+    EXPECT_TRUE(Panel().StaticText8->text().isEmpty());
+    EXPECT_EQ(Panel().TreeView3->topLevelItemCount(), 0);
+    EXPECT_EQ(Panel().SpeedButton4->State(), StartState::Unavailable);
+    EXPECT_EQ(Window().FrontPanel(), static_cast<QWidget*>(Window().Main()));
 }
 
 TEST_F(PreparePanelTest, AMultiProgramStreamIsShownButNotPreparedAndThePanelSaysWhy) {

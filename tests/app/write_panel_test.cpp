@@ -19,6 +19,7 @@
 #include "app/write_panel.h"
 #include "card/card_layout.h"
 #include "card_window.h"
+#include "card_write_util.h"
 #include "ts/stream_open.h"
 
 namespace tscard::app::test {
@@ -36,7 +37,7 @@ protected:
     // A formatted card image, as the command line formats it.
     std::string FormattedCard(const std::string& name, std::uint64_t bytes) {
         const std::string path = MakeImage(name, bytes);
-        const auto r = RunCli({"card", "format", path});
+        const auto r = RunCli({"card", "format", path, "--yes"});
         EXPECT_EQ(r.exit_code, 0) << r.err;
         return path;
     }
@@ -57,6 +58,20 @@ protected:
     }
 
     WritePanel* Write() { return Window().Write(); }
+
+    // A write that ended badly: the panel in front tells what happened,
+    // keeps no stale stream and offers "Write file" again.
+    void ExpectEndedBadly(const std::string& told) {
+        EXPECT_EQ(Window().FrontPanel(), Write());
+        EXPECT_TRUE(Write()->WriteNote->isVisible());
+        EXPECT_EQ(Write()->WriteNote->text().toStdString(), told);
+        EXPECT_EQ(Write()->StaticText1->text(), "...");
+        EXPECT_TRUE(Write()->StaticText5->text().isEmpty());
+        EXPECT_EQ(Write()->TreeView2->topLevelItemCount(), 0);
+        EXPECT_TRUE(Write()->WriteAgain->isVisible());
+        EXPECT_TRUE(Write()->WriteAgain->isEnabled());
+        EXPECT_EQ(Write()->WriteAgain->text(), Panel()->SpeedButton23->text());
+    }
 
     // The header region of a card image, read through an open descriptor
     // (the image may have been deleted meanwhile).
@@ -126,6 +141,65 @@ TEST_F(CardWrite, TheCardGetsWhatTheCommandLineWritesAndThePollAnnouncesIt) {
     }
 }
 
+TEST_F(CardWrite, TheSameWriteAgainGivesTheCardTheSameBytes) {
+    const std::string stream = FixturePath("single_muxrate.ts");
+    const std::string card = FormattedCard("card.img", 16 * kMiB);
+    const std::string reference = FormattedCard("cli.img", 16 * kMiB);
+    ASSERT_EQ(RunCli({"card", "write", reference, stream}).exit_code, 0);
+    Attach(card);
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run);
+        OpenForWrite(stream);
+        // The card holds the first write's stream: asked before it goes.
+        if (run > 0) dialogs_.AnswerMessage(DialogButton::Yes);
+        BeginWrite();
+        EXPECT_EQ(ReadFileBytes(card), ReadFileBytes(reference));
+        dialogs_.AnswerMessage(DialogButton::Ok);
+        Poll();
+        EXPECT_EQ(LastQuestion(), kFinished);
+    }
+}
+
+TEST_F(CardWrite, TheSelectorShowsTheCardFromItsStartDuringAndAfterTheWrite) {
+    if (!tscard::test::HasFixture("long_4m.ts")) GTEST_SKIP() << "fixture missing";
+    // A path longer than the selector is wide.
+    const std::filesystem::path folder = dir_ / "cards of the evening news, studio two, second floor";
+    std::filesystem::create_directory(folder);
+    const std::string card = FormattedCard("cards of the evening news, studio two, second floor/card.img", 32 * kMiB);
+    Attach(card);
+    const QString shown = Selector()->currentText();
+    ASSERT_TRUE(shown.endsWith(QString::fromStdString(card)));
+    // The whole text does not fit: the selector shows its start, the card's number and size.
+    auto shows_its_start = [&] {
+        QLineEdit* edit = Selector()->lineEdit();
+        Selector()->grab();
+        const QRect cursor = edit->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+        return edit->cursorPosition() == 0 && cursor.left() <= edit->contentsRect().left() + 4;
+    };
+    ASSERT_GT(Selector()->fontMetrics().horizontalAdvance(shown), Selector()->lineEdit()->width());
+    EXPECT_TRUE(shows_its_start());
+
+    OpenForWrite(FixturePath("long_4m.ts"));
+    Write()->SpeedButton1->click();
+    ASSERT_TRUE(Write()->Writing());
+    EXPECT_EQ(Selector()->currentText(), shown);
+    EXPECT_TRUE(shows_its_start());
+    ASSERT_TRUE(WaitUntilIdle());
+    EXPECT_EQ(Selector()->currentText(), shown);
+    EXPECT_TRUE(shows_its_start());
+    dialogs_.AnswerMessage(DialogButton::Ok);
+    Poll();
+    EXPECT_EQ(LastQuestion(), kFinished);
+    EXPECT_EQ(Selector()->currentText(), shown);
+    EXPECT_TRUE(shows_its_start());
+
+    // The card tree shows a long path cut in its middle, whole in its tip.
+    QTreeWidgetItem* node = Panel()->TreeView1->topLevelItem(0);
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(Panel()->TreeView1->textElideMode(), Qt::ElideMiddle);
+    EXPECT_EQ(node->toolTip(0), shown);
+}
+
 TEST_F(CardWrite, APrepareRunEndingWhileACardIsReadyGoesOnToTheWritePanel) {
     const std::string source = FixturePath("single_vbr.ts");
     const std::string prepared = (dir_ / "news_pre.ts").string();
@@ -157,10 +231,11 @@ TEST_F(CardWrite, APrepareRunEndingWhileACardIsReadyGoesOnToTheWritePanel) {
 TEST_F(CardWrite, BeginWriteAsksFirstAndABadBitRateOrANoWritesNothing) {
     if (!tscard::test::HasFixture("single_muxrate.ts")) GTEST_SKIP() << "fixture missing";
     const std::string stream = FixturePath("single_muxrate.ts");
-    // One card that already holds the stream, one too small for it.
+    // One card that already holds the stream, one too small for it: the
+    // stream stores 44 blocks, its null packets kept as counts.
     const std::string holding = FormattedCard("holding.img", 16 * kMiB);
     ASSERT_EQ(RunCli({"card", "write", holding, stream}).exit_code, 0);
-    const std::string small = FormattedCard("small.img", kMiB);
+    const std::string small = FormattedCard("small.img", kHeaderRegionBytes + 43 * kUnitSize + 1024);
 
     struct Row {
         const char* Name;
@@ -169,7 +244,9 @@ TEST_F(CardWrite, BeginWriteAsksFirstAndABadBitRateOrANoWritesNothing) {
         std::string Question;
     };
     const Row rows[] = {
-        {"not a number", holding, "12x00", "The bit rate '12x00' is not a whole number of kbit/s from 0 to 4294967295"},
+        {"not a number", holding, "12x00", "The bit rate '12x00' is not a whole number of kbit/s from 1 to 213000"},
+        {"none", holding, "0", "The bit rate '0' is not a whole number of kbit/s from 1 to 213000"},
+        {"more than the link carries", holding, "213001", "is not a whole number of kbit/s from 1 to 213000"},
         {"too large", holding, "4294967296", "is not a whole number of kbit/s"},
         {"overwrite", holding, "3000",
          "Write single_muxrate.ts to Card 0[16 MB],Drive letter -" + holding +
@@ -192,6 +269,41 @@ TEST_F(CardWrite, BeginWriteAsksFirstAndABadBitRateOrANoWritesNothing) {
         EXPECT_EQ(Write()->SpeedButton1->State(), StartState::Ready);
         EXPECT_FALSE(Window().Events().Busy());
     }
+}
+
+TEST_F(CardWrite, TheRoomQuestionWeighsWhatTheStreamStoresAndANullOnlyStreamIsRefused) {
+    if (!tscard::test::HasFixture("single_muxrate.ts")) GTEST_SKIP() << "fixture missing";
+    // 1.4 MB as a file, 44 blocks (0.34 MB) on the card: a card of 1 MB
+    // takes it without a question, and gets what the command line writes.
+    const std::string stream = FixturePath("single_muxrate.ts");
+    const std::string card = FormattedCard("one.img", kMiB);
+    const std::string reference = FormattedCard("one-cli.img", kMiB);
+    ASSERT_EQ(RunCli({"card", "write", reference, stream, "--bitrate", "3000"}).exit_code, 0);
+    Attach(card);
+    OpenForWrite(stream);
+    Write()->Edit4->setText("3000");
+    const std::size_t asked = dialogs_.Questions().size();
+    BeginWrite();
+    EXPECT_EQ(dialogs_.Questions().size(), asked) << LastQuestion();
+    EXPECT_EQ(ReadFileBytes(card), ReadFileBytes(reference));
+    dialogs_.AnswerMessage(DialogButton::Ok);
+    Poll();
+    EXPECT_EQ(LastQuestion(), kFinished);
+
+    // Null packets only: refused at "Begin write", the card keeps its stream.
+    const std::string nulls = (dir_ / "nulls.ts").string();
+    tscard::test::WriteFileBytes(nulls, tscard::test::SourceStream{}.Nulls(3000).Bytes);
+    dialogs_.AnswerFile(ScriptedDialogs::Kind::OpenFile, {nulls});
+    dialogs_.AnswerMessage(DialogButton::Ok);  // no PAT: written as it is
+    Panel()->SpeedButton23->click();
+    ASSERT_TRUE(WaitUntilIdle());
+    ASSERT_EQ(Write()->SpeedButton1->State(), StartState::Ready);
+    const std::vector<std::uint8_t> before = ReadFileBytes(card);
+    dialogs_.AnswerMessage(DialogButton::Ok);
+    Write()->SpeedButton1->click();
+    EXPECT_EQ(LastQuestion(), "nulls.ts: the stream holds no packet to store (only null packets); nothing was written.");
+    EXPECT_EQ(ReadFileBytes(card), before);
+    EXPECT_FALSE(Window().Events().Busy());
 }
 
 TEST_F(CardWrite, AStoppedOrClosedWriteLeavesAnEntryForTheBlocksOnTheCard) {
@@ -287,7 +399,14 @@ TEST_F(CardWrite, DeletingTheImageDuringAWriteIsAPulledCardAndTheBlocksOnItAreRe
     EXPECT_NE(LastQuestion().find(card + ": the card was removed during the write; the write was stopped: "),
               std::string::npos)
         << LastQuestion();
+    // The write looks for the card before every batch of blocks: it may
+    // stop before the first one got there, and then records nothing.
     const std::vector<std::uint8_t> region = Region(fd, 0, kHeaderRegionBytes);
+    if (CardHeader::Decode(region.data()).FileCount == 0) {
+        EXPECT_NE(LastQuestion().find("no block reached the card"), std::string::npos) << LastQuestion();
+        ::close(fd);
+        return;
+    }
     ASSERT_EQ(CardHeader::Decode(region.data()).FileCount, 1);
     const DirEntry entry = DirEntry::Decode(region.data() + kDirectoryOffset);
     const std::uint32_t blocks = entry.Length + 1;
@@ -301,9 +420,46 @@ TEST_F(CardWrite, DeletingTheImageDuringAWriteIsAPulledCardAndTheBlocksOnItAreRe
     ::close(fd);
 
     // No word of success follows, and the card is gone from the list.
+    const std::string told = LastQuestion();
     Poll();
     for (const auto& asked : dialogs_.Questions()) EXPECT_NE(asked.Message.Text, kFinished);
     EXPECT_EQ(Selector()->count(), 0);
+
+    // The panel says what happened, shows no stream any more and offers
+    // the next write.
+    ExpectEndedBadly(told);
+    dialogs_.AnswerMessage(DialogButton::Ok);
+    Write()->WriteAgain->click();
+    EXPECT_EQ(LastQuestion(), "Drive of SD card no selected");
+    // With the card back, the next stream arms the panel afresh.
+    FormattedCard("card.img", 32 * kMiB);
+    Attach(card);
+    OpenForWrite(stream);
+    EXPECT_TRUE(Write()->WriteNote->isHidden());
+    EXPECT_TRUE(Write()->WriteAgain->isHidden());
+    EXPECT_FALSE(Write()->StaticText5->text().isEmpty());
+}
+
+TEST_F(CardWrite, AWriteThatFillsTheCardLeavesThePanelSayingSoAndOfferingTheNextWrite) {
+    // More than the card holds, even with its null packets folded.
+    const std::string card = FormattedCard("small.img", kMiB);
+    Attach(card);
+    OpenForWrite(FixturePath("multi3.ts"));
+    dialogs_.AnswerMessage(DialogButton::Yes);  // larger than the card: written all the same
+    dialogs_.AnswerMessage(DialogButton::Ok);
+    BeginWrite();
+    EXPECT_NE(LastQuestion().find(card + ": the card is full: "), std::string::npos) << LastQuestion();
+    ExpectEndedBadly(LastQuestion());
+    // "Write file" from the panel takes the next stream to it.
+    const std::string next = FixturePath("single_vbr.ts");
+    dialogs_.AnswerFile(ScriptedDialogs::Kind::OpenFile, {next});
+    Poll();
+    Write()->WriteAgain->click();
+    ASSERT_TRUE(WaitUntilIdle());
+    EXPECT_EQ(Window().FrontPanel(), Write());
+    EXPECT_EQ(Write()->StaticText1->text().toStdString(), next);
+    EXPECT_EQ(Write()->SpeedButton1->State(), StartState::Ready);
+    EXPECT_TRUE(Write()->WriteNote->isHidden());
 }
 
 }  // namespace

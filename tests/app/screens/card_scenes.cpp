@@ -1,10 +1,11 @@
 // The card manager with an attached card image that holds a stream, the
-// write panel with a stream analysed for the card, and the read panel
-// waiting for its start.
+// write panel with a stream analysed for the card and after a write that
+// filled its card, and the read panel waiting for its start.
 
 #include <QAction>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTreeWidget>
@@ -32,7 +33,8 @@ constexpr std::uint64_t kCardBytes = 1977614336;
 
 // A card image (sparse) whose header lists the streams given, one after
 // the other from the first unit.
-std::string CardImage(const char* name, const std::vector<std::pair<const char*, std::uint32_t>>& streams) {
+std::string CardImage(const char* name, const std::vector<std::pair<const char*, std::uint32_t>>& streams,
+                      std::uint64_t card_bytes = kCardBytes) {
     const std::string path = Scratch().filePath(name).toStdString();
     std::vector<std::uint8_t> region(kHeaderRegionBytes);
     BuildEmptyHeaderRegion(!streams.empty(), streams.empty() ? 0 : 4000, region.data());
@@ -51,7 +53,7 @@ std::string CardImage(const char* name, const std::vector<std::pair<const char*,
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(region.data()), static_cast<std::streamsize>(region.size()));
     }
-    std::filesystem::resize_file(path, kCardBytes);
+    std::filesystem::resize_file(path, card_bytes);
     return path;
 }
 
@@ -83,6 +85,20 @@ std::vector<Scene> CardScenes() {
              window.Card()->SpeedButton23->click();
              if (!WaitFor([&] { return window.Write()->SpeedButton1->State() == StartState::Ready; }))
                  return "the analysis did not end";
+             return {};
+         }},
+        {"WriteWindow-full",
+         [](TTorvaneService& window, ScriptedDialogs& dialogs) -> std::string {
+             // A card of 1 MiB: the stream does not fit.
+             Attach(window, dialogs, CardImage("small.img", {}, 1 << 20));
+             dialogs.AnswerFile(Kind::OpenFile, {Fixture("multi3.ts")});
+             window.Card()->SpeedButton23->click();
+             if (!WaitFor([&] { return window.Write()->SpeedButton1->State() == StartState::Ready; }))
+                 return "the analysis did not end";
+             dialogs.AnswerMessage(DialogButton::Yes);
+             dialogs.AnswerMessage(DialogButton::Ok);
+             window.Write()->SpeedButton1->click();
+             if (!WaitFor([&] { return window.Write()->WriteNote->isVisible(); })) return "the write did not end badly";
              return {};
          }},
         {"Panel4-card",
