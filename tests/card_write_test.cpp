@@ -277,6 +277,28 @@ TEST_F(CardWrite, ASourceThatShrinksEndsTheWriteWithAnEntryForWhatIsOnTheCard) {
     }
 }
 
+// Cut before the write began (after the file was opened): the worker's
+// look at what the stream takes finds it short, and the card stays as it
+// was.
+TEST_F(CardWrite, ASourceThatShrankBeforeTheWriteIsRefusedAndTheCardStaysAsItWas) {
+    const SourceStream source = SourceStream{}.Stored(4000);
+    for (const std::uint64_t to : {std::uint64_t(source.Bytes.size() / 2), std::uint64_t(0)}) {
+        SCOPED_TRACE("cut to " + std::to_string(to));
+        MakeCard(8 << 20);
+        CardDevice device = OpenCard();
+        CardWriteJob job = Job(source);
+        const std::vector<std::uint8_t> before = test::ReadFileBytes(card_);
+        std::filesystem::resize_file(dir_ / "clip.ts", to);
+        const WriteRun run = Write(device, job);
+        EXPECT_EQ(run.result.Ending, CardWriteEnding::Refused);
+        EXPECT_EQ(run.result.Message, (dir_ / "clip.ts").string() + ": the file shrank while it was read (was " +
+                                          std::to_string(source.Bytes.size()) + " bytes, now " + std::to_string(to) +
+                                          ")");
+        EXPECT_TRUE(run.seen.empty());
+        EXPECT_EQ(test::ReadFileBytes(card_), before);
+    }
+}
+
 TEST_F(CardWrite, AStreamLargerThanTheCardKeepsWhatFitted) {
     // Room for 50 whole units and part of one more.
     MakeCard(kHeaderRegionBytes + 50 * kUnitSize + 3 * 512);
