@@ -213,7 +213,8 @@ void WritePanel::WriteEnded() {
                 message = card + ": the card was removed during the write; the write was stopped: " + recorded;
             else if (result.StopReason == CardWriteStop::CardFull)
                 message = card + ": the card is full: " + recorded + "; the rest of the stream was not written";
-            else if (result.StopReason == CardWriteStop::WriteFailed)
+            else if (result.StopReason == CardWriteStop::WriteFailed ||
+                     result.StopReason == CardWriteStop::SourceFailed)
                 message = result.Message + "; the write stopped: " + recorded;
             break;
     }

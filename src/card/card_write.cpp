@@ -92,13 +92,14 @@ CardWriteResult CardWriteWorker::RunClaimed(CardWriteJob& job, CardDevice& devic
     if (!device.IsOpen()) return refuse("no card is open");
     if (!device.Backend().Writable()) return refuse(device.Path() + ": the card was opened read-only");
     if (device.DataUnits <= 0) return refuse(TooSmallForLayout(device.Path(), device.Backend().Length()));
-    if (!job.Source.IsMapped()) return refuse(job.FileName + ": the source is not open for the card write");
+    if (!job.Source.IsOpen()) return refuse(job.FileName + ": the source is not open for the card write");
     if (job.StartOffset > job.Source.Size())
         return refuse(job.FileName + ": the first packet lies past the end of the source");
     // What the stream takes on the card is known before the card changes.
     if (!job.Size) {
         const CardStreamSize size = MeasureCardStream(job.Source, job.StartOffset, job.Packet192Mode,
                                                       [&](std::uint64_t) { return !stop.IsSet(); });
+        if (!size.Read) return refuse(size.Read.message());
         if (!size.Complete) {
             stop.Clear();
             return refuse(job.FileName + ": the write was stopped before it began; nothing was written");
@@ -124,7 +125,7 @@ CardWriteResult CardWriteWorker::RunClaimed(CardWriteJob& job, CardDevice& devic
     const Status rebuilt = job.RebuildHeader ? job.RebuildHeader() : ReinitCardHeader(device, job.Bitrate);
     auto fail = [&](std::string message) {
         write.CardWriteBusy = false;
-        job.Source.Unmap();
+        job.Source.Close();
         result.Ending = CardWriteEnding::Failed;
         result.Message = std::move(message);
         events.Signal(EventId::evRefreshGauge);
@@ -151,7 +152,7 @@ CardWriteResult CardWriteWorker::RunClaimed(CardWriteJob& job, CardDevice& devic
             result.Recorded = true;
             result.Entry = entry;
         }
-        job.Source.Unmap();
+        job.Source.Close();
         Status stored = device.WriteDirectory(device.Directory);
         if (stored) stored = device.Flush();
         write.DirectoryStatus = stored;
@@ -164,12 +165,13 @@ CardWriteResult CardWriteWorker::RunClaimed(CardWriteJob& job, CardDevice& devic
 
     // Stop: the blocks handed to the card so far get there, the held and
     // current blocks are dropped; the entry describes what is on the card.
-    auto stop_path = [&]() {
+    auto stop_path = [&](CardWriteStop reason, std::string message) {
         const Status flushed = batch.Flush();
         write.BlocksWritten = batch.UnitsOnCard();
         write.WriteFinished = true;
         result.Ending = CardWriteEnding::Stopped;
-        result.StopReason = CardWriteStop::Operator;
+        result.StopReason = reason;
+        result.Message = std::move(message);
         if (!flushed) {
             result.StopReason = batch.CardGone()          ? CardWriteStop::CardRemoved
                                 : batch.ReachedCardEnd() ? CardWriteStop::CardFull
@@ -187,16 +189,17 @@ CardWriteResult CardWriteWorker::RunClaimed(CardWriteJob& job, CardDevice& devic
         return result;
     };
 
-    const bool whole = PackSource(packer, job.Source, job.StartOffset, [&](std::uint64_t packed) {
-        progress_position_.store(packed, std::memory_order_release);
+    const PackEnd packed = PackSource(packer, job.Source, job.StartOffset, [&](std::uint64_t windows) {
+        progress_position_.store(windows, std::memory_order_release);
         events.Signal(EventId::ChangeProgressPosG1);
         return !stop.TakeIfSet() && !batch.Failed();
     });
-    if (!whole) return stop_path();
+    if (!packed.Read) return stop_path(CardWriteStop::SourceFailed, packed.Read.message());
+    if (packed.Stopped) return stop_path(CardWriteStop::Operator, std::string());
     // A block that failed in the last window or at the end stops the write
     // as well: the entry must describe only what is on the card. So does a
     // card that went after its last batch.
-    if (!batch.Flush() || !batch.CheckCard()) return stop_path();
+    if (!batch.Flush() || !batch.CheckCard()) return stop_path(CardWriteStop::Operator, std::string());
 
     const std::uint64_t packets = packer.PacketsStored();
     write.BlocksWritten = batch.UnitsOnCard();

@@ -101,7 +101,7 @@ private:
         const std::size_t unit = job_.Source.Packet192Mode ? kUnit192Size : kPacketSize;
         const std::size_t prefix = unit - kPacketSize;
         const std::uint64_t start = job_.Source.SyncOffset > 0 ? std::uint64_t(job_.Source.SyncOffset) : 0;
-        UnitReader reader(source, start, unit);
+        UnitReader reader(source, start, unit, UnitReader::kUnitsPerRead, job_.Source.Size);
 
         for (;;) {
             if (stop_.TakeIfSet()) return Ending::Stopped;
