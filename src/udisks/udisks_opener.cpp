@@ -73,10 +73,10 @@ Status FindBlock(const std::string& path, QString& object, bool& system) {
     if (!S_ISBLK(st.st_mode)) return Status::Fail(path + ": not a block device");
     std::error_code error;
     const std::filesystem::path real = std::filesystem::canonical(path, error);
-    QVariantMap spec;
-    spec.insert(QStringLiteral("path"), QString::fromStdString(error ? path : real.string()));
+    QVariantMap device;
+    device.insert(QStringLiteral("path"), QString::fromStdString(error ? path : real.string()));
     const Answer found = Call(kManagerPath, kService + ".Manager", QStringLiteral("ResolveDevice"),
-                              {spec, QVariantMap()}, Interaction::Never);
+                              {device, QVariantMap()}, Interaction::Never);
     if (found.Failed()) return Status::Fail(path + ": cannot find the device: " + ServiceProblem(found), EIO);
     const QList<QDBusObjectPath> objects = qdbus_cast<QList<QDBusObjectPath>>(found.Reply.arguments().value(0));
     for (const QDBusObjectPath& candidate : objects) {
