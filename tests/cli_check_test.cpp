@@ -235,6 +235,7 @@ TEST_F(CliCheck, PlotDrawsTheChartsIntoAPngOrAnSvg) {
     const auto png = test::RunCli({"check", path, "--plot", (dir / "charts.png").string()}, kQuick);
     EXPECT_EQ(png.exit_code, 3) << png.err;
     EXPECT_EQ(png.out.find("priority 1: 0 errors; priority 2: 1 error (PCR_repetition_error 1)"), 0u) << png.out;
+    EXPECT_EQ(png.err, "") << "Qt's own notes belong in the diagnostic log";
     const auto bytes = test::ReadFileBytes(dir / "charts.png");
     ASSERT_GT(bytes.size(), 24u);
     EXPECT_EQ(std::string(bytes.begin() + 1, bytes.begin() + 4), "PNG");

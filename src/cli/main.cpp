@@ -19,7 +19,10 @@ int main(int argc, char** argv) {
     // A reader that goes away (ffplay closed) fails the write with EPIPE,
     // which the command reports, instead of ending the process unannounced.
     std::signal(SIGPIPE, SIG_IGN);
-    // Qt's application object for the whole run (qt_app.h).
+    // Qt's application object for the whole run (qt_app.h). What Qt notes
+    // while it starts goes to the diagnostic log, off unless TSCARD_LOG
+    // is set (--log is read with the other options, later).
+    tscard::SetDebugLogEnabled(std::getenv("TSCARD_LOG") != nullptr);
     const QtApp qt(argc, argv);
     CLI::App app{
         "Analyse, prepare, split and splice MPEG-2 transport streams, and format, write and read "
