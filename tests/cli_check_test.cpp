@@ -253,6 +253,33 @@ TEST_F(CliCheck, PlotDrawsTheChartsIntoAPngOrAnSvg) {
     EXPECT_GE(SegmentsOf(drawing, "#1f77b4"), 400u) << "a point per PCR interval";
 }
 
+// Qt's libraries come with the module that only drawing and UDisks2 load:
+// every other command starts without them.
+TEST_F(CliCheck, OnlyTheCommandsThatNeedQtLoadIt) {
+    const std::string path = Write("clean.ts", CheckStream(2));
+    const auto libraries = [](const test::CommandResult& r) { return r.err.find("libQt6") != std::string::npos; };
+    const auto analyze = test::RunProgram("/usr/bin/env", {"LD_DEBUG=files", TSCARD_CLI_PATH, "analyze", path});
+    EXPECT_EQ(analyze.exit_code, 0);
+    EXPECT_FALSE(libraries(analyze)) << "analyze loaded Qt";
+    const auto plot = test::RunProgram(
+        "/usr/bin/env", {"LD_DEBUG=files", TSCARD_CLI_PATH, "check", path, "--plot", (dir / "a.png").string()});
+    EXPECT_TRUE(libraries(plot)) << "--plot draws with Qt";
+
+    // A copy of the program without its module refuses --plot before the
+    // check runs, naming what it looked for.
+    if (std::filesystem::exists(std::string(TSCARD_MODULE_DIR) + "/tscard-cli-qt.so"))
+        GTEST_SKIP() << "the package's module is installed: a lone copy finds it";
+    const auto lone = dir / "lone-tscard-cli";
+    std::filesystem::copy_file(TSCARD_CLI_PATH, lone);
+    const auto r = test::RunProgram(lone.string(), {"check", path, "--plot", (dir / "b.png").string()});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_NE(r.err.find("--plot: the Qt module is missing (looked for " + (dir / "tscard-cli-qt.so").string()),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.out, "") << "refused before the check";
+    EXPECT_FALSE(std::filesystem::exists(dir / "b.png"));
+}
+
 TEST_F(CliCheck, APlotThatCannotBeWrittenFailsAndLeavesNoFile) {
     const std::string path = Write("clean.ts", CheckStream(2));
     const auto r = test::RunCli({"check", path, "--plot", (dir / "no" / "charts.png").string()}, kQuick);
