@@ -27,8 +27,14 @@ flock 9
 src="$work/tscard-$version"
 rm -rf "$src" "$work"/*.deb "$work"/*.buildinfo "$work"/*.changes
 mkdir "$src"
-# What git knows of (committed or not yet), nothing the builds left.
-(cd "$root" && git ls-files -z --cached --others --exclude-standard | xargs -0 tar -cf - --) | tar -xf - -C "$src"
+# What git knows of (committed or not yet), nothing the builds left; a
+# tree without git (an unpacked archive) all but what .gitignore names.
+if command -v git >/dev/null 2>&1 && git -C "$root" rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+    (cd "$root" && git ls-files -z --cached --others --exclude-standard | xargs -0 tar -cf - --) | tar -xf - -C "$src"
+else
+    (cd "$root" && tar -cf - --exclude='./build*' --exclude='./fuzz-build*' --exclude=./bench/out --exclude='*.swp' .) |
+        tar -xf - -C "$src"
+fi
 
 # The compiler cache lives where it always does, whatever HOME the build has.
 if command -v ccache >/dev/null 2>&1; then

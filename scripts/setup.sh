@@ -8,7 +8,7 @@ qt6-base-dev qt6-base-dev-tools qt6-charts-dev qt6-svg-dev libqt6opengl6-dev lib
 libgtest-dev libgmock-dev libcli11-dev nlohmann-json3-dev libblkid-dev
 ffmpeg clang libclang-rt-dev util-linux coreutils e2fsprogs help2man
 udisks2 udev polkitd dbus-daemon dbus-bin
-debhelper dpkg-dev lintian"
+debhelper dpkg-dev build-essential lintian"
 
 missing=""
 for p in $packages; do
