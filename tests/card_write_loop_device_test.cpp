@@ -129,7 +129,7 @@ TEST_F(LoopCardWrite, ACardThatShrinksAwayDuringAWriteKeepsTheBlocksThatReachedI
     }, write);
     EXPECT_EQ(result.Ending, CardWriteEnding::Stopped) << result.Message;
     EXPECT_EQ(result.StopReason, CardWriteStop::WriteFailed);
-    EXPECT_NE(result.Message.find(node_), std::string::npos) << result.Message;
+    EXPECT_NE(result.Message.English().find(node_), std::string::npos) << result.Message;
     EXPECT_EQ(result.BlocksWritten, units_left);
     EXPECT_EQ(result.Entry.LastSlot, 0);
     EXPECT_TRUE(write.DirectoryStored) << write.DirectoryStatus.message();

@@ -241,7 +241,7 @@ TEST_F(CardWrite, AFailingCardEndsAsAStopWithTheBlocksThatGotThere) {
         const WriteRun run = Write(device, job);
         EXPECT_EQ(run.result.Ending, CardWriteEnding::Stopped);
         EXPECT_EQ(run.result.StopReason, CardWriteStop::WriteFailed);
-        EXPECT_NE(run.result.Message.find(card_.string()), std::string::npos) << run.result.Message;
+        EXPECT_NE(run.result.Message.English().find(card_.string()), std::string::npos) << run.result.Message;
         EXPECT_EQ(run.result.BlocksWritten, good);
         EXPECT_EQ(run.result.Recorded, good > 0);
         EXPECT_TRUE(run.write.DirectoryStored);
@@ -279,7 +279,7 @@ TEST_F(CardWrite, RefusedAndFailedWritesLeaveTheCardAsItWas) {
         CardWriteJob job = Job(source);
         const WriteRun run = Write(read_only, job);
         EXPECT_EQ(run.result.Ending, CardWriteEnding::Refused);
-        EXPECT_NE(run.result.Message.find("read-only"), std::string::npos) << run.result.Message;
+        EXPECT_NE(run.result.Message.English().find("read-only"), std::string::npos) << run.result.Message;
         EXPECT_TRUE(run.seen.empty());
     }
     {
@@ -296,7 +296,7 @@ TEST_F(CardWrite, RefusedAndFailedWritesLeaveTheCardAsItWas) {
         job.RebuildHeader = [] { return Status::Fail("card.img: cannot write 31232 bytes at offset 0: I/O error"); };
         const WriteRun run = Write(device, job);
         EXPECT_EQ(run.result.Ending, CardWriteEnding::Failed);
-        EXPECT_NE(run.result.Message.find("no block was written"), std::string::npos) << run.result.Message;
+        EXPECT_NE(run.result.Message.English().find("no block was written"), std::string::npos) << run.result.Message;
         EXPECT_EQ(run.seen, std::vector<EventId>{EventId::evRefreshGauge});
         EXPECT_FALSE(job.Source.IsMapped());
     }

@@ -147,7 +147,7 @@ TEST(SpliceCopy, ReadAndWriteFailuresEndTheSpliceNamingTheFile) {
         s.job.Files[1].Handle = File::Adopt(::open((s.dir / "folder.ts").c_str(), O_RDONLY | O_CLOEXEC), "folder.ts");
         const SpliceResult r = s.Go();
         EXPECT_EQ(r.Ending, SpliceEnding::Failed);
-        EXPECT_NE(r.Message.find("folder.ts: cannot read"), std::string::npos) << r.Message;
+        EXPECT_NE(r.Message.English().find("folder.ts: cannot read"), std::string::npos) << r.Message;
         EXPECT_EQ(r.FilesCopied, 1);
         // The first file was joined, but the output stays as it was.
         EXPECT_EQ(test::ReadFileBytes(s.out), old);
@@ -161,7 +161,7 @@ TEST(SpliceCopy, ReadAndWriteFailuresEndTheSpliceNamingTheFile) {
         ASSERT_TRUE(AddSpliceFiles(s.job, s.Inputs({70000})));
         const SpliceResult r = s.Go();
         EXPECT_EQ(r.Ending, SpliceEnding::Failed);
-        EXPECT_NE(r.Message.find("out.ts: cannot write"), std::string::npos) << r.Message;
+        EXPECT_NE(r.Message.English().find("out.ts: cannot write"), std::string::npos) << r.Message;
     }
 }
 
@@ -169,7 +169,7 @@ TEST(SpliceCopy, StartIsRefusedWithoutAnOutput) {
     Splice s;
     const SpliceResult r = s.Go();
     EXPECT_EQ(r.Ending, SpliceEnding::Refused);
-    EXPECT_NE(r.Message.find("no output file"), std::string::npos) << r.Message;
+    EXPECT_NE(r.Message.English().find("no output file"), std::string::npos) << r.Message;
 }
 
 // Events as auto-reset flags, taken lowest first by the test's own loop.

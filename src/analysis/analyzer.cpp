@@ -136,16 +136,16 @@ int ScanWindow(const std::uint8_t* base, std::uint64_t& pos, std::uint64_t end, 
     return kScanExhausted;
 }
 
-std::string MissingDescriptionText(const StreamAnalysis& analysis, const ResultLists& lists) {
-    if (!analysis.PatDone) return "no PAT before the end of the file";
-    if (lists.ProgramNumbers.empty()) return "the PAT announces no program";
+Words MissingDescriptionText(const StreamAnalysis& analysis, const ResultLists& lists) {
+    if (!analysis.PatDone) return Words(N_("no PAT before the end of the file"));
+    if (lists.ProgramNumbers.empty()) return Words(N_("the PAT announces no program"));
     std::string missing;
     for (const ProgramEntry& entry : analysis.PatPrograms) {
         if (entry.PmtRead) continue;
         if (!missing.empty()) missing += ", ";
         missing += "0x" + HexDigits(entry.ProgramNumber, 4);
     }
-    return "no PMT before the end of the file for program " + missing;
+    return Words(N_("no PMT before the end of the file for program %1"), {missing});
 }
 
 // The service names of program_number, with the defaults for names the
@@ -271,15 +271,15 @@ void ForgetDescription(StreamState& state) {
     state.IsH264Stream = false;
 }
 
-AnalysisResult Refused(std::string message) {
+AnalysisResult Refused(Words message) {
     AnalysisResult refused;
     refused.Ending = AnalysisEnding::Refused;
     refused.Message = std::move(message);
     return refused;
 }
 
-std::string BusyMessage(const AnalysisRequest& request) {
-    return request.Path + ": refused, another analysis is in progress";
+Words BusyMessage(const AnalysisRequest& request) {
+    return Words(N_("%1: refused, another analysis is in progress"), {request.Path});
 }
 
 }  // namespace
@@ -301,7 +301,7 @@ AnalysisResult Analyzer::Run(const AnalysisRequest& request, StreamState& state,
     AnalysisResult result;
     const Status ran =
         run_.RunHere(BusyMessage(request), [&] { return RunClaimed(request, state, events, stop); }, result);
-    return ran ? result : Refused(ran.message());
+    return ran ? result : Refused(ran.words());
 }
 
 Status Analyzer::Start(const AnalysisRequest& request, StreamState& state, EventSink& events, StopFlag& stop) {
@@ -323,7 +323,7 @@ AnalysisResult Analyzer::RunClaimed(const AnalysisRequest& request, StreamState&
 
     // Every ending passes here: what this run opened is closed unless a
     // completed run hands it on, and the front end hears of it once.
-    auto end_run = [&](AnalysisEnding ending, std::string message) {
+    auto end_run = [&](AnalysisEnding ending, Words message) {
         result.Ending = ending;
         result.Message = std::move(message);
         if (ending != AnalysisEnding::Complete) {
@@ -352,18 +352,18 @@ AnalysisResult Analyzer::RunClaimed(const AnalysisRequest& request, StreamState&
     state.Layout.StreamFileName = std::filesystem::path(path).filename().string();
     state.Path = path;
 
-    if (Status st = OpenStreamFile(path, file); !st) return end_run(AnalysisEnding::Failed, st.message());
+    if (Status st = OpenStreamFile(path, file); !st) return end_run(AnalysisEnding::Failed, st.words());
     std::uint64_t size = 0;
-    if (Status st = file.Size(size); !st) return end_run(AnalysisEnding::Failed, st.message());
+    if (Status st = file.Size(size); !st) return end_run(AnalysisEnding::Failed, st.words());
 
     // Sync search.
     const PacketProbe probe = ProbePacketSize(file, &stop);
     switch (probe.Outcome) {
         case ProbeOutcome::Found: break;
-        case ProbeOutcome::Stopped: return end_run(AnalysisEnding::Stopped, path + ": analysis stopped");
+        case ProbeOutcome::Stopped: return end_run(AnalysisEnding::Stopped, Words(N_("%1: analysis stopped"), {path}));
         case ProbeOutcome::UnknownFormat:
             return end_run(AnalysisEnding::SyncFailed,
-                           path + ": " + kUnknownStreamFormat + " (" + probe.Message + ")");
+                           UnknownStreamFormat(path, probe.Message));
         case ProbeOutcome::Failed: return end_run(AnalysisEnding::Failed, probe.Message);
     }
     const std::size_t unit = probe.PacketSize;
@@ -372,7 +372,7 @@ AnalysisResult Analyzer::RunClaimed(const AnalysisRequest& request, StreamState&
     state.SyncOffset = probe.SyncOffset;
 
     ReadOnlyMapping mapping;
-    if (Status st = mapping.Map(file); !st) return end_run(AnalysisEnding::Failed, st.message());
+    if (Status st = mapping.Map(file); !st) return end_run(AnalysisEnding::Failed, st.words());
     // The file may have changed size since it was measured; the mapping's
     // size is the one that counts.
     size = mapping.Size();
@@ -386,7 +386,7 @@ AnalysisResult Analyzer::RunClaimed(const AnalysisRequest& request, StreamState&
         if (FoldPid(data + start + prefix) != kNullPid) break;
         start += unit;
         if ((n & 0xFFFF) == 0xFFFF) {
-            if (stop.TakeIfSet()) return end_run(AnalysisEnding::Stopped, path + ": analysis stopped");
+            if (stop.TakeIfSet()) return end_run(AnalysisEnding::Stopped, Words(N_("%1: analysis stopped"), {path}));
             mapping.ReleasePages(0, start / kReleaseStep * kReleaseStep);
         }
     }
@@ -413,10 +413,10 @@ AnalysisResult Analyzer::RunClaimed(const AnalysisRequest& request, StreamState&
     int code = kScanExhausted;
     const std::uint64_t windows = layout.WindowCount + (layout.TailBytes > 0 ? 1 : 0);
     for (std::uint64_t i = 0; i < windows; ++i) {
-        if (stop.TakeIfSet()) return end_run(AnalysisEnding::Stopped, path + ": analysis stopped");
+        if (stop.TakeIfSet()) return end_run(AnalysisEnding::Stopped, Words(N_("%1: analysis stopped"), {path}));
         const std::uint64_t window_end = std::min((i + 1) * kWindowSize, layout.RemainingBytes);
         code = ScanWindow(base, pos, window_end, unit, analysis, state.Lists, stop, scan);
-        if (code == kScanStopped) return end_run(AnalysisEnding::Stopped, path + ": analysis stopped");
+        if (code == kScanStopped) return end_run(AnalysisEnding::Stopped, Words(N_("%1: analysis stopped"), {path}));
         if (code == kScanComplete) break;
         layout.WindowOffset += kWindowSize;
         if (i < layout.WindowCount) {
@@ -439,7 +439,7 @@ AnalysisResult Analyzer::RunClaimed(const AnalysisRequest& request, StreamState&
             request.Mode == AnalysisMode::ModeParse && state.Lists.ProgramNumbers.size() == 1;
         layout.WindowOffset = static_cast<std::uint64_t>(layout.StartOffset);
         return end_run(AnalysisEnding::NoDescription,
-                       path + ": " + MissingDescriptionText(analysis, state.Lists));
+                       Words(N_("%1: %2"), {path, MissingDescriptionText(analysis, state.Lists)}));
     }
     scanning_.store(false, std::memory_order_release);
     state.AnalysisScanning = false;

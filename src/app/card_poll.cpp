@@ -15,6 +15,7 @@
 #include "app/images.h"
 #include "app/main_panel.h"
 #include "app/read_panel.h"
+#include "app/said.h"
 #include "app/torvane_service.h"
 #include "app/write_panel.h"
 #include "card/card_open.h"
@@ -76,12 +77,12 @@ void CardPoll::Attachcardimage1Click() {
     const std::string caption(lang::MainCaptions(window_.Language()).Attachcardimage1);
     FileRequest request;
     request.Title = caption;
-    request.Filter = "card images|*.img;*.bin;*.raw|all|*.*";
+    request.Filter = tr("card images").toStdString() + "|*.img;*.bin;*.raw|all|*.*";
     const std::optional<FileChoice> choice = window_.Dialog().OpenFile(request);
     if (!choice || choice->Paths.empty()) return;
     const std::string path = choice->Paths.front();
     if (Status attached = Attach(path); !attached) {
-        window_.Dialog().Tell(attached.message(), caption, DialogIcon::Error);
+        window_.Dialog().Tell(SaidText(attached.words()), caption, DialogIcon::Error);
         return;
     }
     // Listed at once, and selected: the operator attached it to work on it.
@@ -147,7 +148,8 @@ void CardPoll::Timer1Timer() {
     if (state.WriteFinished != 0) {
         state.WriteFinished = 0;
         window_.SendToBack(window_.Write());
-        window_.Dialog().Tell("The operation of write stream on flash card finished succesfuly.", "End of operation");
+        window_.Dialog().Tell(tr("The operation of write stream on flash card finished succesfuly.").toStdString(),
+                              tr("End of operation").toStdString());
         Reselect(state.Cards.InUse);
     }
 }
@@ -225,15 +227,17 @@ void CardPoll::TellProblems() {
     cards.Told = cards.List.Problems;
     if (fresh.empty()) return;
 
-    std::string text = "Not every card could be looked at:";
+    std::string text = tr("Not every card could be looked at:").toStdString();
     std::string group;
     for (const std::string& problem : fresh) {
         text += "\n" + problem;
         if (group.empty()) group = GroupNamed(problem);
     }
     if (!group.empty())
-        text += "\n\nTo use the card readers as this user, add the user to that group (sudo usermod -a -G " + group +
-                " $USER) and log in again, or start tscard as root. A card image can be attached in any case.";
+        text += Filled(tr("\n\nTo use the card readers as this user, add the user to that group (sudo usermod -a -G %1 "
+                          "$USER) and log in again, or start tscard as root. A card image can be attached in any case."),
+                       {QString::fromStdString(group)})
+                    .toStdString();
     window_.Dialog().Tell(text, std::string(lang::MainCaptions(window_.Language()).SDcardmanadger1),
                           DialogIcon::Warning);
 }

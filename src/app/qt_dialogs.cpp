@@ -1,6 +1,8 @@
 #include "app/qt_dialogs.h"
 
+#include <QDesktopServices>
 #include <QFileDialog>
+#include <QUrl>
 #include <QMessageBox>
 #include <QToolButton>
 
@@ -100,5 +102,7 @@ std::optional<std::string> QtDialogs::ChooseFolder(const FolderRequest& request)
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return PathBytes(dialog.selectedFiles().front());
 }
+
+void QtDialogs::ShowFolder(const std::string& folder) { QDesktopServices::openUrl(QUrl::fromLocalFile(ShownPath(folder))); }
 
 }  // namespace tscard::app

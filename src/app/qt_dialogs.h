@@ -19,6 +19,7 @@ public:
     std::optional<FileChoice> OpenFiles(const FileRequest& request) override;
     std::optional<FileChoice> SaveFile(const FileRequest& request) override;
     std::optional<std::string> ChooseFolder(const FolderRequest& request) override;
+    void ShowFolder(const std::string& folder) override;
 
 private:
     QPointer<QWidget> owner_;

@@ -17,6 +17,7 @@
 #include "app/dialogs.h"
 #include "app/main_panel.h"
 #include "app/shown_number.h"
+#include "app/said.h"
 #include "app/start_button.h"
 #include "app/stream_launcher.h"
 #include "app/torvane_service.h"
@@ -38,7 +39,7 @@ void WritePanel::SpeedButton23Click() {
     AppState& state = window_.State();
     state.WriteFinished = 0;
     if (!state.Cards.CardReady) {
-        window_.Dialog().Tell("Drive of SD card no selected");
+        window_.Dialog().Tell(NoCardSelected());
         return;
     }
     FileRequest request;
@@ -50,6 +51,8 @@ void WritePanel::SpeedButton23Click() {
     window_.Card()->SpeedButton23->setEnabled(false);
     Open(state.OpenDialogFile, true);
 }
+
+std::string WritePanel::NoCardSelected() const { return tr("Drive of SD card no selected").toStdString(); }
 
 void WritePanel::TakePreparedStream(const std::string& path) {
     window_.BringToFront(window_.Main());
@@ -82,8 +85,8 @@ void WritePanel::Opened(const std::string& path, bool chosen, const Look& look) 
     AppState& state = window_.State();
     Dialogs& dialog = window_.Dialog();
     // A file that does not open is chosen again, as the open dialog offers.
-    auto choose_again = [&](const std::string& message) {
-        dialog.Tell(message);
+    auto choose_again = [&](const Words& message) {
+        dialog.Tell(SaidText(message));
         EndPreparing();
         if (chosen) SpeedButton23Click();
     };
@@ -92,8 +95,8 @@ void WritePanel::Opened(const std::string& path, bool chosen, const Look& look) 
         case ProbeOutcome::Stopped: return EndPreparing();
         case ProbeOutcome::Failed: return choose_again(look.Probe.Message);
         case ProbeOutcome::UnknownFormat:
-            dialog.Tell(path + ": " + kUnknownStreamFormat + " (" + look.Probe.Message + ")",
-                        kSynchronizationErrorCaption);
+            dialog.Tell(SaidText(UnknownStreamFormat(path, look.Probe.Message)),
+                        SaidText(Words(kSynchronizationErrorCaption)));
             return EndPreparing();
     }
     const BitrateMeasurement& rate = look.Rate;
@@ -132,7 +135,7 @@ void WritePanel::AnalysisEnded(const AnalysisResult& result) {
         Status mapped = OpenStreamFile(stream.Path, file);
         if (mapped) mapped = job_.Source.Map(file);
         if (!mapped) {
-            window_.Dialog().Tell(mapped.message());
+            window_.Dialog().Tell(SaidText(mapped.words()));
             state.WritePanelOpen = 0;
             return;
         }

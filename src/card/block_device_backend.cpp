@@ -77,7 +77,7 @@ public:
         if (::fstat(fd_, &st) != 0 || !S_ISBLK(st.st_mode)) return Status::Fail(path_ + ": not a block device");
         std::uint64_t length = 0;
         if (::ioctl(fd_, BLKGETSIZE64, &length) != 0)
-            return Status::Fail(FileError(path_, "cannot read the size of the card"));
+            return Status::Fail(FileError(path_, N_("cannot read the size of the card")));
         if (length == 0) {
             no_medium_ = true;
             return Status::Fail(path_ + ": there is no card in the reader (size 0)");
@@ -149,13 +149,13 @@ public:
     }
 
     Status Flush() override {
-        if (::fsync(fd_) != 0) return Status::Fail(FileError(path_, "cannot flush the card"));
+        if (::fsync(fd_) != 0) return Status::Fail(FileError(path_, N_("cannot flush the card")));
         return Status::Ok();
     }
 
     Status CheckPresent() override {
         std::uint64_t length = 0;
-        if (::ioctl(fd_, BLKGETSIZE64, &length) != 0) return Status::Fail(FileError(path_, "the card is gone"));
+        if (::ioctl(fd_, BLKGETSIZE64, &length) != 0) return Status::Fail(FileError(path_, N_("the card is gone")));
         if (length != length_) return Status::Fail(path_ + ": the card was removed or changed");
         return Status::Ok();
     }

@@ -18,15 +18,15 @@ DirEntry EntryOf(std::uint64_t start_unit, std::uint64_t blocks, std::uint8_t la
     return entry;
 }
 
-CardWriteResult Refused(std::string message) {
+CardWriteResult Refused(Words message) {
     CardWriteResult refused;
     refused.Ending = CardWriteEnding::Refused;
     refused.Message = std::move(message);
     return refused;
 }
 
-std::string BusyMessage(const CardDevice& device) {
-    return device.Path() + ": refused, another card write is in progress";
+Words BusyMessage(const CardDevice& device) {
+    return Words(N_("%1: refused, another card write is in progress"), {device.Path()});
 }
 
 }  // namespace
@@ -58,7 +58,7 @@ CardWriteResult CardWriteWorker::Run(CardWriteJob& job, CardDevice& device, Card
     CardWriteResult result;
     const Status ran =
         run_.RunHere(BusyMessage(device), [&] { return RunClaimed(job, device, write, events, stop); }, result);
-    return ran ? result : Refused(ran.message());
+    return ran ? result : Refused(ran.words());
 }
 
 Status CardWriteWorker::Start(CardWriteJob& job, CardDevice& device, CardWriteState& write, EventSink& events,
@@ -80,17 +80,18 @@ CardWriteResult CardWriteWorker::RunClaimed(CardWriteJob& job, CardDevice& devic
     progress_position_.store(0, std::memory_order_release);
 
     // Refusals touch nothing, not even the card's header.
-    auto refuse = [&](std::string message) {
+    auto refuse = [&](Words message) {
         result.Ending = CardWriteEnding::Refused;
         result.Message = std::move(message);
         return result;
     };
-    if (!device.IsOpen()) return refuse("no card is open");
-    if (!device.Backend().Writable()) return refuse(device.Path() + ": the card was opened read-only");
-    if (device.DataUnits <= 0) return refuse(device.Path() + ": the card is too small for the card layout");
-    if (!job.Source.IsMapped()) return refuse(job.FileName + ": the source is not open for the card write");
+    if (!device.IsOpen()) return refuse(Words(kNoCardOpen));
+    if (!device.Backend().Writable()) return refuse(OpenedReadOnly(device.Path()));
+    if (device.DataUnits <= 0) return refuse(Words(N_("%1: the card is too small for the card layout"), {device.Path()}));
+    if (!job.Source.IsMapped())
+        return refuse(Words(N_("%1: the source is not open for the card write"), {job.FileName}));
     if (job.StartOffset > job.Source.Size())
-        return refuse(job.FileName + ": the first packet lies past the end of the source");
+        return refuse(Words(N_("%1: the first packet lies past the end of the source"), {job.FileName}));
 
     write.StartUnit = 0;
     write.EntryIndex = 0;
@@ -106,7 +107,7 @@ CardWriteResult CardWriteWorker::RunClaimed(CardWriteJob& job, CardDevice& devic
     // card whose header cannot be rebuilt gets no block: the old directory
     // would describe them wrongly.
     const Status rebuilt = job.RebuildHeader ? job.RebuildHeader() : ReinitCardHeader(device, job.Bitrate);
-    auto fail = [&](std::string message) {
+    auto fail = [&](Words message) {
         write.CardWriteBusy = false;
         job.Source.Unmap();
         result.Ending = CardWriteEnding::Failed;
@@ -114,11 +115,13 @@ CardWriteResult CardWriteWorker::RunClaimed(CardWriteJob& job, CardDevice& devic
         events.Signal(EventId::evRefreshGauge);
         return result;
     };
-    if (!rebuilt) return fail(rebuilt.message() + "; the card header was not rebuilt and no block was written");
+    if (!rebuilt)
+        return fail(Words(N_("%1; the card header was not rebuilt and no block was written"), {rebuilt.words()}));
     auto& records = device.Directory.Records;
     const auto free_record =
         std::find_if(records.begin(), records.end(), [](const DirEntry& e) { return e.Length == 0; });
-    if (free_record == records.end()) return fail(device.Path() + ": the directory has no free record");
+    if (free_record == records.end())
+        return fail(Words(N_("%1: the directory has no free record"), {device.Path()}));
     write.EntryIndex = static_cast<std::int32_t>(free_record - records.begin());
 
     UnitBatchWriter batch(device, write.StartUnit);
@@ -156,7 +159,7 @@ CardWriteResult CardWriteWorker::RunClaimed(CardWriteJob& job, CardDevice& devic
         result.StopReason = CardWriteStop::Operator;
         if (!flushed) {
             result.StopReason = batch.ReachedCardEnd() ? CardWriteStop::CardFull : CardWriteStop::WriteFailed;
-            result.Message = flushed.message();
+            result.Message = flushed.words();
         }
         result.PacketsStored = packer.PacketsStored();
         result.BlocksWritten = write.BlocksWritten;

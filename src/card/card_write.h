@@ -105,7 +105,7 @@ struct [[nodiscard]] CardWriteResult {
     CardWriteStop StopReason = CardWriteStop::None;
     // Failed, Refused, and a stop by a failed write: what went wrong,
     // naming the card or the file.
-    std::string Message;
+    Words Message;
     std::uint64_t PacketsStored = 0;
     std::uint64_t BlocksWritten = 0;
     std::uint64_t PacketsOnCard = 0;

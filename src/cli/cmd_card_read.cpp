@@ -91,8 +91,8 @@ int RunCardRead(const ReadArgs& args, const SystemRoots& roots, const GlobalOpti
                 << result.Blocks << " blocks, " << result.BytesWritten << " bytes to " << args.output << std::endl;
             return kExitOk;
         case CardReadEnding::Stopped: Fail(target.Path + ": the read was stopped: " + left);
-        case CardReadEnding::Failed: Fail(result.Message + "; " + left);
-        case CardReadEnding::Refused: Fail(result.Message);
+        case CardReadEnding::Failed: Fail(result.Message.English() + "; " + left);
+        case CardReadEnding::Refused: Fail(result.Message.English());
     }
     return kExitFailed;
 }

@@ -65,7 +65,7 @@ std::uint32_t BitrateOrExit(const WriteArgs& args, StopFlag& stop, std::string& 
         StreamAnalysis scratch;
         const BitrateMeasurement m = MeasureStreamBitrate(scratch, args.source, stop);
         if (m.Stopped) Fail(args.source + ": stopped; nothing was written");
-        if (m.Code == kStreamRateFailed) Fail(m.Message);
+        if (m.Code == kStreamRateFailed) Fail(m.Message.English());
         text = m.CardRateText.empty() ? kDefaultCardBitrateText : m.CardRateText;
         origin = m.CardRateText.empty() ? "default, no PCR interval of 10 s was found" : "measured";
     }
@@ -83,12 +83,12 @@ void AnalyseOrExit(const std::string& source, StreamState& state, StopFlag& stop
         case AnalysisEnding::NoDescription:
             // The write panel is armed after such an analysis too: the card
             // takes the stream as it is.
-            PrintError("warning: " + analysis.Message + "; the stream is written all the same");
+            PrintError("warning: " + analysis.Message.English() + "; the stream is written all the same");
             return;
         case AnalysisEnding::Stopped: Fail(source + ": stopped; nothing was written");
         case AnalysisEnding::SyncFailed:
         case AnalysisEnding::Failed:
-        case AnalysisEnding::Refused: Fail(analysis.Message);
+        case AnalysisEnding::Refused: Fail(analysis.Message.English());
     }
 }
 
@@ -156,8 +156,8 @@ int RunCardWrite(const WriteArgs& args, const SystemRoots& roots, const GlobalOp
         case ProbeOutcome::Found: break;
         case ProbeOutcome::Stopped: Fail(args.source + ": stopped; nothing was written");
         case ProbeOutcome::UnknownFormat:
-            Fail(args.source + ": " + kUnknownStreamFormat + " (" + probe.Message + ")");
-        case ProbeOutcome::Failed: Fail(probe.Message);
+            Fail(args.source + ": " + kUnknownStreamFormat + " (" + probe.Message.English() + ")");
+        case ProbeOutcome::Failed: Fail(probe.Message.English());
     }
     std::string bitrate_origin;
     const std::uint32_t bitrate = BitrateOrExit(args, stop, bitrate_origin);
@@ -202,7 +202,7 @@ int RunCardWrite(const WriteArgs& args, const SystemRoots& roots, const GlobalOp
     }
 
     ReportNullRuns(result.NullRuns);
-    if (result.Ending == CardWriteEnding::Refused || result.Ending == CardWriteEnding::Failed) Fail(result.Message);
+    if (result.Ending == CardWriteEnding::Refused || result.Ending == CardWriteEnding::Failed) Fail(result.Message.English());
     if (!write.DirectoryStored)
         Fail(write.DirectoryStatus.message() +
              "; the directory was not stored: the card holds the new header and the blocks, with no entry");
@@ -226,7 +226,7 @@ int RunCardWrite(const WriteArgs& args, const SystemRoots& roots, const GlobalOp
         case CardWriteStop::CardFull:
             PrintError(target.Path + ": the card is full: " + recorded + "; the rest of the stream was not written");
             break;
-        case CardWriteStop::WriteFailed: PrintError(result.Message + "; the write stopped: " + recorded); break;
+        case CardWriteStop::WriteFailed: PrintError(result.Message.English() + "; the write stopped: " + recorded); break;
         case CardWriteStop::Operator:
         case CardWriteStop::None: PrintError(target.Path + ": the write was stopped: " + recorded); break;
     }

@@ -12,8 +12,8 @@
 
 namespace tscard {
 
-std::string FileError(const std::string& path, const std::string& what) {
-    return path + ": " + what + ": " + std::strerror(errno);
+Words FileError(const std::string& path, const char* what) {
+    return Words(N_("%1: %2: %3"), {path, Words(what), std::string(std::strerror(errno))});
 }
 
 namespace {
@@ -25,7 +25,7 @@ Status OpenWith(const std::string& path, int flags, File& out) {
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
         const int error = errno;
-        return Status::Fail(FileError(path, "cannot open"), error);
+        return Status::Fail(FileError(path, N_("cannot open")), error);
     }
     out = File::Adopt(fd, path);
     return Status::Ok();
@@ -71,7 +71,7 @@ File File::AdoptStream(int fd, std::string path) {
 
 Status File::Size(std::uint64_t& size) const {
     struct stat st {};
-    if (::fstat(fd_, &st) != 0) return Status::Fail(FileError(path_, "cannot read the size"));
+    if (::fstat(fd_, &st) != 0) return Status::Fail(FileError(path_, N_("cannot read the size")));
     size = static_cast<std::uint64_t>(st.st_size);
     return Status::Ok();
 }
@@ -99,11 +99,11 @@ Status File::WriteAt(std::uint64_t offset, const void* buffer, std::size_t len) 
                                   : ::pwrite(fd_, in + done, len - done, static_cast<off_t>(offset + done));
         if (n < 0) {
             if (errno == EINTR) continue;
-            return Status::Fail(FileError(path_, "cannot write"));
+            return Status::Fail(FileError(path_, N_("cannot write")));
         }
         if (n == 0) {
             errno = ENOSPC;
-            return Status::Fail(FileError(path_, "cannot write"));
+            return Status::Fail(FileError(path_, N_("cannot write")));
         }
         done += static_cast<std::size_t>(n);
     }
@@ -112,7 +112,7 @@ Status File::WriteAt(std::uint64_t offset, const void* buffer, std::size_t len) 
 
 Status File::Truncate(std::uint64_t size) {
     if (::ftruncate(fd_, static_cast<off_t>(size)) != 0)
-        return Status::Fail(FileError(path_, "cannot truncate"));
+        return Status::Fail(FileError(path_, N_("cannot truncate")));
     return Status::Ok();
 }
 
@@ -120,12 +120,12 @@ Status File::Close() {
     if (fd_ < 0) return Status::Ok();
     const int fd = std::exchange(fd_, -1);
     stream_ = false;
-    if (::close(fd) != 0 && errno != EINTR) return Status::Fail(FileError(path_, "cannot close"));
+    if (::close(fd) != 0 && errno != EINTR) return Status::Fail(FileError(path_, N_("cannot close")));
     return Status::Ok();
 }
 
 Status RemoveFile(const std::string& path) {
-    if (::unlink(path.c_str()) != 0) return Status::Fail(FileError(path, "cannot remove"));
+    if (::unlink(path.c_str()) != 0) return Status::Fail(FileError(path, N_("cannot remove")));
     return Status::Ok();
 }
 
@@ -138,7 +138,7 @@ bool BlockReader::Fill() {
     const std::int64_t n = file_.ReadAt(next_offset_, buffer_.data(), buffer_.size());
     if (n < 0) {
         failed_ = true;
-        error_ = FileError(file_.Path(), "cannot read");
+        error_ = FileError(file_.Path(), N_("cannot read"));
         return false;
     }
     if (n == 0) {
@@ -187,7 +187,7 @@ bool BlockWriter::Drain() {
     used_ = 0;
     if (!st) {
         failed_ = true;
-        error_ = st.message();
+        error_ = st.words();
         return false;
     }
     return true;
@@ -242,7 +242,7 @@ Status ReadOnlyMapping::Map(const File& file) {
     if (p == MAP_FAILED) {
         mapped_ = false;
         size_ = 0;
-        return Status::Fail(FileError(file.Path(), "cannot map"));
+        return Status::Fail(FileError(file.Path(), N_("cannot map")));
     }
     data_ = static_cast<const unsigned char*>(p);
     return Status::Ok();

@@ -24,15 +24,15 @@ void SpliceChain::JoinWorker() {
 }
 
 Status SpliceChain::Start() {
-    if (job_.Splicing) return Status::Fail(job_.OutputPath + ": refused, a splice is in progress");
-    if (job_.OutputPath.empty()) return Status::Fail("no output file is set up for the splice");
+    if (job_.Splicing) return Status::Fail(Words(N_("%1: refused, a splice is in progress"), {job_.OutputPath}));
+    if (job_.OutputPath.empty()) return Status::Fail(Words(N_("no output file is set up for the splice")));
     JoinWorker();
     const auto output = OutputIdentity(job_.OutputPath);
     std::uint64_t maximum = 1;
     for (std::int32_t i = 0; i < job_.FileCount; ++i) {
         StickFileEntry& entry = job_.Files[static_cast<std::size_t>(i)];
         if (output && IdentityOf(entry.Handle) == output)
-            return Status::Fail(entry.Path + ": is the output of the splice; it cannot be one of its inputs");
+            return Status::Fail(OutputAsInput(entry.Path));
         if (Status st = SizeSpliceEntry(entry); !st) return st;
         maximum += entry.Blocks;
     }
@@ -183,13 +183,16 @@ void SpliceChain::Finish() {
     result_.OutputSize = kept ? write_offset_ : 0;
     if (!status) {
         result_.Ending = SpliceEnding::Failed;
-        result_.Message = status.message();
+        result_.Message = status.words();
         // A pipe or device cannot be taken back.
-        if (in_place && wrote) result_.Message += "; what was written to " + job_.OutputPath + " stays there";
+        if (in_place && wrote)
+            result_.Message = Words(N_("%1; what was written to %2 stays there"), {result_.Message, job_.OutputPath});
     } else if (copy_stopped_) {
         result_.Ending = SpliceEnding::Stopped;
-        result_.Message = job_.OutputPath + (kept ? ": splice stopped; the output keeps what was copied"
-                                                  : ": splice stopped before anything was copied; the output is left as it was");
+        result_.Message =
+            kept ? Words(N_("%1: splice stopped; the output keeps what was copied"), {job_.OutputPath})
+                 : Words(N_("%1: splice stopped before anything was copied; the output is left as it was"),
+                         {job_.OutputPath});
     } else {
         result_.Ending = SpliceEnding::Complete;
     }

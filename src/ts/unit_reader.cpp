@@ -11,7 +11,7 @@ bool UnitReader::Fill() {
     if (n < 0) {
         failed_ = true;
         done_ = true;
-        error_ = FileError(file_.Path(), "cannot read");
+        error_ = FileError(file_.Path(), N_("cannot read"));
         return false;
     }
     // ReadAt fills the buffer unless the file ends: whole units only.

@@ -27,7 +27,7 @@ public:
         return unit;
     }
     bool Failed() const { return failed_; }
-    const std::string& Error() const { return error_; }
+    const Words& Error() const { return error_; }
 
 private:
     bool Fill();
@@ -40,7 +40,7 @@ private:
     std::uint64_t offset_;
     bool done_ = false;
     bool failed_ = false;
-    std::string error_;
+    Words error_;
 };
 
 }  // namespace tscard

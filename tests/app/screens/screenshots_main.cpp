@@ -8,6 +8,7 @@
 #include <QLocale>
 #include <QPainter>
 #include <QPixmap>
+#include <QTemporaryDir>
 
 #include <cstdlib>
 #include <iostream>
@@ -72,7 +73,13 @@ int main(int argc, char** argv) {
         std::cerr << "usage: tscard_screenshots OUTDIR [SCENE...]\n";
         return 2;
     }
+    // Settings of its own: the start screen lists what the scenes open.
+    QTemporaryDir settings;
+    if (!settings.isValid()) return 1;
+    qputenv("XDG_CONFIG_HOME", settings.path().toLocal8Bit());
     QApplication app(argc, argv);
+    QApplication::setOrganizationName("tscard");
+    QApplication::setApplicationName("tscard");
     const QDir out(QString::fromLocal8Bit(argv[1]));
     if (!out.exists() && !QDir().mkpath(out.path())) {
         std::cerr << "cannot create " << argv[1] << "\n";
