@@ -4,6 +4,8 @@
 # texts (tr() in tscard::app classes) keep theirs.
 # Usage: cmake -DIN=catalogue.ts -DOUT=catalogue_for_lrelease.ts -P core_catalogue.cmake
 file(READ "${IN}" catalogue)
-string(REGEX REPLACE "<name>tscard::[A-Za-z_0-9]+</name>" "<name>tscard</name>" catalogue "${catalogue}")
+string(REPLACE "<name>tscard::app::" "<name>@window@::" catalogue "${catalogue}")
+string(REGEX REPLACE "<name>tscard::[A-Za-z_0-9:]+</name>" "<name>tscard</name>" catalogue "${catalogue}")
 string(REGEX REPLACE "<name>[A-Za-z_0-9]*</name>" "<name>tscard</name>" catalogue "${catalogue}")
+string(REPLACE "<name>@window@::" "<name>tscard::app::" catalogue "${catalogue}")
 file(WRITE "${OUT}" "${catalogue}")

@@ -28,7 +28,9 @@ TEST(CardCli, FormatInfoAndClearAnImage) {
     EXPECT_TRUE(test::HasField(r.out, "Free", "Mast be formated")) << r.out;
     EXPECT_FALSE(Contains(r.out, "Bit rate")) << "no header, no bit rate\n" << r.out;
 
-    r = RunCli({"card", "format", card});  // an image needs no --yes
+    // Neither in the layout nor of a whole number of MiB: formatted only
+    // with --yes (no question is asked of an image).
+    r = RunCli({"card", "format", card, "--yes"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
     EXPECT_EQ(r.out, "Formatted Card 0[29 MB],Drive letter -" + card + "\tDORO  v0.0\tCapacity 29.4375 MB\tFree 29.4375 MB\n");
     const std::vector<std::uint8_t> bytes = test::ReadFileBytes(card);
@@ -85,7 +87,7 @@ TEST(CardCli, FullFormatFillsTheImage) {
     test::TempDir dir;
     const std::string card = (dir / "card.img").string();
     test::MakeImage(card, 2 * kMiB + 4096, 0x00);
-    const auto r = RunCli({"card", "format", card, "--full"});
+    const auto r = RunCli({"card", "format", card, "--full", "--yes"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
     const std::vector<std::uint8_t> bytes = test::ReadFileBytes(card);
     for (std::size_t i = 7; i < bytes.size(); ++i) ASSERT_EQ(bytes[i], 0xFF) << i;
@@ -105,7 +107,9 @@ TEST(CardCli, ErrorsNameTheCardAndTheReason) {
         {{"card", "info", missing}, 1, missing + ": cannot open"},
         {{"card", "format", dir.path().string()}, 1, "not a card"},
         {{"card", "format", tiny}, 1, "too small for the card layout"},
-        {{"card", "info", tiny}, 1, tiny + ": cannot read 31232 bytes at offset 0"},
+        // One wording for a card too small, whatever the command.
+        {{"card", "format", tiny, "--yes"}, 1, tiny + ": 4096 bytes is too small for the card layout (at least 39936"},
+        {{"card", "info", tiny}, 1, tiny + ": 4096 bytes is too small for the card layout (at least 39936"},
         {{"card", "format"}, 2, "CARD"},
         {{"card"}, 2, ""},
     };
@@ -116,6 +120,48 @@ TEST(CardCli, ErrorsNameTheCardAndTheReason) {
         EXPECT_TRUE(r.out.empty()) << r.out;
     }
     EXPECT_EQ(test::ReadFileBytes(tiny), std::vector<std::uint8_t>(4096, 0x00));
+}
+
+TEST(CardCli, AFileThatIsNoCardImageIsFormattedOnlyWithYesAndClearNeedsAFormattedCard) {
+    test::TempDir dir;
+    auto make = [&](const std::string& name, std::uint64_t bytes, std::uint8_t fill) {
+        const std::string path = (dir / name).string();
+        test::MakeImage(path, bytes, fill);
+        return path;
+    };
+    const std::string stream = make("clip.ts", 3 * kMiB + 188 * 100, 0x47);  // not a card's size
+    const std::string blank = make("blank.img", 4 * kMiB, 0x00);            // a card's size
+    const std::string odd = make("odd.img", 4 * kMiB + 512, 0x00);
+    ASSERT_EQ(RunCli({"card", "format", odd, "--yes"}).exit_code, 0);  // in the layout from now on
+    struct Case {
+        std::vector<std::string> args;
+        int exit_code;
+        std::string says;
+    };
+    const Case cases[] = {
+        {{"card", "format", stream}, 1,
+         stream + ": not a card image: it is not in the card layout and its 3164528 bytes are not a whole number of "
+                  "MiB, as a card's size is; --yes formats it all the same; nothing was written"},
+        {{"card", "clear", stream}, 1, stream + ": Mast be formated (the card is not in the card layout)"},
+        {{"card", "clear", blank}, 1,
+         blank + ": Mast be formated (the card is not in the card layout); 'tscard-cli card format' formats it; "
+                 "nothing was written"},
+        {{"card", "clear", stream, "--yes"}, 1, "Mast be formated"},
+        {{"card", "format", blank}, 0, "Formatted Card 0[4 MB]"},
+        {{"card", "format", odd}, 0, "Formatted Card 0[4 MB]"},
+        {{"card", "clear", odd}, 0, "Cleared Card 0[4 MB]"},
+        {{"card", "format", stream, "--yes"}, 0, "Formatted Card 0[3 MB]"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args[1] + " " + c.args[2]);
+        const std::vector<std::uint8_t> before = test::ReadFileBytes(c.args[2]);
+        const auto r = RunCli(c.args);
+        EXPECT_EQ(r.exit_code, c.exit_code) << r.err;
+        EXPECT_TRUE(Contains(c.exit_code == 0 ? r.out : r.err, c.says)) << r.out << r.err;
+        if (c.exit_code != 0) {
+            EXPECT_EQ(test::ReadFileBytes(c.args[2]), before);
+        }
+    }
 }
 
 TEST(CardCli, ListThroughAFakeSystem) {
@@ -150,14 +196,29 @@ TEST(CardCli, ListThroughAFakeSystem) {
     EXPECT_TRUE(test::HasField(r.out, "Item", "Card 0[1 MB],Drive letter -" + c)) << r.out;
 }
 
-TEST(CardCli, ListWithoutCards) {
+TEST(CardCli, ListWithoutCardsNamesTheEmptyReaders) {
     test::FakeSystem sys;
     sys.Add({"sda", "8:0", "0", "0"}, std::vector<std::uint8_t>(kMiB, 0x00));
-    const test::DiscoveryEnvironment env(sys.Roots());
-    const auto r = RunCli({"card", "list"});
+    test::CommandResult r;
+    {
+        const test::DiscoveryEnvironment env(sys.Roots());
+        r = RunCli({"card", "list"});
+    }
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_TRUE(r.out.empty());
-    EXPECT_TRUE(Contains(r.err, "No connect memory card")) << r.err;
+    EXPECT_EQ(r.err, "No connect memory card\n");
+
+    // A reader without a card: "insert a card", not a permission problem.
+    sys.Add({"sdb", "8:16", "1", "0", 0});
+    sys.SetReader("sdb", "Generic ", "STORAGE DEVICE  ");
+    const test::DiscoveryEnvironment env(sys.Roots());
+    r = RunCli({"card", "list"});
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_TRUE(Contains(r.err, "No connect memory card\n")) << r.err;
+    EXPECT_TRUE(Contains(r.err, sys.Node("sdb") + " (Generic STORAGE DEVICE): no card in the reader; insert a card"))
+        << r.err;
+    r = RunCli({"card", "list", "--json"});
+    EXPECT_EQ(nlohmann::json::parse(r.out)["empty_readers"][0], sys.Node("sdb") + " (Generic STORAGE DEVICE)");
 }
 
 }  // namespace

@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include <fstream>
 #include <map>
 
 #include "card/card_discovery.h"
@@ -15,6 +19,7 @@ namespace tscard {
 namespace {
 
 using test::FakeDisk;
+using test::FakePartition;
 using test::FakeSystem;
 
 constexpr std::uint64_t kMiB = 1 << 20;
@@ -104,7 +109,7 @@ TEST_F(CardDiscovery, ListShowsEachCardAsTheChooserDoes) {
     // The card whose header cannot be read and that has no file system is
     // left out, with the reason.
     ASSERT_EQ(list.Problems.size(), 1u);
-    EXPECT_NE(list.Problems[0].find(dev + "/sdh"), std::string::npos) << list.Problems[0];
+    EXPECT_NE(list.Problems[0].English().find(dev + "/sdh"), std::string::npos) << list.Problems[0];
 }
 
 TEST_F(CardDiscovery, ResolvingACardArgument) {
@@ -151,6 +156,73 @@ TEST(CardMounts, WhereRemovableMediaAreMounted) {
     };
     for (const auto& [mount_point, removable] : cases)
         EXPECT_EQ(IsRemovableMediaMountPoint(mount_point), removable) << mount_point;
+}
+
+// "major:minor" of the file system a real file lives on.
+std::string DeviceOf(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return {};
+    return std::to_string(major(st.st_dev)) + ":" + std::to_string(minor(st.st_dev));
+}
+
+TEST(SystemDisks, TheDisksOfTheRootTheProgramAndTheHomeFolderAreSystemDisksWhateverMountinfoSays) {
+    // Three real files on three file systems stand for the root, the
+    // program and the home folder; mountinfo, as in a chroot, lists none.
+    const std::string root = DeviceOf("/"), program = DeviceOf("/dev/null"), home = DeviceOf("/proc");
+    if (root.empty() || program.empty() || home.empty() || root == program || root == home || program == home)
+        GTEST_SKIP() << "/, /dev and /proc are not three file systems here";
+    FakeSystem sys;
+    sys.Add({"vda", root, "0"});
+    sys.Add({"sdb", "8:16", "1", "0", 4096, {{"sdb1", program}}});  // a card reader's disk
+    sys.Add({"mmcblk1", home, "0", "SD"});
+    sys.Add({"sdc", "8:32", "1", "0"});
+    sys.LinkProc("root", "/");
+    sys.LinkProc("exe", "/dev/null");
+    SystemRoots roots = sys.Roots();
+    roots.Home = "/proc";
+    SystemUse use;
+    ASSERT_TRUE(ReadSystemUse(roots, use).ok());
+    std::vector<DiskInfo> disks;
+    ASSERT_TRUE(ReadDisks(roots, disks).ok());
+    std::map<std::string, std::string> reasons;
+    for (const DiskInfo& disk : disks) {
+        const DiskVerdict verdict = ClassifyDisk(disk, use, roots);
+        reasons[disk.Name] = verdict.Kind == DiskKind::SystemDisk ? verdict.Reason : "";
+    }
+    const std::map<std::string, std::string> expected = {
+        {"vda", "holds the system (the file system of /)"},
+        {"sdb", "holds the system (the file system of the running program)"},
+        {"mmcblk1", "holds the system (the file system of the home folder)"},
+        {"sdc", ""},
+    };
+    EXPECT_EQ(reasons, expected);
+}
+
+TEST(SystemDisks, CardInfoOnTheRootDiskInAChrootSaysItHoldsTheSystem) {
+    struct stat st {};
+    ASSERT_EQ(::stat("/", &st), 0);
+    const std::string number = std::to_string(major(st.st_dev)) + ":" + std::to_string(minor(st.st_dev));
+    std::error_code error;
+    std::filesystem::path device = std::filesystem::canonical("/sys/dev/block/" + number, error);
+    if (error) GTEST_SKIP() << "the root file system is not on a block device";
+    FakeSystem sys;
+    const bool partition = std::filesystem::exists(device / "partition");
+    const std::filesystem::path disk = partition ? device.parent_path() : device;
+    std::ifstream dev_file(disk / "dev");
+    std::string disk_number;
+    dev_file >> disk_number;
+    const std::string node = "/dev/" + disk.filename().string();
+    if (!std::filesystem::is_block_file(node)) GTEST_SKIP() << node << " is not here";
+    std::vector<FakePartition> parts;
+    if (partition) parts.emplace_back(device.filename().string(), number);
+    sys.Add({disk.filename().string(), disk_number, "0", "", 4096, parts});
+    sys.LinkProc("root", "/");
+    const test::DiscoveryEnvironment env(sys.Roots());
+    const auto r = test::RunCli({"card", "info", node, "--allow-non-removable"});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_NE(r.err.find(node + ": holds the system (the file system of /); it is never used as a card"),
+              std::string::npos)
+        << r.err;
 }
 
 }  // namespace

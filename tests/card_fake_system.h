@@ -94,6 +94,10 @@ public:
     void LinkNode(const std::string& name, const std::string& target) {
         std::filesystem::create_symlink(target, dir_ / "dev" / name);
     }
+    // The proc entry (self/root, self/exe) is a link to a real file.
+    void LinkProc(const std::string& name, const std::string& target) {
+        std::filesystem::create_symlink(target, dir_ / "proc" / "self" / name);
+    }
     // Lets an unprivileged user read the fake tree.
     void OpenToAll() {
         std::filesystem::permissions(dir_.path(), std::filesystem::perms::others_read | std::filesystem::perms::others_exec,

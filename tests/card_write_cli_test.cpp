@@ -2,7 +2,15 @@
 // trips of the ffmpeg streams, the bit rate, streams larger than the card,
 // and the refusals that leave cards and outputs as they were.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <fstream>
 
 #include <nlohmann/json.hpp>
 
@@ -55,9 +63,10 @@ std::vector<std::uint8_t> ExpectedOriginal(const std::vector<std::uint8_t>& sour
 
 class CardWriteCli : public ::testing::Test {
 protected:
+    // Of any size: --yes formats one that is not a whole number of MiB.
     void FormatCard(std::uint64_t bytes) {
         test::MakeImage(card_, bytes, 0x00);
-        const auto r = RunCli({"card", "format", card_.string()});
+        const auto r = RunCli({"card", "format", card_.string(), "--yes"});
         ASSERT_EQ(r.exit_code, 0) << r.err;
     }
     std::vector<std::uint8_t> CardBytes() const { return test::ReadFileBytes(card_); }
@@ -125,6 +134,82 @@ TEST_F(CardWriteCli, FixturesRoundTripThroughTheCard) {
     }
 }
 
+TEST_F(CardWriteCli, AClosedStandardStreamNeverBecomesTheCardOrTheSource) {
+    const std::string source = (dir_ / "s.ts").string();
+    test::WriteFileBytes(source, test::SourceStream{}.Stored(500).Bytes);
+    const std::vector<std::uint8_t> source_bytes = test::ReadFileBytes(source);
+    FormatCard(4 * kMiB);
+    ASSERT_EQ(RunCli({"card", "write", card_.string(), source, "--bitrate", "5000"}).exit_code, 0);
+    const std::vector<std::uint8_t> written = CardBytes();
+    for (int closed : {0, 1, 2}) {
+        SCOPED_TRACE("fd " + std::to_string(closed) + " closed");
+        FormatCard(4 * kMiB);
+        test::RunOptions options;
+        options.ClosedFd = closed;
+        // A warning and the summary, on stderr and stdout, that must go nowhere.
+        const auto r = RunCli({"card", "write", card_.string(), source, "--bitrate", "5000", "--verify"}, options);
+        EXPECT_EQ(r.exit_code, 0) << r.err;
+        EXPECT_TRUE(CardBytes() == written) << "the card holds what a write with every stream open leaves";
+        EXPECT_TRUE(test::ReadFileBytes(source) == source_bytes);
+    }
+}
+
+// The descriptor the program holds its card open with for writing, or -1.
+int WritingFd(pid_t pid, const std::string& card) {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
+        if (std::filesystem::read_symlink(entry.path(), error) != card) continue;
+        std::ifstream info("/proc/" + std::to_string(pid) + "/fdinfo/" + entry.path().filename().string());
+        std::string label;
+        unsigned flags = 0;
+        while (info >> label)
+            if (label == "flags:" && (info >> std::oct >> flags)) break;
+        if ((flags & O_ACCMODE) == O_RDWR) return std::stoi(entry.path().filename().string());
+    }
+    return -1;
+}
+
+TEST_F(CardWriteCli, AnImageDeletedOrCutShortDuringTheWriteEndsItAsAPulledCard) {
+    const std::string source = (dir_ / "s.ts").string();
+    test::WriteFileBytes(source, test::SourceStream{}.Stored(43 * 2000).Bytes);
+    for (const bool remove : {true, false}) {
+        SCOPED_TRACE(remove ? "deleted" : "cut short");
+        FormatCard(32 * kMiB);
+        char err_name[] = "/tmp/tscard-err-XXXXXX";
+        const int err_fd = ::mkstemp(err_name);
+        ASSERT_GE(err_fd, 0);
+        ::unlink(err_name);
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::dup2(err_fd, 2);
+            ::execl(TSCARD_CLI_PATH, TSCARD_CLI_PATH, "card", "write", card_.c_str(), source.c_str(), "--bitrate",
+                    "5000", static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        // Held still once it has the card open for writing, while the image
+        // goes; then it goes on.
+        const auto deadline = std::chrono::steady_clock::now() + test::kProgramLimit;
+        while (WritingFd(pid, card_.string()) < 0 && std::chrono::steady_clock::now() < deadline) {
+        }
+        ::kill(pid, SIGSTOP);
+        if (remove)
+            std::filesystem::remove(card_);
+        else
+            std::filesystem::resize_file(card_, 0);
+        ::kill(pid, SIGCONT);
+        int status = 0;
+        ASSERT_TRUE(test::WaitForExit(pid, test::kProgramLimit, status));
+        std::string err(4096, '\0');
+        err.resize(static_cast<std::size_t>(std::max<ssize_t>(::pread(err_fd, err.data(), err.size(), 0), 0)));
+        ::close(err_fd);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << err;
+        EXPECT_TRUE(Contains(err, card_.string() + ": the card was removed during the write (" + card_.string() +
+                                      (remove ? ": card image was deleted" : ": card image shrank") +
+                                      "); the write was stopped: "))
+            << err;
+    }
+}
+
 TEST_F(CardWriteCli, TheMeasuredBitRateGoesIntoTheHeader) {
     if (!test::HasFixture("long_4m.ts")) GTEST_SKIP() << "fixture missing";
     const std::string source = test::Fixture("long_4m.ts").string();
@@ -180,7 +265,9 @@ TEST_F(CardWriteCli, RefusalsLeaveTheCardAsItWas) {
     };
     const Case cases[] = {
         {{good, "--bitrate", "12x"}, 2, "--bitrate 12x: not a bit rate in kbit/s"},
-        {{good, "--bitrate", "4294967296"}, 2, "(a whole number from 0 to 4294967295)"},
+        {{good, "--bitrate", "0"}, 2, "--bitrate 0: not a bit rate in kbit/s (a whole number of kbit/s from 1 to 213000"},
+        {{good, "--bitrate", "213001"}, 2, "(a whole number of kbit/s from 1 to 213000, what a DVB-ASI link carries)"},
+        {{good, "--bitrate", "4294967296"}, 2, "from 1 to 213000"},
         {{missing}, 1, missing + ": File in use from other application (No such file or directory)"},
         {{garbage}, 1, garbage + ": Unknow stream format"},
         {{card_.string()}, 1, card_.string() + ": the source is the card itself"},
@@ -199,15 +286,51 @@ TEST_F(CardWriteCli, RefusalsLeaveTheCardAsItWas) {
     EXPECT_EQ(test::ReadFileBytes(unformatted), std::vector<std::uint8_t>(4 * kMiB, 0x00));
 }
 
-TEST_F(CardWriteCli, ASourceOfNullPacketsOnlyLeavesTheCardEmpty) {
+TEST_F(CardWriteCli, ASourceOfNullPacketsOnlyIsRefusedAndTheCardKeepsItsStream) {
     FormatCard(4 * kMiB);
+    test::WriteFileBytes(dir_ / "s.ts", test::SourceStream{}.Stored(500).Bytes);
+    ASSERT_EQ(RunCli({"card", "write", card_.string(), (dir_ / "s.ts").string(), "--bitrate", "5000"}).exit_code, 0);
+    const std::vector<std::uint8_t> before = CardBytes();
     test::WriteFileBytes(dir_ / "nulls.ts", test::SourceStream{}.Nulls(2000).Bytes);
-    auto r = RunCli({"card", "write", card_.string(), (dir_ / "nulls.ts").string()});
-    EXPECT_EQ(r.exit_code, 1);
-    EXPECT_TRUE(Contains(r.err, "holds no packet to store (only null packets); the card is left empty")) << r.err;
-    r = RunCli({"card", "info", card_.string(), "--details"});
-    EXPECT_TRUE(test::HasField(r.out, "Streams", "0")) << r.out;
-    EXPECT_TRUE(test::HasField(r.out, "Flags", "0x07")) << r.out;
+    for (const char* force : {"--verify", "--force"}) {
+        const auto r = RunCli({"card", "write", card_.string(), (dir_ / "nulls.ts").string(), force});
+        EXPECT_EQ(r.exit_code, 1);
+        EXPECT_TRUE(Contains(r.err, "nulls.ts: the stream holds no packet to store (only null packets); nothing was "
+                                    "written"))
+            << r.err;
+        EXPECT_EQ(CardBytes(), before);
+    }
+}
+
+TEST_F(CardWriteCli, TheRoomAStreamTakesIsWhatItStoresNotItsFileSize) {
+    // 3000 packets among 150,000 null packets: 27.4 MB as a file, 70 blocks
+    // (0.55 MB) on the card.
+    test::SourceStream source;
+    for (int i = 0; i < 3000; ++i) source.Stored(1).Nulls(50);
+    const std::string path = (dir_ / "sparse.ts").string();
+    test::WriteFileBytes(path, source.Bytes);
+    struct Case {
+        std::uint64_t units;  // of the card's data area
+        int exit_code;
+    };
+    // 70 blocks fit in 70 units, not in 69.
+    for (const Case c : {Case{70, 0}, Case{69, 1}}) {
+        SCOPED_TRACE(c.units);
+        FormatCard(kHeaderRegionBytes + c.units * kUnitSize + 1024);
+        const auto r = RunCli({"card", "write", card_.string(), path, "--bitrate", "5000"});
+        EXPECT_EQ(r.exit_code, c.exit_code) << r.err;
+        if (c.exit_code != 0) {
+            EXPECT_TRUE(Contains(r.err, "the stream takes 0.547 MB on the card (27.431 MB as a file, its null packets "
+                                        "kept as counts), its data area holds 0.539 MB; --force writes as much as "
+                                        "fits; nothing was written"))
+                << r.err;
+            continue;
+        }
+        const auto info = RunCli({"card", "info", card_.string(), "--json"});
+        const nlohmann::json j = nlohmann::json::parse(info.out);
+        EXPECT_EQ(j["streams"][0]["blocks"], 70);
+        EXPECT_EQ(j["streams"][0]["played_packets"], 153000);
+    }
 }
 
 TEST_F(CardWriteCli, ALongNullRunIsWrittenAsTheCardKeepsItAndTheOperatorIsWarned) {

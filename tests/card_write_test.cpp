@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
 #include <optional>
 
 #include "card/card_write.h"
+#include "card/card_write_batch.h"
 #include "card/card_write_verify.h"
 #include "card/failing_backend.h"
 #include "card_test_util.h"
@@ -209,22 +211,16 @@ TEST_F(CardWrite, AStopRecordsTheFullBlocksOnTheCardAndDropsTheRest) {
 }
 
 TEST_F(CardWrite, AWriteThatPutsNoBlockOnTheCardRecordsNoEntry) {
-    // Stopped before the first block reached the card, and a source of
-    // nothing but null packets.
-    const SourceStream late = SourceStream{}.Nulls(1000).Stored(5000);
-    const SourceStream empty = SourceStream{}.Nulls(2000);
-    for (const auto& [source, stop_at] : {std::pair{late, std::optional<std::uint64_t>(1)},
-                                          std::pair{empty, std::optional<std::uint64_t>()}}) {
-        MakeCard(4 << 20);
-        CardDevice device = OpenCard();
-        CardWriteJob job = Job(source);
-        const WriteRun run = Write(device, job, stop_at);
-        EXPECT_EQ(run.result.Ending, stop_at ? CardWriteEnding::Stopped : CardWriteEnding::Complete);
-        EXPECT_FALSE(run.result.Recorded);
-        EXPECT_EQ(run.result.BlocksWritten, 0u);
-        EXPECT_TRUE(run.write.DirectoryStored);
-        ExpectSameImage(test::ReadFileBytes(card_), Expected({}, 0, 0));
-    }
+    // Stopped before the first block reached the card.
+    MakeCard(4 << 20);
+    CardDevice device = OpenCard();
+    CardWriteJob job = Job(SourceStream{}.Nulls(1000).Stored(5000));
+    const WriteRun run = Write(device, job, 1);
+    EXPECT_EQ(run.result.Ending, CardWriteEnding::Stopped);
+    EXPECT_FALSE(run.result.Recorded);
+    EXPECT_EQ(run.result.BlocksWritten, 0u);
+    EXPECT_TRUE(run.write.DirectoryStored);
+    ExpectSameImage(test::ReadFileBytes(card_), Expected({}, 0, 0));
 }
 
 TEST_F(CardWrite, AFailingCardEndsAsAStopWithTheBlocksThatGotThere) {
@@ -269,6 +265,44 @@ TEST_F(CardWrite, AStreamLargerThanTheCardKeepsWhatFitted) {
     ExpectSameImage(test::ReadFileBytes(card_), want);
 }
 
+TEST_F(CardWrite, AnImageDeletedOrCutShortIsAPulledCardAndNoMoreIsWritten) {
+    const SourceStream source = SourceStream{}.Stored(600 * 43);
+    struct Case {
+        const char* name;
+        std::function<void(const std::filesystem::path&)> change;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"deleted", [](const std::filesystem::path& card) { std::filesystem::remove(card); }, "card image was deleted"},
+        {"cut short", [](const std::filesystem::path& card) { std::filesystem::resize_file(card, 0); },
+         "card image shrank"},
+        {"cut in half", [](const std::filesystem::path& card) { std::filesystem::resize_file(card, 4 << 20); },
+         "card image shrank"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MakeCard(8 << 20);
+        CardDevice device = OpenCard();
+        CardWriteJob job = Job(source);
+        WriteRun run;
+        StopFlag stop;
+        test::RecordingSink sink;
+        // After about 320 blocks: two batches are on the card.
+        sink.OnSignal = [&](EventId id, int n) {
+            if (id == EventId::ChangeProgressPosG1 && n == 40) c.change(card_);
+        };
+        CardWriteWorker writer;
+        run.result = writer.Run(job, device, run.write, sink, stop);
+        EXPECT_EQ(run.result.Ending, CardWriteEnding::Stopped) << run.result.Message;
+        EXPECT_EQ(run.result.StopReason, CardWriteStop::CardRemoved);
+        EXPECT_NE(run.result.Message.English().find(card_.string() + ": " + c.says), std::string::npos) << run.result.Message;
+        EXPECT_GE(run.result.BlocksWritten, UnitBatchWriter::kBatchUnits);
+        EXPECT_LT(run.result.BlocksWritten, 600u);
+        EXPECT_EQ(run.result.BlocksWritten % UnitBatchWriter::kBatchUnits, 0u) << "no block after the change";
+        EXPECT_TRUE(run.result.Recorded);
+    }
+}
+
 TEST_F(CardWrite, RefusedAndFailedWritesLeaveTheCardAsItWas) {
     MakeCard(4 << 20);
     const SourceStream source = SourceStream{}.Stored(500);
@@ -287,6 +321,19 @@ TEST_F(CardWrite, RefusedAndFailedWritesLeaveTheCardAsItWas) {
         CardWriteJob unmapped;
         const WriteRun run = Write(device, unmapped);
         EXPECT_EQ(run.result.Ending, CardWriteEnding::Refused);
+    }
+    // Nothing to store, whether the front end measured it or the worker
+    // does: the card keeps the streams it holds.
+    for (const bool measured : {false, true}) {
+        CardDevice device = OpenCard();
+        CardWriteJob job = Job(SourceStream{}.Nulls(2000));
+        if (measured) job.Size = MeasureCardStream(job.Source, 0, false, [](std::uint64_t) { return true; });
+        const WriteRun run = Write(device, job);
+        EXPECT_EQ(run.result.Ending, CardWriteEnding::Refused);
+        EXPECT_NE(run.result.Message.English().find("holds no packet to store (only null packets); nothing was written"),
+                  std::string::npos)
+            << run.result.Message;
+        EXPECT_TRUE(run.seen.empty());
     }
     {
         // The header cannot be rebuilt: the old directory would describe
@@ -377,9 +424,10 @@ TEST_F(CardWrite, VerifyFindsTheFirstUnitThatDoesNotReadBackAsWritten) {
     EXPECT_EQ(verify.BlocksCompared, 7u);
 }
 
-TEST(CardWriteBitrate, OnlyDecimalWholeNumbersThatFitInTheHeader) {
+TEST(CardWriteBitrate, OnlyDecimalWholeNumbersThatADvbAsiLinkCarries) {
     const std::pair<const char*, std::optional<std::uint32_t>> cases[] = {
-        {"120000", 120000u}, {"0", 0u}, {"4294967295", 4294967295u}, {"0004000", 4000u},
+        {"120000", 120000u}, {"1", 1u}, {"213000", 213000u}, {"0004000", 4000u},
+        {"0", std::nullopt}, {"213001", std::nullopt}, {"4294967295", std::nullopt},
         {"4294967296", std::nullopt}, {"99999999999", std::nullopt}, {"", std::nullopt}, {"-1", std::nullopt},
         {"+5", std::nullopt}, {" 5", std::nullopt}, {"5 ", std::nullopt}, {"1.5", std::nullopt},
         {"0x10", std::nullopt}, {"$10", std::nullopt}, {"1.2E+07", std::nullopt},
@@ -387,11 +435,51 @@ TEST(CardWriteBitrate, OnlyDecimalWholeNumbersThatFitInTheHeader) {
     for (const auto& [text, value] : cases) EXPECT_EQ(ParseCardBitrate(text), value) << text;
 }
 
-TEST(CardWriteSize, TheStreamIsComparedWithTheWholeDataAreaInWholeMegabytes) {
+TEST(CardWriteSize, TheStreamIsComparedWithTheWholeDataAreaBlockForBlock) {
     // 241404 units: 1885.97 MB of data area.
-    EXPECT_FALSE(StreamExceedsDataArea(std::int64_t(1885) * 1048576 + 1048575, 241404));
-    EXPECT_TRUE(StreamExceedsDataArea(std::int64_t(1886) * 1048576, 241404));
+    EXPECT_FALSE(StreamExceedsDataArea(std::int64_t(241404) * 8192, 241404));
+    EXPECT_TRUE(StreamExceedsDataArea(std::int64_t(241405) * 8192, 241404));
+    // Less than a whole MB over: it does not fit all the same.
+    EXPECT_TRUE(StreamExceedsDataArea(std::int64_t(1885) * 1048576 + 1048575, 241404));
     EXPECT_FALSE(StreamExceedsDataArea(0, 1));
+}
+
+SourceStream Units192() {
+    SourceStream source;
+    source.Packet192 = true;
+    return source;
+}
+
+TEST(CardStreamSize, NullPacketsTakeNoRoomAndTheCountIsWhatAWritePacks) {
+    struct Case {
+        const char* name;
+        SourceStream source;
+        std::uint64_t packets;
+        std::uint64_t blocks;
+    };
+    const Case cases[] = {
+        {"no null packets", SourceStream{}.Stored(100), 100, 3},
+        {"mostly null packets", SourceStream{}.Nulls(5).Stored(43).Nulls(20000).Stored(1), 44, 2},
+        {"null packets only", SourceStream{}.Nulls(3000), 0, 0},
+        {"192-byte units", Units192().Stored(86).Nulls(7), 86, 2},
+    };
+    test::TempDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto path = dir / "s.ts";
+        test::WriteFileBytes(path, c.source.Bytes);
+        File file;
+        ASSERT_TRUE(File::OpenRead(path.string(), file).ok());
+        ReadOnlyMapping mapping;
+        ASSERT_TRUE(mapping.Map(file).ok());
+        const CardStreamSize size =
+            MeasureCardStream(mapping, 0, c.source.Packet192, [](std::uint64_t) { return true; });
+        EXPECT_TRUE(size.Complete);
+        EXPECT_EQ(size.PacketsStored, c.packets);
+        EXPECT_EQ(size.Blocks, c.blocks);
+        EXPECT_EQ(size.Blocks, test::PackInWindows(c.source.Bytes, c.source.Packet192).Blocks.size());
+        EXPECT_EQ(size.Bytes(), std::int64_t(c.blocks) * 8192);
+    }
 }
 
 }  // namespace

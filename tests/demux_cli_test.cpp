@@ -96,7 +96,8 @@ TEST(DemuxCli, RefusalsAndFailuresExitNonZeroWithTheReason) {
         {{"demux", test::Fixture("single_vbr.ts").string(), dir.path().string()}, 1,
          "In selected stream is only one programm.There is no need paresed it"},
         {{"demux", multi, dir.path().string(), "--programs", "0x0009"}, 1, "has no program 0x0009"},
-        {{"demux", multi, (dir / "missing").string()}, 1, "missing: is not a folder"},
+        {{"demux", multi, (dir / "missing").string()}, 1, "missing: does not exist"},
+        {{"demux", multi, multi}, 1, "multi3.ts: is not a folder"},
         {{"demux", (dir / "none.ts").string(), dir.path().string()}, 1, "none.ts: File in use from other application (No such"},
         {{"demux", multi, dir.path().string(), "--programs", "1,x"}, 2, "not a list of program numbers"},
     };

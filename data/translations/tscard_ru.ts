@@ -4,10 +4,6 @@
 <context>
     <name>std</name>
     <message>
-        <source>%1: %2 bytes is too small for the card layout (at least %3 bytes are needed)</source>
-        <translation>%1: %2 байт — слишком мало для разметки карты (нужно не менее %3 байт)</translation>
-    </message>
-    <message>
         <source>cannot read back the output</source>
         <translation>не удаётся прочитать выходной файл обратно</translation>
     </message>
@@ -290,6 +286,62 @@
         <source>File in use from other application</source>
         <translation>Файл занят другим приложением</translation>
     </message>
+    <message>
+        <source>%1: %2 bytes is too small for the card layout (at least %3 bytes are needed)</source>
+        <translation>%1: %2 байт — слишком мало для разметки карты (нужно не менее %3 байт)</translation>
+    </message>
+    <message>
+        <source>%1; not listed</source>
+        <translation>%1; карта не показана в списке</translation>
+    </message>
+    <message>
+        <source>a whole number of kbit/s from %1 to %2</source>
+        <translation>целым числом кбит/с от %1 до %2</translation>
+    </message>
+    <message>
+        <source>%1: the stream holds no packet to store (only null packets); nothing was written</source>
+        <translation>%1: в потоке нет пакетов для записи (только нулевые пакеты); ничего не записано</translation>
+    </message>
+    <message>
+        <source>%1: not a block device</source>
+        <translation>%1: это не блочное устройство</translation>
+    </message>
+    <message>
+        <source>%1: cannot open for writing: %2</source>
+        <translation>%1: не удаётся открыть для записи: %2</translation>
+    </message>
+    <message>
+        <source>%1: cannot open: %2</source>
+        <translation>%1: не удаётся открыть: %2</translation>
+    </message>
+    <message>
+        <source>%1; without root, card readers are opened through the UDisks2 service, which asks for the user&apos;s permission: it is not running here (package udisks2)</source>
+        <translation>%1; без прав root картридеры открываются через службу UDisks2, которая запрашивает разрешение пользователя, но здесь она не запущена (пакет udisks2)</translation>
+    </message>
+    <message>
+        <source>%1; the card is in use (a mounted file system or another program holds it)</source>
+        <translation>%1; карта занята (её держит смонтированная файловая система или другая программа)</translation>
+    </message>
+    <message>
+        <source>%1; there is no card in the reader</source>
+        <translation>%1; в картридере нет карты</translation>
+    </message>
+    <message>
+        <source>%1: cannot read the list of mounted file systems</source>
+        <translation>%1: не удаётся прочитать список смонтированных файловых систем</translation>
+    </message>
+    <message>
+        <source>cannot unmount %1 (%2): %3</source>
+        <translation>не удаётся отмонтировать %1 (%2): %3</translation>
+    </message>
+    <message>
+        <source>%1; without root, a card is unmounted through the UDisks2 service, which is not running here (package udisks2)</source>
+        <translation>%1; без прав root карта отмонтируется через службу UDisks2, но здесь она не запущена (пакет udisks2)</translation>
+    </message>
+    <message>
+        <source>%1; close the programs that use it</source>
+        <translation>%1; закройте программы, которые её используют</translation>
+    </message>
 </context>
 <context>
     <name>tscard::Analyzer</name>
@@ -315,6 +367,14 @@
     <message>
         <source>the card is gone</source>
         <translation>карта пропала</translation>
+    </message>
+    <message>
+        <source>%1: there is no card in the reader (size 0)</source>
+        <translation>%1: в картридере нет карты (размер 0)</translation>
+    </message>
+    <message>
+        <source>%1: the card was removed or changed</source>
+        <translation>%1: карту извлекли или заменили</translation>
     </message>
 </context>
 <context>
@@ -365,10 +425,6 @@
 <context>
     <name>tscard::CardWriteWorker</name>
     <message>
-        <source>%1: the card is too small for the card layout</source>
-        <translation>%1: карта слишком мала для разметки</translation>
-    </message>
-    <message>
         <source>%1: the source is not open for the card write</source>
         <translation>%1: источник не открыт для записи на карту</translation>
     </message>
@@ -383,6 +439,10 @@
     <message>
         <source>%1: the directory has no free record</source>
         <translation>%1: в каталоге нет свободной записи</translation>
+    </message>
+    <message>
+        <source>%1: the write was stopped before it began; nothing was written</source>
+        <translation>%1: запись остановлена до начала; ничего не записано</translation>
     </message>
 </context>
 <context>
@@ -617,12 +677,16 @@
         <translation>Не все карты удалось проверить:</translation>
     </message>
     <message>
+        <source>%1: no card in the reader; insert a card</source>
+        <translation>%1: в картридере нет карты; вставьте карту</translation>
+    </message>
+    <message>
         <source>
 
-To use the card readers as this user, add the user to that group (sudo usermod -a -G %1 $USER) and log in again, or start tscard as root. A card image can be attached in any case.</source>
+The card refresh button asks for permission again. A card image can be attached in any case.</source>
         <translation>
 
-Чтобы работать с картридерами под этим пользователем, добавьте его в эту группу (sudo usermod -a -G %1 $USER) и войдите в систему заново или запустите tscard от имени root. Образ карты можно подключить в любом случае.</translation>
+Кнопка обновления списка карт снова запросит разрешение. Образ карты можно подключить в любом случае.</translation>
     </message>
 </context>
 <context>
@@ -761,10 +825,6 @@ To use the card readers as this user, add the user to that group (sudo usermod -
         <translation>Запись TS-файла на SD-карту</translation>
     </message>
     <message>
-        <source>The bit rate &apos;%1&apos; is not a whole number of kbit/s from 0 to 4294967295; nothing was written.</source>
-        <translation>Скорость «%1» — не целое число кбит/с от 0 до 4294967295; ничего не записано.</translation>
-    </message>
-    <message>
         <source>Len of file,that will be write on card,
 is  more than free space on this card.
          Write it&apos;s all the same?</source>
@@ -819,6 +879,64 @@ is  more than free space on this card.
     <message>
         <source>Drive of SD card no selected</source>
         <translation>SD-карта не выбрана</translation>
+    </message>
+    <message>
+        <source>The bit rate &apos;%1&apos; is not %2; nothing was written.</source>
+        <translation>Скорость «%1» не задана %2; ничего не записано.</translation>
+    </message>
+    <message>
+        <source>%1: the stream holds no packet to store (only null packets); nothing was written.</source>
+        <translation>%1: в потоке нет пакетов для записи (только нулевые пакеты); ничего не записано.</translation>
+    </message>
+</context>
+<context>
+    <name>tscard::udisks</name>
+    <message>
+        <source>the UDisks2 service is not running (package udisks2)</source>
+        <translation>служба UDisks2 не запущена (пакет udisks2)</translation>
+    </message>
+    <message>
+        <source>UDisks2 said: %1</source>
+        <translation>ответ UDisks2: %1</translation>
+    </message>
+    <message>
+        <source>%1: cannot find the device: %2</source>
+        <translation>%1: не удаётся найти устройство: %2</translation>
+    </message>
+    <message>
+        <source>%1: UDisks2 does not know this device</source>
+        <translation>%1: UDisks2 не знает такого устройства</translation>
+    </message>
+</context>
+<context>
+    <name>tscard::udisks::UDisksOpener</name>
+    <message>
+        <source>%1: the system counts it among its own disks (UDisks2 HintSystem); it is never used as a card</source>
+        <translation>%1: система считает его своим диском (UDisks2 HintSystem); такой диск никогда не используется как карта</translation>
+    </message>
+    <message>
+        <source>%1: not authorized to open the card (polkit said: %2); run from a desktop session, or as root</source>
+        <translation>%1: нет разрешения открыть карту (ответ polkit: %2); запустите программу из сеанса рабочего стола или от имени root</translation>
+    </message>
+    <message>
+        <source>%1: UDisks2 sent no descriptor</source>
+        <translation>%1: UDisks2 не передала дескриптор</translation>
+    </message>
+    <message>
+        <source>%1: cannot keep the descriptor UDisks2 sent: %2</source>
+        <translation>%1: не удаётся сохранить дескриптор, переданный UDisks2: %2</translation>
+    </message>
+    <message>
+        <source>cannot unmount %1: %2</source>
+        <translation>не удаётся отмонтировать %1: %2</translation>
+    </message>
+    <message>
+        <source>cannot unmount %1: not authorized (polkit said: %2); run from a desktop session, or as root</source>
+        <translation>не удаётся отмонтировать %1: нет разрешения (ответ polkit: %2); запустите программу из сеанса рабочего стола или от имени root</translation>
+    </message>
+    <message>
+        <source>cannot unmount %1: %2; close the programs that use it</source>
+        <translation>не удаётся отмонтировать %1: %2; закройте программы, которые её используют</translation>
     </message>
 </context>
 </TS>

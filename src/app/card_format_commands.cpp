@@ -44,7 +44,7 @@ bool CardPanel::Confirm(bool format, const QAbstractButton* command) {
 bool CardPanel::OpenInUseForWriting() {
     AppState& state = window_.State();
     CardTarget target;
-    Status status = ResolveCard(state.Cards.InUse, state.Cards.Roots, target);
+    Status status = ResolveCard(state.Cards.InUse, state.Cards.Roots, target, state.Cards.Opener);
     if (status) status = CheckCardTarget(target, true);
     // Its file systems are unmounted and it is held exclusively while open.
     if (status) status = OpenCard(target, true, state.Cards.Roots, state.Card);

@@ -8,6 +8,7 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include <cerrno>
 #include <filesystem>
 
 #include "app/card_panel.h"
@@ -20,21 +21,12 @@
 #include "app/write_panel.h"
 #include "card/card_open.h"
 #include "platform/file_identity.h"
+#include "udisks/udisks_opener.h"
 
 namespace tscard::app {
 namespace {
 
 bool SameCard(const std::string& a, const std::string& b) { return a == b || SameFileOrDevice(a, b); }
-
-// The group a refused reader names ("... by root or members of the group
-// 'disk'"), or empty.
-std::string GroupNamed(const std::string& problem) {
-    const std::string mark = "group '";
-    const std::size_t at = problem.find(mark);
-    if (at == std::string::npos) return {};
-    const std::size_t end = problem.find('\'', at + mark.size());
-    return end == std::string::npos ? std::string() : problem.substr(at + mark.size(), end - at - mark.size());
-}
 
 }  // namespace
 
@@ -48,7 +40,10 @@ const CardRecord* ListedCard(const CardState& cards, const std::string& identity
 }
 
 CardPoll::CardPoll(TTorvaneService& window, QObject* parent) : QObject(parent), window_(window) {
-    window.State().Cards.Roots = SystemRoots::FromEnvironment();
+    CardState& cards = window.State().Cards;
+    cards.Roots = SystemRoots::FromEnvironment();
+    cards.Opener = udisks::ChooseOpener(udisks::Front::Window);
+    if (cards.Opener) cards.QuietOpener = std::make_shared<udisks::UDisksOpener>(udisks::Interaction::Never, false);
     connect(window.Main()->SpeedButton2, &QToolButton::clicked, this, &CardPoll::SpeedButton2Click);
     connect(window.Menu().Attachcardimage1, &QAction::triggered, this, &CardPoll::Attachcardimage1Click);
 }
@@ -57,13 +52,17 @@ bool CardPoll::CardJobRunning() const {
     return window_.State().CardWriteBusy != 0 || window_.Card()->Formatting() || window_.Read()->Reading();
 }
 
-Status CardPoll::Attach(const std::string& path) {
+Status CardPoll::Attach(const std::string& path, bool* system_disk) {
     CardState& cards = window_.State().Cards;
     CardTarget target;
-    if (Status resolved = ResolveCard(path, cards.Roots, target); !resolved) return resolved;
+    if (system_disk != nullptr) *system_disk = false;
+    if (Status resolved = ResolveCard(path, cards.Roots, target, cards.Opener); !resolved) return resolved;
     // Named explicitly, a disk that is not a removable card may be used; a
     // system disk or an empty reader never.
-    if (Status usable = CheckCardTarget(target, true); !usable) return usable;
+    if (Status usable = CheckCardTarget(target, true); !usable) {
+        if (system_disk != nullptr) *system_disk = target.Verdict.Kind == DiskKind::SystemDisk;
+        return usable;
+    }
     std::error_code error;
     const std::filesystem::path absolute = std::filesystem::absolute(path, error);
     const std::string identity = error ? path : absolute.lexically_normal().string();
@@ -81,12 +80,35 @@ void CardPoll::Attachcardimage1Click() {
     const std::optional<FileChoice> choice = window_.Dialog().OpenFile(request);
     if (!choice || choice->Paths.empty()) return;
     const std::string path = choice->Paths.front();
-    if (Status attached = Attach(path); !attached) {
-        window_.Dialog().Tell(SaidText(attached.words()), caption, DialogIcon::Error);
-        return;
-    }
+    if (Status attached = Attach(path); !attached) return TellRefused(attached.words());
     // Listed at once, and selected: the operator attached it to work on it.
     ShowAttached(window_.State().Cards.Attached.back());
+}
+
+Status CardPoll::AttachNamed(const std::vector<std::string>& paths) {
+    std::vector<Words> refused;
+    for (const std::string& path : paths) {
+        bool system_disk = false;
+        if (Status attached = Attach(path, &system_disk); !attached) {
+            if (system_disk) {
+                window_.State().Cards.Attached.clear();
+                return attached;
+            }
+            refused.push_back(attached.words());
+        }
+    }
+    // Once the window shows: the event loop runs these in order.
+    QTimer::singleShot(0, this, [this, refused] {
+        const std::vector<std::string>& attached = window_.State().Cards.Attached;
+        if (!attached.empty()) ShowAttached(attached.front());
+        for (const Words& message : refused) TellRefused(message);
+    });
+    return Status::Ok();
+}
+
+void CardPoll::TellRefused(const Words& message) {
+    const std::string caption(lang::MainCaptions(window_.Language()).Attachcardimage1);
+    window_.Dialog().Tell(SaidText(message), caption, DialogIcon::Error);
 }
 
 void CardPoll::ShowAttached(std::string identity) {
@@ -95,7 +117,11 @@ void CardPoll::ShowAttached(std::string identity) {
     Reselect(identity);
 }
 
-void CardPoll::SpeedButton2Click() { Refresh(false); }
+void CardPoll::SpeedButton2Click() {
+    // The operator looks again: a card refused before may be asked for again.
+    window_.State().Cards.PermissionRefused = false;
+    Refresh(false);
+}
 
 void CardPoll::RefreshAfterCardWork() { Refresh(true); }
 
@@ -156,8 +182,11 @@ void CardPoll::Timer1Timer() {
 
 void CardPoll::Scan() {
     CardState& cards = window_.State().Cards;
+    // Permission is asked for once; after a refusal the poll only looks
+    // whether it has been given meanwhile.
+    const std::shared_ptr<DeviceOpener> opener = cards.PermissionRefused ? cards.QuietOpener : cards.Opener;
     CardList list;
-    if (Status scanned = ScanCards(cards.Roots, list); !scanned) list.Problems.push_back(scanned.message());
+    if (Status scanned = ScanCards(cards.Roots, list, opener); !scanned) list.Problems.push_back(scanned.words());
 
     std::vector<std::string> attached;
     for (const std::string& path : cards.Attached) {
@@ -170,21 +199,23 @@ void CardPoll::Scan() {
         if (listed) continue;
         CardTarget target;
         CardDevice device;
-        Status status = ResolveCard(path, cards.Roots, target);
+        Status status = ResolveCard(path, cards.Roots, target, opener);
         if (status) status = CheckCardTarget(target, true);
         if (status) status = OpenCard(target, false, cards.Roots, device);
         if (!status) {
-            list.Problems.push_back(status.message());
+            list.Problems.push_back(status.words());
+            list.PermissionRefused = list.PermissionRefused || status.error() == EACCES;
             continue;
         }
         CardRecord record;
-        std::string problem;
+        Words problem;
         if (ExamineCard(device, list.Records.size(), target.PartitionNodes, record, problem))
             list.Records.push_back(std::move(record));
         else
-            list.Problems.push_back(problem + "; not listed");
+            list.Problems.push_back(NotListed(problem));
     }
     cards.Attached = std::move(attached);
+    cards.PermissionRefused = cards.PermissionRefused || list.PermissionRefused;
     cards.List = std::move(list);
 }
 
@@ -192,6 +223,12 @@ void CardPoll::ShowList() {
     AppState& state = window_.State();
     CardSelector* selector = window_.Main()->ComboBoxEx1;
     selector->clear();
+    // A reader without a card says so where the operator looks for cards.
+    std::string empty;
+    for (const std::string& reader : state.Cards.List.EmptyReaders)
+        empty += (empty.empty() ? "" : "\n") +
+                 Filled(tr("%1: no card in the reader; insert a card"), {QString::fromStdString(reader)}).toStdString();
+    selector->setToolTip(QString::fromStdString(empty));
     if (state.Cards.List.Records.empty()) {
         // Nothing to choose: say so, and look again in a second.
         selector->setEditText(QString::fromStdString(state.NoCardText));
@@ -220,23 +257,21 @@ bool CardPoll::Reselect(std::string identity) {
 
 void CardPoll::TellProblems() {
     CardState& cards = window_.State().Cards;
-    std::vector<std::string> fresh;
-    for (const std::string& problem : cards.List.Problems)
-        if (std::find(cards.Told.begin(), cards.Told.end(), problem) == cards.Told.end()) fresh.push_back(problem);
+    std::vector<Words> fresh;
+    std::vector<std::string> now;
+    for (const Words& problem : cards.List.Problems) {
+        now.push_back(problem.English());
+        if (std::find(cards.Told.begin(), cards.Told.end(), problem.English()) == cards.Told.end())
+            fresh.push_back(problem);
+    }
     // A problem that went and comes back is told again.
-    cards.Told = cards.List.Problems;
+    cards.Told = std::move(now);
     if (fresh.empty()) return;
 
     std::string text = tr("Not every card could be looked at:").toStdString();
-    std::string group;
-    for (const std::string& problem : fresh) {
-        text += "\n" + problem;
-        if (group.empty()) group = GroupNamed(problem);
-    }
-    if (!group.empty())
-        text += Filled(tr("\n\nTo use the card readers as this user, add the user to that group (sudo usermod -a -G %1 "
-                          "$USER) and log in again, or start tscard as root. A card image can be attached in any case."),
-                       {QString::fromStdString(group)})
+    for (const Words& problem : fresh) text += "\n" + SaidText(problem);
+    if (cards.List.PermissionRefused)
+        text += tr("\n\nThe card refresh button asks for permission again. A card image can be attached in any case.")
                     .toStdString();
     window_.Dialog().Tell(text, std::string(lang::MainCaptions(window_.Language()).SDcardmanadger1),
                           DialogIcon::Warning);

@@ -13,6 +13,7 @@
 #include <QObject>
 
 #include <string>
+#include <vector>
 
 #include "platform/status.h"
 
@@ -36,11 +37,18 @@ public:
 
     // Lists a card image, or a block device named explicitly, beside the
     // readers' cards from the next poll on. Refused, with the reason: what
-    // is neither, a partition, a system disk, an empty reader.
-    Status Attach(const std::string& path);
+    // is neither, a partition, a system disk, an empty reader; system_disk,
+    // if given, tells whether the refusal was for a disk of the system.
+    Status Attach(const std::string& path, bool* system_disk = nullptr);
     // "Attach card image…": asks for the image, attaches it, lists it at
     // once and selects it.
     void Attachcardimage1Click();
+    // The card images the command line names, before the window shows. A
+    // disk of the running system refuses the start: the result names it
+    // and nothing is attached. Whatever else is no card is told in the
+    // window once it shows, as "Attach card image…" tells it; the first
+    // image attached is then listed and selected.
+    Status AttachNamed(const std::vector<std::string>& paths);
     // Lists the cards now (not a second later) and selects the attached card
     // of that identity.
     void ShowAttached(std::string identity);
@@ -67,6 +75,7 @@ private:
     void Scan();
     void ShowList();
     void TellProblems();
+    void TellRefused(const Words& message);
 
     TTorvaneService& window_;
 };

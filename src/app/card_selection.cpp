@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QRadioButton>
+#include <QStyle>
 #include <QToolButton>
 #include <QTreeWidget>
 
@@ -70,6 +71,14 @@ void CardPanel::ComboBoxEx1Click(int index) {
             auto* stream =
                 new QTreeWidgetItem(card, {QString::fromStdString(DecodeCodePage(view.StreamNames[i], SystemCodePage()))});
             stream->setData(0, Qt::UserRole, static_cast<int>(i));
+        }
+        // A directory no write leaves: its names and free space are not to
+        // be trusted, and the panel says so beside them.
+        if (!view.Damage.empty()) {
+            auto* damage = new QTreeWidgetItem(TreeView1, {QString::fromStdString(view.Damage)});
+            damage->setIcon(0, style()->standardIcon(QStyle::SP_MessageBoxWarning));
+            damage->setToolTip(0, damage->text(0));
+            damage->setFlags(Qt::ItemIsEnabled);
         }
         TreeView1->expandAll();
         SpeedButton23->setEnabled(true);

@@ -5,10 +5,12 @@
 // window's AppState.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "card/card_list.h"
+#include "card/device_opener.h"
 #include "card/system_roots.h"
 
 namespace tscard::app {
@@ -16,6 +18,14 @@ namespace tscard::app {
 struct CardState {
     // Where discovery looks (the environment can point it elsewhere).
     SystemRoots Roots;
+    // How block devices are opened: through UDisks2 for an ordinary user,
+    // which may ask for permission (Opener) or only look whether it is
+    // given (QuietOpener); by the window itself when null.
+    std::shared_ptr<DeviceOpener> Opener;
+    std::shared_ptr<DeviceOpener> QuietOpener;
+    // The user refused (or could not give) permission to open a card: the
+    // poll stops asking until the card refresh.
+    bool PermissionRefused = false;
     // The cards of the last poll, in the selector's order: the readers'
     // cards first, then the attached ones.
     CardList List;

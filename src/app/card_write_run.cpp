@@ -44,16 +44,23 @@ bool WritePanel::AskBeforeWriting(std::uint32_t& bitrate) {
     const std::string text = Edit4->text().toStdString();
     const std::optional<std::uint32_t> rate = ParseCardBitrate(text);
     if (!rate) {
-        dialog.Tell(Filled(tr("The bit rate '%1' is not a whole number of kbit/s from 0 to 4294967295; nothing was "
-                              "written."),
-                           {Path(text)})
+        dialog.Tell(Filled(tr("The bit rate '%1' is not %2; nothing was written."), {Path(text), Said(CardBitrateRangeText())})
                         .toStdString(),
                     WriteCaption(), DialogIcon::Error);
         return false;
     }
     bitrate = *rate;
+    const std::int64_t stored_bytes = job_.Size ? job_.Size->Bytes() : state.Cards.CardBytes;
+    if (job_.Size && job_.Size->PacketsStored == 0) {
+        dialog.Tell(Filled(tr("%1: the stream holds no packet to store (only null packets); nothing was written."),
+                           {Path(DecodeCodePage(job_.FileName, SystemCodePage()))})
+                        .toStdString(),
+                    WriteCaption(), DialogIcon::Error);
+        return false;
+    }
     // The write empties the card first: its whole data area is free for it.
-    if (StreamExceedsDataArea(state.Cards.CardBytes, record->DataUnits)) {
+    // The stream takes what it stores, its null packets kept as counts.
+    if (StreamExceedsDataArea(stored_bytes, record->DataUnits)) {
         MessageRequest question;
         question.Text = tr("Len of file,that will be write on card,\nis  more than free space on this card.\n"
                            "         Write it's all the same?")
@@ -96,7 +103,7 @@ void WritePanel::SpeedButton1Click() {
     // The card in use, for writing: its file systems unmounted, held
     // exclusively, its directory read afresh.
     CardTarget target;
-    Status opened = ResolveCard(state.Cards.InUse, state.Cards.Roots, target);
+    Status opened = ResolveCard(state.Cards.InUse, state.Cards.Roots, target, state.Cards.Opener);
     if (opened) opened = CheckCardTarget(target, true);
     if (opened) opened = OpenCard(target, true, state.Cards.Roots, state.Card);
     if (opened && (state.Card.LoadDirectory(state.Card.Directory) != DirectoryState::Valid ||
@@ -211,7 +218,7 @@ void WritePanel::WriteEnded() {
                                  {Path(DecodeCodePage(job_.FileName, SystemCodePage()))});
             break;
         case CardWriteEnding::Stopped:
-            if (pulled)
+            if (pulled || result.StopReason == CardWriteStop::CardRemoved)
                 message = Filled(tr("%1: the card was removed during the write; the write was stopped: %2"), {card, recorded});
             else if (result.StopReason == CardWriteStop::CardFull)
                 message = Filled(tr("%1: the card is full: %2; the rest of the stream was not written"), {card, recorded});

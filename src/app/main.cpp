@@ -16,6 +16,7 @@
 #include "app/single_instance.h"
 #include "app/torvane_service.h"
 #include "platform/log.h"
+#include "platform/standard_streams.h"
 
 namespace {
 
@@ -43,8 +44,11 @@ constexpr const char* kHelp =
     "--card-image PATH lists a card image file as a card, for work without a card\n"
     "reader (\"Open file stream for\" > \"Attach card image...\" does the same in the\n"
     "window). PATH may also name a block device that is not a removable card, a\n"
-    "loop device say; a disk that holds the running system, a partition or an\n"
-    "empty reader is refused. Opening block devices needs root or the 'disk' group.\n"
+    "loop device say. A disk that holds the running system is refused before the\n"
+    "window opens; a partition, an empty reader or anything else that is no card\n"
+    "is told in the window. Without root, block devices are opened through the\n"
+    "UDisks2 service, which asks for permission through the desktop's polkit agent;\n"
+    "one that UDisks2 counts among the system's disks is refused.\n"
     "\n"
     "tscard-cli is its command-line twin: the same work, with the same results,\n"
     "for scripts and terminals (tscard-cli --help).\n";
@@ -88,6 +92,8 @@ bool ReadArguments(int argc, char** argv, Arguments& out) {
 
 int main(int argc, char** argv) {
     using namespace tscard::app;
+    // Before anything is opened: no card, file or socket may become stdout.
+    if (!tscard::KeepStandardStreamsOpen()) return 1;
     if (Asked(argc, argv, "--help") || Asked(argc, argv, "-h")) {
         std::cout << kHelp;
         return 0;
@@ -134,16 +140,15 @@ int main(int argc, char** argv) {
     QtDialogs dialogs;
     TTorvaneService window(dialogs);
     dialogs.SetOwner(&window);
-    for (const std::string& image : arguments.Images) {
-        if (tscard::Status attached = window.Poll().Attach(image); !attached) {
-            std::cerr << "tscard: " << attached.message() << "\n";
-            return 2;
-        }
+    // A disk of the system is refused before the window shows; what else
+    // is no card is told in the window.
+    if (tscard::Status attached = window.Poll().AttachNamed(arguments.Images); !attached) {
+        std::cerr << "tscard: " << attached.message() << "\n";
+        return 2;
     }
     QObject::connect(&instance, &SingleInstance::ShowRequested, &window, &TTorvaneService::ShowFromOtherInstance);
     QObject::connect(&instance, &SingleInstance::OpenRequested, &window, &TTorvaneService::OpenFromOutside);
     window.show();
-    if (!arguments.Images.empty()) window.Poll().ShowAttached(window.State().Cards.Attached.front());
     if (!file.empty()) QTimer::singleShot(0, &window, [&window, file] { window.OpenFromOutside(file); });
     return QApplication::exec();
 }

@@ -128,7 +128,7 @@ void ReadPanel::StartRead() {
         return refuse(Filled(tr("%1: the output is the card itself"), {QString::fromStdString(output_)}));
     Status status = CheckOutputPath(output_);
     CardTarget target;
-    if (status) status = ResolveCard(state.Cards.InUse, state.Cards.Roots, target);
+    if (status) status = ResolveCard(state.Cards.InUse, state.Cards.Roots, target, state.Cards.Opener);
     if (status) status = OpenCard(target, false, state.Cards.Roots, state.Card);
     if (!status) return refuse(Said(status.words()));
 

@@ -24,9 +24,10 @@ RemovalWatch::RemovalWatch(TTorvaneService& window, QObject* parent) : QObject(p
 void RemovalWatch::Watch(const std::string& identity) {
     Forget();
     identity_ = identity;
-    const SystemRoots& roots = window_.State().Cards.Roots;
+    const CardState& cards = window_.State().Cards;
+    const SystemRoots& roots = cards.Roots;
     CardTarget target;
-    if (!ResolveCard(identity, roots, target) || !OpenCard(target, false, roots, device_)) device_ = CardDevice();
+    if (!ResolveCard(identity, roots, target, cards.Opener) || !OpenCard(target, false, roots, device_)) device_ = CardDevice();
     file_ = IdentityOf(identity);
 }
 

@@ -23,6 +23,7 @@
 #include "app/torvane_service.h"
 #include "app/value_box.h"
 #include "app/write_panel.h"
+#include "card/card_stream_size.h"
 #include "platform/codepage.h"
 #include "ts/packet_probe.h"
 #include "ts/stream_open.h"
@@ -147,6 +148,36 @@ void WritePanel::AnalysisEnded(const AnalysisResult& result) {
     state.Cards.CardBytes = CardBytesOf(job_.Source.Size());
     state.WritePanelOpen = 1;
     ShowSize();
+
+    // What the stream takes on the card (its null packets kept as counts),
+    // off the GUI thread: "Begin write" asks about room with it and refuses
+    // a stream with nothing to store before the card changes.
+    SpeedButton1->SetState(StartState::Unavailable);
+    state.WritePreparing = 1;
+    StopFlag& stop = state.StopRequested;
+    const bool started = window_.Launcher().RunAside<CardStreamSize>(
+        [this, &stop] {
+            return MeasureCardStream(job_.Source, job_.StartOffset, job_.Packet192Mode,
+                                     [&stop](std::uint64_t) { return !stop.IsSet(); });
+        },
+        [this](CardStreamSize size) { Measured(size); });
+    if (!started) {
+        EndPreparing();
+        state.WritePanelOpen = 0;
+    }
+}
+
+void WritePanel::Measured(const CardStreamSize& size) {
+    AppState& state = window_.State();
+    EndPreparing();
+    // Stopped: the card was pulled, or the operator stopped the look.
+    if (!size.Complete) {
+        state.StopRequested.Clear();
+        state.WritePanelOpen = 0;
+        window_.BringToFront(window_.Main());
+        return;
+    }
+    job_.Size = size;
     // A stream whose tables were not all found is written as it is.
     SpeedButton1->SetState(StartState::Ready);
     window_.BringToFront(this);

@@ -95,6 +95,8 @@ private:
     void Open(const std::string& path, bool chosen);
     void Opened(const std::string& path, bool chosen, const Look& look);
     void AnalysisEnded(const AnalysisResult& result);
+    // The end of the measurement of what the stream takes on the card.
+    void Measured(const CardStreamSize& size);
     void EndPreparing();
     // The panel after a write that ended badly: it holds no stream any more.
     void ShowEndedBadly(const QString& message);

@@ -1,7 +1,6 @@
 #include "card/block_device_backend.h"
 
 #include <fcntl.h>
-#include <grp.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -14,40 +13,13 @@
 
 #include "card/aligned_buffer.h"
 #include "card/card_layout.h"
+#include "card/device_opener.h"
 #include "platform/file_io.h"
 
 namespace tscard {
 namespace {
 
 constexpr std::size_t kBounceSize = 1 << 20;
-
-// Who may open the node: root, and the owning group ("disk" on Debian)
-// when the node's mode lets the group read (and write, for writing).
-std::string WhoMayOpen(const std::string& path, bool writable) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return "root or members of the group 'disk'";
-    const mode_t needed = writable ? (S_IRGRP | S_IWGRP) : S_IRGRP;
-    if ((st.st_mode & needed) != needed) return "root only";
-    std::string group = std::to_string(st.st_gid);
-    struct group entry {};
-    struct group* found = nullptr;
-    char text[1024];
-    if (::getgrgid_r(st.st_gid, &entry, text, sizeof text, &found) == 0 && found != nullptr) group = found->gr_name;
-    return "root or members of the group '" + group + "'";
-}
-
-std::string OpenError(const std::string& path, int error, bool writable) {
-    std::string message = path + ": cannot open" + std::string(writable ? " for writing" : "") + ": " +
-                          std::strerror(error);
-    if (error == EACCES || error == EPERM) {
-        message += "; card readers can be opened by " + WhoMayOpen(path, writable);
-    } else if (error == EBUSY) {
-        message += "; the card is in use (a mounted file system or another program holds it)";
-    } else if (error == ENOMEDIUM) {
-        message += "; there is no card in the reader";
-    }
-    return message;
-}
 
 class BlockDeviceBackend final : public CardBackend {
 public:
@@ -63,24 +35,24 @@ public:
     bool NoMedium() const { return no_medium_; }
 
     Status Open() {
-        int flags = (access_.Writable ? (O_RDWR | O_EXCL) : O_RDONLY) | O_CLOEXEC;
-        fd_ = OpenWith(flags | O_DIRECT);
-        if (fd_ < 0 && errno == EBUSY && access_.Writable && access_.Unmount) {
+        const int flags = access_.Writable ? (O_RDWR | O_EXCL) : O_RDONLY;
+        Status opened = OpenWith(flags | O_DIRECT, fd_);
+        if (!opened && opened.error() == EBUSY && access_.Writable && access_.Unmount) {
             if (Status unmounted = access_.Unmount(); !unmounted) return unmounted;
-            fd_ = OpenWith(flags | O_DIRECT);
+            opened = OpenWith(flags | O_DIRECT, fd_);
         }
-        if (fd_ < 0) {
-            no_medium_ = errno == ENOMEDIUM;
-            return Status::Fail(OpenError(path_, errno, access_.Writable));
+        if (!opened) {
+            no_medium_ = opened.error() == ENOMEDIUM;
+            return opened;
         }
         struct stat st {};
-        if (::fstat(fd_, &st) != 0 || !S_ISBLK(st.st_mode)) return Status::Fail(path_ + ": not a block device");
+        if (::fstat(fd_, &st) != 0 || !S_ISBLK(st.st_mode)) return Status::Fail(NotABlockDevice(path_));
         std::uint64_t length = 0;
         if (::ioctl(fd_, BLKGETSIZE64, &length) != 0)
             return Status::Fail(FileError(path_, N_("cannot read the size of the card")));
         if (length == 0) {
             no_medium_ = true;
-            return Status::Fail(path_ + ": there is no card in the reader (size 0)");
+            return Status::Fail(Words(N_("%1: there is no card in the reader (size 0)"), {path_}));
         }
         length_ = length;
         // The layout's transfers are whole 512-byte sectors; a device with
@@ -88,8 +60,8 @@ public:
         int logical = 512;
         if (::ioctl(fd_, BLKSSZGET, &logical) == 0 && logical != 512) {
             ::close(fd_);
-            fd_ = OpenWith(flags | (access_.Writable ? O_DSYNC : 0));
-            if (fd_ < 0) return Status::Fail(OpenError(path_, errno, access_.Writable));
+            fd_ = -1;
+            if (Status reopened = OpenWith(flags | (access_.Writable ? O_DSYNC : 0), fd_); !reopened) return reopened;
             direct_ = false;
         } else {
             direct_ = true;
@@ -156,27 +128,25 @@ public:
     Status CheckPresent() override {
         std::uint64_t length = 0;
         if (::ioctl(fd_, BLKGETSIZE64, &length) != 0) return Status::Fail(FileError(path_, N_("the card is gone")));
-        if (length != length_) return Status::Fail(path_ + ": the card was removed or changed");
+        if (length != length_) return Status::Fail(Words(N_("%1: the card was removed or changed"), {path_}));
         return Status::Ok();
     }
 
     Status Reclaim() override {
         if (!access_.Writable || !access_.Unmount) return CardBackend::Reclaim();
         if (Status unmounted = access_.Unmount(); !unmounted) return unmounted;
-        const int fd = OpenWith(open_flags_ | (direct_ ? O_DIRECT : O_DSYNC));
-        if (fd < 0) return Status::Fail(OpenError(path_, errno, true));
+        int fd = -1;
+        if (Status reopened = OpenWith(open_flags_ | (direct_ ? O_DIRECT : O_DSYNC), fd); !reopened) return reopened;
         ::close(fd_);
         fd_ = fd;
         return Status::Ok();
     }
 
 private:
-    int OpenWith(int flags) {
-        int fd;
-        do {
-            fd = ::open(path_.c_str(), flags);
-        } while (fd < 0 && errno == EINTR);
-        return fd;
+    Status OpenWith(int flags, int& fd) {
+        if (access_.Opener) return access_.Opener->Open(path_, flags, fd);
+        DirectOpener direct;
+        return direct.Open(path_, flags, fd);
     }
 
     std::uint8_t* Bounce() {

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "card/card_format.h"
 #include "platform/log.h"
 
 namespace tscard {
@@ -63,7 +64,12 @@ DirectoryState CardDevice::LoadDirectory(CardDirectory& directory, Status* read_
     }
     if (result.bytes < kHeaderRegionBytes) {
         DebugLog("Seek Error (" + Path() + ": the header region is cut short)");
-        if (read_status) *read_status = ReadFailure(0, kHeaderRegionBytes, result);
+        // A card that ends inside the header region is too small, as
+        // formatting says of it.
+        const bool small = backend_->Length() < kHeaderRegionBytes;
+        if (read_status)
+            *read_status = small ? Status::Fail(TooSmallForLayout(Path(), backend_->Length()))
+                                 : ReadFailure(0, kHeaderRegionBytes, result);
         return DirectoryState::Unreadable;
     }
     if (read_status) *read_status = Status::Ok();

@@ -126,6 +126,9 @@ DiskVerdict ClassifyDisk(const DiskInfo& disk, const SystemUse& use, const Syste
     for (const DeviceNumber& n : numbers)
         if (std::find(use.SwapDevices.begin(), use.SwapDevices.end(), n) != use.SwapDevices.end())
             return {DiskKind::SystemDisk, "holds active swap"};
+    for (const SystemDevice& system : use.SystemDevices)
+        if (std::find(numbers.begin(), numbers.end(), system.Number) != numbers.end())
+            return {DiskKind::SystemDisk, "holds the system (the file system of " + system.What + ")"};
     const bool stacked = disk.HasHolders || std::any_of(disk.Partitions.begin(), disk.Partitions.end(),
                                                         [](const DiskPartition& p) { return p.HasHolders; });
     if (stacked) return {DiskKind::SystemDisk, "is part of a stacked device (LVM, RAID or encryption)"};

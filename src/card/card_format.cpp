@@ -14,13 +14,16 @@ Status CheckCanFormat(CardDevice& device) {
     if (!device.IsOpen()) return Status::Fail(Words(kNoCardOpen));
     if (!device.Backend().Writable()) return Status::Fail(OpenedReadOnly(device.Path()));
     if (device.TotalSectors * kSectorSize < kMinimumCardBytes)
-        return Status::Fail(Words(N_("%1: %2 bytes is too small for the card layout (at least %3 bytes are needed)"),
-                                  {device.Path(), std::to_string(device.Backend().Length()),
-                                   std::to_string(kMinimumCardBytes)}));
+        return Status::Fail(TooSmallForLayout(device.Path(), device.Backend().Length()));
     return Status::Ok();
 }
 
 }  // namespace
+
+Words TooSmallForLayout(const std::string& path, std::uint64_t length) {
+    return Words(N_("%1: %2 bytes is too small for the card layout (at least %3 bytes are needed)"),
+                 {path, std::to_string(length), std::to_string(kMinimumCardBytes)});
+}
 
 Status CardDevice::FillCard(const FillObserver& observer) {
     // Every whole sector, the part after the last whole MiB included.

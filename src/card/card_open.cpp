@@ -13,33 +13,39 @@
 namespace tscard {
 namespace {
 
-std::function<Status()> UnmountCard(std::vector<DeviceNumber> numbers, SystemRoots roots) {
-    return [numbers = std::move(numbers), roots = std::move(roots)]() -> Status {
+std::function<Status()> UnmountCard(std::vector<DeviceNumber> numbers, SystemRoots roots,
+                                    std::shared_ptr<DeviceOpener> opener) {
+    return [numbers = std::move(numbers), roots = std::move(roots), opener = std::move(opener)]() -> Status {
         SystemUse use;
         if (Status status = ReadSystemUse(roots, use); !status) return status;
-        return UnmountAll(MountsOfDevices(use, numbers, roots));
+        const std::vector<MountEntry> mounts = MountsOfDevices(use, numbers, roots);
+        if (mounts.empty()) return Status::Ok();
+        return opener ? opener->Unmount(mounts) : UnmountAll(mounts);
     };
 }
 
 }  // namespace
 
 Status OpenCardNode(const std::string& path, bool writable, std::function<Status()> unmount,
-                    std::unique_ptr<CardBackend>& out, bool* no_medium) {
+                    std::unique_ptr<CardBackend>& out, bool* no_medium, std::shared_ptr<DeviceOpener> opener) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return Status::Fail(FileError(path, N_("cannot open")));
     if (S_ISBLK(st.st_mode)) {
         BlockDeviceAccess access;
         access.Writable = writable;
         access.Unmount = std::move(unmount);
+        access.Opener = std::move(opener);
         return OpenBlockDeviceBackend(path, access, out, no_medium);
     }
     if (S_ISREG(st.st_mode)) return OpenImageFileBackend(path, writable, out);
     return Status::Fail(Words(N_("%1: not a card: neither a block device nor a card image file"), {path}));
 }
 
-Status ResolveCard(const std::string& path, const SystemRoots& roots, CardTarget& out) {
+Status ResolveCard(const std::string& path, const SystemRoots& roots, CardTarget& out,
+                   std::shared_ptr<DeviceOpener> opener) {
     out = CardTarget{};
     out.Path = path;
+    out.Opener = std::move(opener);
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return Status::Fail(FileError(path, N_("cannot open")));
     if (S_ISREG(st.st_mode)) {
@@ -96,11 +102,12 @@ Status CheckCardTarget(const CardTarget& target, bool allow_non_removable) {
 Status OpenCard(const CardTarget& target, bool writable, const SystemRoots& roots, CardDevice& out) {
     std::function<Status()> unmount;
     if (target.IsBlockDevice && writable) {
-        unmount = UnmountCard(target.Numbers, roots);
+        unmount = UnmountCard(target.Numbers, roots, target.Opener);
         if (Status status = unmount(); !status) return Status::Fail(Words(N_("%1: %2"), {target.Path, status.words()}));
     }
     std::unique_ptr<CardBackend> backend;
-    if (Status status = OpenCardNode(target.Path, writable, unmount, backend); !status) return status;
+    if (Status status = OpenCardNode(target.Path, writable, unmount, backend, nullptr, target.Opener); !status)
+        return status;
     out = CardDevice(std::move(backend));
     return Status::Ok();
 }

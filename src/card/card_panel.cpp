@@ -1,6 +1,10 @@
 #include "card/card_panel.h"
 
 #include <algorithm>
+#include <utility>
+#include <vector>
+
+#include "card/card_read.h"
 
 namespace tscard {
 
@@ -22,6 +26,32 @@ std::string UnitsAsMegabytes(std::int64_t units) {
     return (units < 0 ? "-" : "") + digits + "." + fraction;
 }
 
+std::string DirectoryDamage(const CardRecord& record) {
+    const CardDirectory& directory = record.Directory;
+    const std::size_t count = std::min<std::size_t>(directory.Header.FileCount, directory.Records.size());
+    // Whole units after the header region, as a read counts them.
+    const std::uint64_t length = record.TotalSectors * kSectorSize;
+    const std::uint64_t units = length > kHeaderRegionBytes ? (length - kHeaderRegionBytes) / kUnitSize : 0;
+    auto damaged = [](std::size_t i, const std::string& why) {
+        return "the directory is damaged: stream " + std::to_string(i) + " " + why;
+    };
+    std::vector<std::pair<std::uint64_t, std::size_t>> starts;  // first unit, stream
+    for (std::size_t i = 0; i < count; ++i) {
+        const DirEntry& entry = directory.Records[i];
+        if (entry.IsFree()) return damaged(i, "is listed but its entry is free");
+        if (const std::string problem = EntryProblem(entry, units); !problem.empty())
+            return damaged(i, "does not fit the card: " + problem);
+        starts.emplace_back(SectorToUnit(entry.StartSector), i);
+    }
+    std::sort(starts.begin(), starts.end());
+    for (std::size_t k = 1; k < starts.size(); ++k) {
+        const DirEntry& before = directory.Records[starts[k - 1].second];
+        if (starts[k - 1].first + before.Length + 1 > starts[k].first)
+            return damaged(starts[k].second, "lies on blocks of stream " + std::to_string(starts[k - 1].second));
+    }
+    return std::string();
+}
+
 CardPanelView DescribeCard(const CardRecord& record) {
     CardPanelView view;
     const CardHeader& header = record.Directory.Header;
@@ -33,6 +63,7 @@ CardPanelView DescribeCard(const CardRecord& record) {
         view.FreeText = UnitsAsMegabytes(record.FreeUnits);
         const std::size_t count = std::min<std::size_t>(header.FileCount, record.Directory.Records.size());
         for (std::size_t i = 0; i < count; ++i) view.StreamNames.push_back(record.Directory.Records[i].NameBytes());
+        view.Damage = DirectoryDamage(record);
     } else {
         view.FreeText = "Mast be formated";
     }

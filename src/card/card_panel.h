@@ -18,9 +18,18 @@ struct CardPanelView {
     std::string FreeText;          // free space in MB, or "Mast be formated"
     double FreeMB = 0.0;
     std::vector<std::string> StreamNames;  // 8-bit names of records 0 to FileCount - 1
+    // Why the directory of a formatted card cannot be what a write left
+    // ("the directory is damaged: stream 1: ..."), or empty: its names and
+    // free space are then not to be trusted.
+    std::string Damage;
 };
 
 CardPanelView DescribeCard(const CardRecord& record);
+
+// The first fault of the directory: a stream listed by FileCount whose
+// entry does not fit the card or is free, or two streams on the same
+// blocks. Empty for a sound one.
+std::string DirectoryDamage(const CardRecord& record);
 
 // units × 8192 / 1048576 MB as the panel prints it: rounded to 8
 // significant digits and at most 4 decimals (half away from zero), always

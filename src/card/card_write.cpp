@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
+#include "card/card_format.h"
 #include "card/card_write_batch.h"
 #include "ts/model.h"
 
@@ -31,12 +32,21 @@ Words BusyMessage(const CardDevice& device) {
 
 }  // namespace
 
+Words CardBitrateRangeText() {
+    return Words(N_("a whole number of kbit/s from %1 to %2"),
+                 {std::to_string(kMinCardBitrate), std::to_string(kMaxCardBitrate)});
+}
+
+Words NothingToStore(const std::string& stream) {
+    return Words(N_("%1: the stream holds no packet to store (only null packets); nothing was written"), {stream});
+}
+
 std::optional<std::uint32_t> ParseCardBitrate(std::string_view text) {
     if (text.empty() || text.size() > 10) return std::nullopt;
     if (!std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) return std::nullopt;
     std::uint64_t value = 0;
     std::from_chars(text.data(), text.data() + text.size(), value);
-    if (value > 0xFFFFFFFFull) return std::nullopt;
+    if (value < kMinCardBitrate || value > kMaxCardBitrate) return std::nullopt;
     return static_cast<std::uint32_t>(value);
 }
 
@@ -46,9 +56,7 @@ Status ReinitCardHeader(CardDevice& device, std::uint32_t bitrate) {
 }
 
 bool StreamExceedsDataArea(std::int64_t card_bytes, std::int64_t data_units) {
-    const std::int64_t stream_mb = card_bytes / 1048576;
-    const double data_area_mb = double(data_units) * double(kUnitSize) / 1048576.0;
-    return double(stream_mb) > data_area_mb;
+    return card_bytes > std::max<std::int64_t>(data_units, 0) * std::int64_t(kUnitSize);
 }
 
 CardWriteWorker::~CardWriteWorker() { run_.Join(); }
@@ -87,11 +95,23 @@ CardWriteResult CardWriteWorker::RunClaimed(CardWriteJob& job, CardDevice& devic
     };
     if (!device.IsOpen()) return refuse(Words(kNoCardOpen));
     if (!device.Backend().Writable()) return refuse(OpenedReadOnly(device.Path()));
-    if (device.DataUnits <= 0) return refuse(Words(N_("%1: the card is too small for the card layout"), {device.Path()}));
+    if (device.DataUnits <= 0) return refuse(TooSmallForLayout(device.Path(), device.Backend().Length()));
     if (!job.Source.IsMapped())
         return refuse(Words(N_("%1: the source is not open for the card write"), {job.FileName}));
     if (job.StartOffset > job.Source.Size())
         return refuse(Words(N_("%1: the first packet lies past the end of the source"), {job.FileName}));
+    // What the stream takes on the card is known before the card changes.
+    if (!job.Size) {
+        const CardStreamSize size = MeasureCardStream(job.Source, job.StartOffset, job.Packet192Mode,
+                                                      [&](std::uint64_t) { return !stop.IsSet(); });
+        if (!size.Complete) {
+            stop.Clear();
+            return refuse(Words(N_("%1: the write was stopped before it began; nothing was written"), {job.FileName}));
+        }
+        job.Size = size;
+    }
+    if (job.Size->PacketsStored == 0)
+        return refuse(NothingToStore(job.FileName));
 
     write.StartUnit = 0;
     write.EntryIndex = 0;
@@ -158,7 +178,9 @@ CardWriteResult CardWriteWorker::RunClaimed(CardWriteJob& job, CardDevice& devic
         result.Ending = CardWriteEnding::Stopped;
         result.StopReason = CardWriteStop::Operator;
         if (!flushed) {
-            result.StopReason = batch.ReachedCardEnd() ? CardWriteStop::CardFull : CardWriteStop::WriteFailed;
+            result.StopReason = batch.CardGone()          ? CardWriteStop::CardRemoved
+                                : batch.ReachedCardEnd() ? CardWriteStop::CardFull
+                                                         : CardWriteStop::WriteFailed;
             result.Message = flushed.words();
         }
         result.PacketsStored = packer.PacketsStored();
@@ -179,8 +201,9 @@ CardWriteResult CardWriteWorker::RunClaimed(CardWriteJob& job, CardDevice& devic
     });
     if (!whole) return stop_path();
     // A block that failed in the last window or at the end stops the write
-    // as well: the entry must describe only what is on the card.
-    if (!batch.Flush()) return stop_path();
+    // as well: the entry must describe only what is on the card. So does a
+    // card that went after its last batch.
+    if (!batch.Flush() || !batch.CheckCard()) return stop_path();
 
     const std::uint64_t packets = packer.PacketsStored();
     write.BlocksWritten = batch.UnitsOnCard();

@@ -35,6 +35,7 @@
 #include <string_view>
 
 #include "card/card_device.h"
+#include "card/card_stream_size.h"
 #include "card/card_write_packer.h"
 #include "events/event_sink.h"
 #include "platform/file_io.h"
@@ -47,8 +48,19 @@ namespace tscard {
 // The bit rate written when the stream gives none ("Hardware building").
 constexpr const char* kDefaultCardBitrateText = "120000";
 
-// The header's bit rate from its text: a decimal whole number from 0 to
-// 4294967295 (kbit/s), digits only; anything else is refused.
+// The header's bit rate, in kbit/s: the player sends the stream at this
+// rate over its DVB-ASI link, which carries at most about 213 Mbit/s of
+// transport stream (270 Mbit/s on the line); 0 would be no rate at all.
+constexpr std::uint32_t kMinCardBitrate = 1;
+constexpr std::uint32_t kMaxCardBitrate = 213000;
+// "a whole number of kbit/s from 1 to 213000": what every refusal says.
+Words CardBitrateRangeText();
+// "<stream>: the stream holds no packet to store (only null packets);
+// nothing was written": a stream of null packets only is refused.
+Words NothingToStore(const std::string& stream);
+
+// The header's bit rate from its text: a decimal whole number in the range
+// above, digits only; anything else is refused.
 [[nodiscard]] std::optional<std::uint32_t> ParseCardBitrate(std::string_view text);
 
 // Rebuilds the card's header region for a write: empty, version 0.1, the
@@ -56,9 +68,10 @@ constexpr const char* kDefaultCardBitrateText = "120000";
 // the card first.
 Status ReinitCardHeader(CardDevice& device, std::uint32_t bitrate);
 
-// True when a stream that takes card_bytes on the card, in whole MB, is
-// larger than the card's whole data area. A write first empties the card,
-// so the space of the stream it replaces counts as free.
+// True when a stream that takes card_bytes on the card (whole blocks, as
+// MeasureCardStream gives them) is larger than the card's whole data area:
+// it would not fit. A write first empties the card, so the space of the
+// stream it replaces counts as free.
 bool StreamExceedsDataArea(std::int64_t card_bytes, std::int64_t data_units);
 
 struct CardWriteJob {
@@ -77,6 +90,11 @@ struct CardWriteJob {
     // has run; the worker waits meanwhile. Without it the worker rebuilds
     // the header itself.
     std::function<Status()> RebuildHeader;
+    // What the stream takes on the card (MeasureCardStream of Source from
+    // StartOffset), when the front end has measured it already; otherwise
+    // the worker measures it first. Either way a stream with nothing to
+    // store is refused before the card changes.
+    std::optional<CardStreamSize> Size;
 };
 
 // One write's record, shared by the worker and the front end's handlers:
@@ -98,7 +116,10 @@ enum class CardWriteEnding {
     Refused,   // nothing was touched (another write runs, no card, bad source)
 };
 
-enum class CardWriteStop { None, Operator, WriteFailed, CardFull };
+// Why a write stopped: the stop flag, a failed block write, the card's
+// end, or the card gone (pulled, its image deleted or cut short), which
+// the worker looks for before every batch of blocks.
+enum class CardWriteStop { None, Operator, WriteFailed, CardFull, CardRemoved };
 
 struct [[nodiscard]] CardWriteResult {
     CardWriteEnding Ending = CardWriteEnding::Failed;

@@ -64,13 +64,15 @@ void UnitBatchWriter::Transfers() {
         const std::uint64_t unit = first_unit_ + units_on_card_;
         lock.unlock();
         std::size_t done = 0;
-        const Status status = device_.WriteUnits(unit, count, data, &done);
+        const Status present = device_.CheckPresent();
+        const Status status = present ? device_.WriteUnits(unit, count, data, &done) : present;
         lock.lock();
         units_on_card_ += done;
         if (!status) {
             failed_ = true;
             failure_ = status;
-            card_end_ = device_.IsOpen() && UnitOffset(unit + done + 1) > device_.Backend().Length();
+            card_gone_ = !present;
+            card_end_ = present && device_.IsOpen() && UnitOffset(unit + done + 1) > device_.Backend().Length();
         }
         in_flight_ = nullptr;
         changed_.notify_all();
@@ -97,6 +99,23 @@ Status UnitBatchWriter::Failure() const {
 bool UnitBatchWriter::ReachedCardEnd() const {
     std::lock_guard lock(mutex_);
     return card_end_;
+}
+
+bool UnitBatchWriter::CardGone() const {
+    std::lock_guard lock(mutex_);
+    return card_gone_;
+}
+
+bool UnitBatchWriter::CheckCard() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return in_flight_ == nullptr; });
+    if (failed_) return false;
+    const Status present = device_.CheckPresent();
+    if (present) return true;
+    failed_ = true;
+    failure_ = present;
+    card_gone_ = true;
+    return false;
 }
 
 std::uint64_t UnitBatchWriter::UnitsOnCard() const {

@@ -10,6 +10,9 @@
 // After the first failed transfer nothing more is written: the card then
 // holds exactly the blocks counted by UnitsOnCard, one after the other
 // from the first unit, and an entry made from that count describes them.
+// Before each transfer the card must still be there (CheckPresent): a
+// pulled card, or an image deleted or cut short under the write, fails it
+// as a write to it would, and CardGone says so.
 
 #include <condition_variable>
 #include <cstddef>
@@ -49,6 +52,11 @@ public:
     // True when the failure came where the card ends: the units that would
     // have come next do not exist.
     bool ReachedCardEnd() const;
+    // True when the failure was the card gone.
+    bool CardGone() const;
+    // After Flush: looks once more whether the card is there; false (and
+    // failed, CardGone) when it has gone.
+    bool CheckCard();
     // Blocks that reached the card (queued and in-flight ones not yet).
     std::uint64_t UnitsOnCard() const;
 
@@ -73,6 +81,7 @@ private:
     std::uint64_t units_on_card_ = 0;
     bool failed_ = false;
     bool card_end_ = false;
+    bool card_gone_ = false;
     Status failure_;
     std::thread thread_;
 };

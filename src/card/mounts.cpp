@@ -128,7 +128,7 @@ bool IsRemovableMediaMountPoint(std::string_view mount_point) {
 Status ReadSystemUse(const SystemRoots& roots, SystemUse& out) {
     std::string text;
     if (!ReadWholeFile(roots.MountInfo(), text))
-        return Status::Fail(roots.MountInfo() + ": cannot read the list of mounted file systems");
+        return Status::Fail(Words(N_("%1: cannot read the list of mounted file systems"), {roots.MountInfo()}));
     out.Mounts = ParseMountInfo(text);
     out.SwapDevices.clear();
     if (ReadWholeFile(roots.Swaps(), text)) {
@@ -136,6 +136,12 @@ Status ReadSystemUse(const SystemRoots& roots, SystemUse& out) {
             DeviceNumber number;
             if (BlockDeviceNumber(device, number)) out.SwapDevices.push_back(number);
         }
+    }
+    out.SystemDevices.clear();
+    for (const SystemRoots::SystemFile& file : roots.SystemFiles()) {
+        struct stat st {};
+        if (::stat(file.Path.c_str(), &st) != 0) continue;
+        out.SystemDevices.push_back({{::major(st.st_dev), ::minor(st.st_dev)}, file.What});
     }
     return Status::Ok();
 }
@@ -160,10 +166,14 @@ Status UnmountAll(const std::vector<MountEntry>& mounts) {
         if (::umount2(it->MountPoint.c_str(), UMOUNT_NOFOLLOW) == 0) continue;
         const int error = errno;
         if (error == EINVAL) continue;  // no longer mounted there (gone with an earlier one)
-        std::string message = "cannot unmount " + it->MountPoint + " (" + it->Source + "): " + std::strerror(error);
-        if (error == EPERM) message += "; unmounting a card needs root";
-        if (error == EBUSY) message += "; close the programs that use it";
-        return Status::Fail(message);
+        const Words failed(N_("cannot unmount %1 (%2): %3"),
+                           {it->MountPoint, it->Source, std::string(std::strerror(error))});
+        if (error == EPERM)
+            return Status::Fail(Words(N_("%1; without root, a card is unmounted through the UDisks2 service, which is "
+                                         "not running here (package udisks2)"),
+                                      {failed}));
+        if (error == EBUSY) return Status::Fail(Words(N_("%1; close the programs that use it"), {failed}));
+        return Status::Fail(failed);
     }
     return Status::Ok();
 }

@@ -34,13 +34,22 @@ std::vector<std::string> ParseSwaps(std::string_view text);
 // with a file system mounted anywhere else holds part of the system.
 bool IsRemovableMediaMountPoint(std::string_view mount_point);
 
-// What the running system uses: mounts and the devices of active swap.
+// A device that holds one of the system's own file systems (SystemFiles).
+struct SystemDevice {
+    DeviceNumber Number;
+    std::string What;  // "/", "the running program", ...
+};
+
+// What the running system uses: mounts, the devices of active swap and
+// those its own files live on.
 struct SystemUse {
     std::vector<MountEntry> Mounts;
     std::vector<DeviceNumber> SwapDevices;
+    std::vector<SystemDevice> SystemDevices;
 };
-// Reads mountinfo and swaps below the roots; a missing swaps file means
-// no swap, a missing mountinfo is an error.
+// Reads mountinfo and swaps below the roots and looks at the system's own
+// files; a missing swaps file means no swap, a system file that is not
+// there names no device, a missing mountinfo is an error.
 Status ReadSystemUse(const SystemRoots& roots, SystemUse& out);
 
 // The mounts whose device is one of the numbers (a disk and its
@@ -50,8 +59,7 @@ std::vector<MountEntry> MountsOfDevices(const SystemUse& use, const std::vector<
                                         const SystemRoots& roots);
 
 // Unmounts each mount, the last mounted first. Fails at the first one that
-// cannot be unmounted, naming it and the reason (and that root is needed
-// when permission is missing).
+// cannot be unmounted, naming it and the reason.
 Status UnmountAll(const std::vector<MountEntry>& mounts);
 
 // "major:minor" as sysfs writes it.

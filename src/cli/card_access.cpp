@@ -5,6 +5,7 @@
 #include "card/card_panel.h"
 #include "cli/cli_common.h"
 #include "cli/confirm.h"
+#include "udisks/udisks_opener.h"
 
 namespace tscard::cli {
 void AddCardArguments(CLI::App* command, std::string& card, bool& allow_non_removable) {
@@ -17,6 +18,7 @@ void AddCardArguments(CLI::App* command, std::string& card, bool& allow_non_remo
 CardTarget ResolveCardOrExit(const std::string& card, bool allow_non_removable, const SystemRoots& roots) {
     CardTarget target;
     if (Status status = ResolveCard(card, roots, target); !status) Fail(status.message());
+    if (target.IsBlockDevice) target.Opener = udisks::ChooseOpener(udisks::Front::CommandLine);
     if (Status usable = CheckCardTarget(target, allow_non_removable); !usable) {
         const bool hint = target.Verdict.Kind == DiskKind::NotACard;
         Fail(usable.message() + (hint ? " (--allow-non-removable uses it all the same)" : ""));
@@ -30,7 +32,7 @@ void ConfirmRawWriteOrExit(const CardTarget& target, const SystemRoots& roots, c
     {
         CardDevice device;
         CardRecord record;
-        std::string problem;
+        Words problem;
         if (OpenCard(target, false, roots, device) &&
             ExamineCard(device, target.ListIndex, target.PartitionNodes, record, problem))
             what = record.ItemText + " (" + DescribeCard(record).FileSystemText + ")";
@@ -50,8 +52,8 @@ void OpenCardOrExit(const CardTarget& target, bool writable, const SystemRoots& 
 CardRecord ExamineCardOrExit(const CardTarget& target, const SystemRoots& roots, CardDevice& device) {
     OpenCardOrExit(target, false, roots, device);
     CardRecord record;
-    std::string problem;
-    if (!ExamineCard(device, target.ListIndex, target.PartitionNodes, record, problem)) Fail(problem);
+    Words problem;
+    if (!ExamineCard(device, target.ListIndex, target.PartitionNodes, record, problem)) Fail(problem.English());
     return record;
 }
 

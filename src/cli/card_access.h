@@ -20,6 +20,8 @@ namespace tscard::cli {
 // Adds the CARD argument and --allow-non-removable to a card subcommand.
 void AddCardArguments(CLI::App* command, std::string& card, bool& allow_non_removable);
 
+// A block device is opened by the process itself when it may, through
+// UDisks2 otherwise (the target keeps the opener).
 CardTarget ResolveCardOrExit(const std::string& card, bool allow_non_removable, const SystemRoots& roots);
 
 // On a block device without --yes: asks on the terminal ("<verb> <card>?

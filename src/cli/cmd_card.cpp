@@ -16,6 +16,7 @@
 
 #include "card/card_format.h"
 #include "card/card_list.h"
+#include "card/card_panel.h"
 #include "card/card_read.h"
 #include "card/system_roots.h"
 #include "cli/card_access.h"
@@ -25,10 +26,13 @@
 #include "cli/progress.h"
 #include "cli/report.h"
 #include "cli/signals.h"
+#include "udisks/udisks_opener.h"
 #include "ts/packet.h"
 
 namespace tscard::cli {
 namespace {
+
+constexpr std::uint64_t kMebibyte = 1048576;
 
 struct CardArgs {
     std::string card;
@@ -42,7 +46,8 @@ struct CardArgs {
 
 int RunList(const SystemRoots& roots, bool json, const GlobalOptions& options) {
     CardList list;
-    if (Status status = ScanCards(roots, list); !status) Fail(status.message());
+    if (Status status = ScanCards(roots, list, udisks::ChooseOpener(udisks::Front::CommandLine)); !status)
+        Fail(status.message());
     std::ostringstream out;
     if (json)
         PrintJson(CardListJson(list, options));
@@ -50,8 +55,9 @@ int RunList(const SystemRoots& roots, bool json, const GlobalOptions& options) {
         PrintCardList(out, list.Records);
     std::cout << out.str();
     std::cout.flush();
-    for (const std::string& problem : list.Problems) PrintError(problem);
+    for (const Words& problem : list.Problems) PrintError(problem.English());
     if (list.Records.empty() && list.Problems.empty()) std::cerr << "No connect memory card" << std::endl;
+    for (const std::string& reader : list.EmptyReaders) PrintError(reader + ": no card in the reader; insert a card");
     return list.Problems.empty() ? kExitOk : kExitFailed;
 }
 
@@ -105,16 +111,41 @@ int RunInfo(const CardArgs& args, const SystemRoots& roots, const GlobalOptions&
         std::cout << out.str();
     }
     std::cout.flush();
+    if (const std::string damage = DirectoryDamage(record); !damage.empty()) PrintError("warning: " + damage);
     for (std::size_t i = 0; i < info.streams.size(); ++i)
         if (!info.streams[i].problem.empty())
             PrintError("warning: stream " + std::to_string(i) + ": " + info.streams[i].problem);
     return kExitOk;
 }
 
+// What format and clear ask of the card before they write. Clear empties
+// a formatted card: one that is not is said to be so, never formatted
+// unasked. A regular file is taken for a card image when it looks like
+// one, in the card layout or of a card's size (a whole number of MiB, at
+// least the layout's minimum); anything else, a stream say, is written
+// over only with --yes.
+void CheckBeforeWritingOrExit(const CardTarget& target, const SystemRoots& roots, bool clear, bool yes) {
+    CardDevice look;
+    OpenCardOrExit(target, false, roots, look);
+    const std::uint64_t length = look.Backend().Length();
+    if (length < kMinimumCardBytes) Fail(TooSmallForLayout(target.Path, length).English() + "; nothing was written");
+    CardDirectory directory;
+    const DirectoryState state = look.LoadDirectory(directory);
+    if (clear && (state != DirectoryState::Valid || !directory.Header.Formatted()))
+        Fail(target.Path + ": Mast be formated (the card is not in the card layout); 'tscard-cli card format' "
+                           "formats it; nothing was written");
+    if (target.IsBlockDevice || yes || state == DirectoryState::Valid) return;
+    if (length % kMebibyte != 0)
+        Fail(target.Path + ": not a card image: it is not in the card layout and its " + std::to_string(length) +
+             " bytes are not a whole number of MiB, as a card's size is; --yes formats it all the same; nothing was "
+             "written");
+}
+
 // Format and clear: the checks, the question, the exclusive open, the work
 // and a fresh look at the card afterwards.
 int RunWrite(const CardArgs& args, const SystemRoots& roots, bool clear) {
     const CardTarget target = ResolveCardOrExit(args.card, args.allow_non_removable, roots);
+    CheckBeforeWritingOrExit(target, roots, clear, args.yes);
     ConfirmRawWriteOrExit(target, roots, clear ? "Clear" : "Format", args.yes);
     CardDevice device;
     OpenCardOrExit(target, true, roots, device);
@@ -154,8 +185,9 @@ void RegisterCardCommands(CLI::App& app, GlobalOptions& options) {
         "card", "List, inspect, format, clear, write and read the player's cards (or card image files)");
     card->require_subcommand(1);
     card->footer(
-        "A card image is a regular file that stands for a card of its size. Opening card readers needs root "
-        "or the 'disk' group; unmounting a card before writing needs root.");
+        "A card image is a regular file that stands for a card of its size. Without root, card readers are "
+        "opened and unmounted through the UDisks2 service once polkit allows it (on a terminal the session's "
+        "polkit agent may ask for a password).");
 
     CLI::App* list = card->add_subcommand(
         "list", "One aligned line per attached card: device, size, reader, file system, formatted or not, free space");
@@ -176,10 +208,13 @@ void RegisterCardCommands(CLI::App& app, GlobalOptions& options) {
     CLI::App* format = card->add_subcommand("format", "Give the card an empty header (rapid), or fill it with 0xFF first (--full)");
     AddCardArguments(format, args->card, args->allow_non_removable);
     format->add_flag("--full", args->full, "Fill every sector with 0xFF before writing the header");
-    format->add_flag("--yes", args->yes, "Do not ask before writing to a device");
+    format->add_flag("--yes", args->yes,
+                     "Do not ask before writing to a device; format a file that is neither in the card layout nor "
+                     "of a card's size (a whole number of MiB)");
     format->callback([args] { Exit(RunWrite(*args, SystemRoots::FromEnvironment(), false)); });
 
-    CLI::App* clear = card->add_subcommand("clear", "Clear All: an empty header, the streams are no longer listed");
+    CLI::App* clear = card->add_subcommand(
+        "clear", "Clear All: an empty header, the streams are no longer listed (a formatted card only)");
     AddCardArguments(clear, args->card, args->allow_non_removable);
     clear->add_flag("--yes", args->yes, "Do not ask before writing to a device");
     clear->callback([args] { Exit(RunWrite(*args, SystemRoots::FromEnvironment(), true)); });

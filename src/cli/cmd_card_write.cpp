@@ -3,7 +3,8 @@
 // The card is emptied and gets the stream from unit 0 on: the header is
 // rebuilt with the bit rate, the stream is packed into blocks, one entry
 // describes it. Before that the source is probed, its bit rate measured
-// (unless given) and analysed for the card; a stream larger than the card's
+// (unless given), analysed for the card and measured (what it takes on the
+// card, its null packets kept as counts); a stream larger than the card's
 // data area needs --force. Ctrl+C stops after the current window, and the
 // blocks on the card are recorded.
 
@@ -17,6 +18,7 @@
 #include "analysis/analyzer.h"
 #include "analysis/bitrate.h"
 #include "card/card_list.h"
+#include "card/card_stream_size.h"
 #include "card/card_write.h"
 #include "card/card_write_verify.h"
 #include "cli/card_access.h"
@@ -28,6 +30,7 @@
 #include "cli/progress.h"
 #include "cli/signals.h"
 #include "platform/file_identity.h"
+#include "ts/model.h"
 #include "ts/packet_probe.h"
 #include "ts/stream_open.h"
 
@@ -71,8 +74,8 @@ std::uint32_t BitrateOrExit(const WriteArgs& args, StopFlag& stop, std::string& 
     }
     const auto bitrate = ParseCardBitrate(text);
     if (!bitrate)
-        Fail(args.source + ": the bit rate '" + text +
-             "' is not a whole number of kbit/s from 0 to 4294967295; nothing was written");
+        Fail(args.source + ": the bit rate '" + text + "' (" + origin + ") is not " + CardBitrateRangeText().English() +
+             "; --bitrate gives one; nothing was written");
     return *bitrate;
 }
 
@@ -98,6 +101,18 @@ ReadOnlyMapping MapSourceOrExit(const std::string& source) {
     if (Status st = OpenStreamFile(source, file); !st) Fail(st.message());
     if (Status st = mapping.Map(file); !st) Fail(st.message());
     return mapping;
+}
+
+CardStreamSize MeasureOrExit(const CardWriteJob& job, const std::string& source, StopFlag& stop) {
+    TerminalProgress bar("Measuring", (job.Source.Size() - job.StartOffset) / kWindowSize);
+    const CardStreamSize size =
+        MeasureCardStream(job.Source, job.StartOffset, job.Packet192Mode, [&](std::uint64_t windows) {
+            bar.Set(windows);
+            return !stop.IsSet();
+        });
+    bar.Finish();
+    if (!size.Complete) Fail(source + ": stopped; nothing was written");
+    return size;
 }
 
 void ReportNullRuns(const NullRunWarning& runs) {
@@ -143,7 +158,8 @@ void VerifyOrExit(CardDevice& device, const CardWriteResult& result, const std::
 int RunCardWrite(const WriteArgs& args, const SystemRoots& roots, const GlobalOptions& options) {
     // A bit rate given on the command line is checked before anything else.
     if (args.bitrate_given && !ParseCardBitrate(args.bitrate))
-        Fail("--bitrate " + args.bitrate + ": not a bit rate in kbit/s (a whole number from 0 to 4294967295)",
+        Fail("--bitrate " + args.bitrate + ": not a bit rate in kbit/s (" + CardBitrateRangeText().English() +
+                 ", what a DVB-ASI link carries)",
              kExitUsage);
     const CardTarget target = ResolveCardOrExit(args.card, args.allow_non_removable, roots);
     if (SameFileOrDevice(args.source, target.Path)) Fail(args.source + ": the source is the card itself");
@@ -176,10 +192,18 @@ int RunCardWrite(const WriteArgs& args, const SystemRoots& roots, const GlobalOp
                    std::string(CodePageName(options.codepage)) + " lacks; the card names it \"" +
                    TerminalText(job.FileName, options) + "\"");
 
+    // What the stream takes on the card, its null packets kept as counts:
+    // a stream with nothing to store, or too large without --force, is
+    // refused while the card is as it was.
+    const CardStreamSize size = MeasureOrExit(job, args.source, stop);
+    if (size.PacketsStored == 0)
+        Fail(args.source + ": the stream holds no packet to store (only null packets); nothing was written");
+    job.Size = size;
     // The write empties the card first, so the whole data area is free.
-    const std::int64_t card_bytes = CardBytesOf(job.Source.Size());
-    if (StreamExceedsDataArea(card_bytes, data_units)) {
-        const std::string sizes = "the stream takes about " + MB(card_bytes) + " MB on the card, its data area holds " +
+    if (StreamExceedsDataArea(size.Bytes(), data_units)) {
+        const std::string sizes = "the stream takes " + MB(size.Bytes()) + " MB on the card (" +
+                                  MB(std::int64_t(job.Source.Size() - job.StartOffset)) +
+                                  " MB as a file, its null packets kept as counts), its data area holds " +
                                   MB(data_units * std::int64_t(kUnitSize)) + " MB";
         if (!args.force) Fail(args.source + ": " + sizes + "; --force writes as much as fits; nothing was written");
         PrintError("warning: " + sizes + "; writing as much as fits");
@@ -210,8 +234,6 @@ int RunCardWrite(const WriteArgs& args, const SystemRoots& roots, const GlobalOp
     const std::string what = std::to_string(result.PacketsOnCard) + " packets in " +
                              std::to_string(result.BlocksWritten) + " blocks";
     if (result.Ending == CardWriteEnding::Complete) {
-        if (!result.Recorded)
-            Fail(args.source + ": the stream holds no packet to store (only null packets); the card is left empty");
         std::cout << "Wrote " << TerminalText(job.FileName, options) << " to " << target.Path << ": " << what
                   << "; entry 0: " << EntryText(result.Entry) << "; bit rate " << bitrate << " kbit/s" << std::endl;
         if (args.verify) VerifyOrExit(device, result, args.source, job.StartOffset, job.Packet192Mode, bitrate, stop);
@@ -226,11 +248,17 @@ int RunCardWrite(const WriteArgs& args, const SystemRoots& roots, const GlobalOp
         case CardWriteStop::CardFull:
             PrintError(target.Path + ": the card is full: " + recorded + "; the rest of the stream was not written");
             break;
+        case CardWriteStop::CardRemoved:
+            PrintError(target.Path + ": the card was removed during the write (" + result.Message.English() +
+                       "); the write was stopped: " + recorded);
+            break;
         case CardWriteStop::WriteFailed: PrintError(result.Message.English() + "; the write stopped: " + recorded); break;
         case CardWriteStop::Operator:
         case CardWriteStop::None: PrintError(target.Path + ": the write was stopped: " + recorded); break;
     }
-    if (args.verify && result.Recorded) VerifyOrExit(device, result, args.source, job.StartOffset, job.Packet192Mode, bitrate, stop);
+    // A card that went is not read back.
+    if (args.verify && result.Recorded && result.StopReason != CardWriteStop::CardRemoved)
+        VerifyOrExit(device, result, args.source, job.StartOffset, job.Packet192Mode, bitrate, stop);
     return kExitFailed;
 }
 
@@ -245,7 +273,9 @@ void RegisterCardWriteCommand(CLI::App& card, GlobalOptions& options) {
         ->required();
     CLI::Option* bitrate = write->add_option(
         "--bitrate", args->bitrate,
-        "Bit rate in kbit/s written into the card header (default: measured from the stream's PCRs, else 120000)");
+        "Bit rate in kbit/s written into the card header, " + std::to_string(kMinCardBitrate) + " to " +
+            std::to_string(kMaxCardBitrate) +
+            " (what a DVB-ASI link carries; default: measured from the stream's PCRs, else 120000)");
     write->add_flag("--verify", args->verify, "Read every written unit back and compare it with what was written");
     write->add_flag("--force", args->force, "Write a stream larger than the card's data area: as much as fits");
     write->add_flag("--yes", args->yes, "Do not ask before writing to a device");

@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <set>
@@ -58,7 +59,12 @@ Status SelectPrograms(std::vector<ProgramRemap>& programs, const std::vector<std
 
 int RunDemux(const DemuxArgs& args) {
     if (!IsFolder(args.folder)) {
-        PrintError(args.folder + ": is not a folder");
+        std::error_code error;
+        const bool exists = std::filesystem::exists(args.folder, error);
+        if (error)
+            PrintError(args.folder + ": cannot be looked at (" + error.message() + ")");
+        else
+            PrintError(args.folder + (exists ? ": is not a folder" : ": does not exist"));
         return kExitFailed;
     }
     StreamState state;

@@ -1,7 +1,9 @@
 // tscard-cli: the command line front end, for scripting and tests.
 
 #include <CLI/CLI.hpp>
+#include <QCoreApplication>
 
+#include <clocale>
 #include <csignal>
 #include <cstdlib>
 #include <iostream>
@@ -9,12 +11,24 @@
 #include "cli/cli_common.h"
 #include "cli/commands.h"
 #include "platform/log.h"
+#include "platform/standard_streams.h"
 
 int main(int argc, char** argv) {
     using namespace tscard::cli;
+    // Before anything is opened: no card or file may become stdout.
+    if (!tscard::KeepStandardStreamsOpen()) return kExitFailed;
     // A reader that goes away (ffplay closed) fails the write with EPIPE,
     // which the command reports, instead of ending the process unannounced.
     std::signal(SIGPIPE, SIG_IGN);
+    // Card readers opened through UDisks2 use Qt's bus, which wants the
+    // application object for the whole run. It would set the C locale
+    // from the environment; numbers are printed with '.' whatever it is.
+    int qt_argc = 1;
+    char qt_name[] = "tscard-cli";
+    char* qt_argv[] = {qt_name, nullptr};
+    const std::string locale = std::setlocale(LC_ALL, nullptr);
+    const QCoreApplication qt(qt_argc, qt_argv);
+    std::setlocale(LC_ALL, locale.c_str());
     CLI::App app{
         "Analyse, prepare, split and splice MPEG-2 transport streams, and format, write and read "
         "the raw SD cards of the stream player.",

@@ -5,8 +5,15 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include "app/removal_watch.h"
 #include "card_window.h"
@@ -195,42 +202,188 @@ TEST_F(CardManager, AttachRefusesWhatIsNoCard) {
     }
 }
 
-// The disk the running system lives on, as its whole-disk node; empty when
-// the root file system is not on a block device (a container, say).
-std::string SystemDisk() {
+// The disk the running system lives on: its whole-disk node and, as sysfs
+// names them, the disk and the partition that holds / (empty when / is on
+// the whole disk). Empty when the root file system is not on a block
+// device (a container, say).
+struct RootDisk {
+    std::string Node;
+    std::filesystem::path Disk;       // /sys/devices/.../vda
+    std::filesystem::path Partition;  // /sys/devices/.../vda/vda1, or empty
+};
+RootDisk FindRootDisk() {
     struct stat st {};
     if (::stat("/", &st) != 0) return {};
     const std::string base = "/sys/dev/block/" + std::to_string(major(st.st_dev)) + ":" + std::to_string(minor(st.st_dev));
     std::error_code error;
-    std::filesystem::path device = std::filesystem::canonical(base, error);
+    RootDisk root;
+    root.Disk = std::filesystem::canonical(base, error);
     if (error) return {};
-    if (std::filesystem::exists(device / "partition")) device = device.parent_path();
-    const std::string node = "/dev/" + device.filename().string();
+    if (std::filesystem::exists(root.Disk / "partition")) {
+        root.Partition = root.Disk;
+        root.Disk = root.Disk.parent_path();
+    }
+    const std::string node = "/dev/" + root.Disk.filename().string();
     struct stat node_st {};
-    return ::stat(node.c_str(), &node_st) == 0 && S_ISBLK(node_st.st_mode) ? node : std::string();
+    if (::stat(node.c_str(), &node_st) != 0 || !S_ISBLK(node_st.st_mode)) return {};
+    root.Node = node;
+    return root;
 }
 
-TEST(CardImageOption, TheSystemDiskAndWhatIsNoCardAreRefusedBeforeTheWindowOpens) {
-    // The real machine's disks, not the tests' empty one.
-    std::vector<std::string> args;
-    for (const char* name : {"TSCARD_SYSFS_ROOT", "TSCARD_DEV_ROOT", "TSCARD_PROC_ROOT"}) args.push_back(std::string("--unset=") + name);
-    args.push_back(TSCARD_APP_PATH);
+std::string ReadText(const std::filesystem::path& path) {
+    std::ifstream in(path);
+    std::string text;
+    std::getline(in, text);
+    return text;
+}
+
+// The machine as a chroot or a container shows it: sysfs knows the root
+// disk, but mountinfo lists only the mounts in there, not the one of /.
+// The environment that points the programs at it.
+std::vector<std::string> ChrootLikeMachine(const std::filesystem::path& folder, const RootDisk& root) {
+    const std::filesystem::path disk = folder / "sys" / "block" / root.Disk.filename();
+    std::filesystem::create_directories(disk);
+    std::ofstream(disk / "dev") << ReadText(root.Disk / "dev") << "\n";
+    std::ofstream(disk / "removable") << "0\n";
+    std::ofstream(disk / "size") << ReadText(root.Disk / "size") << "\n";
+    if (!root.Partition.empty()) {
+        const std::filesystem::path part = disk / root.Partition.filename();
+        std::filesystem::create_directories(part);
+        std::ofstream(part / "dev") << ReadText(root.Partition / "dev") << "\n";
+        std::ofstream(part / "partition") << "1\n";
+    }
+    std::filesystem::create_directories(folder / "dev");
+    std::filesystem::create_directories(folder / "proc" / "self");
+    std::ofstream(folder / "proc" / "self" / "mountinfo")
+        << "21 1 0:20 / /proc rw,relatime - proc proc rw\n";
+    std::filesystem::create_symlink("/", folder / "proc" / "self" / "root");
+    return {"TSCARD_SYSFS_ROOT=" + (folder / "sys").string(), "TSCARD_DEV_ROOT=" + (folder / "dev").string(),
+            "TSCARD_PROC_ROOT=" + (folder / "proc").string()};
+}
+
+TEST(CardImageOption, ADiskOfTheSystemIsRefusedBeforeTheWindowOpensInAChrootToo) {
+    const RootDisk root = FindRootDisk();
+    if (root.Node.empty()) GTEST_SKIP() << "the root file system is not on a block device";
+    tscard::test::TempDir dir;
     struct Row {
-        std::string Path;
+        const char* Name;
+        std::vector<std::string> Environment;  // for env(1)
         std::string Says;
     };
-    std::vector<Row> rows = {{"/dev/null", "neither a block device nor a card image file"}};
-    if (const std::string disk = SystemDisk(); !disk.empty()) rows.push_back({disk, "it is never used as a card"});
+    std::vector<std::string> real;  // the real machine's disks, not the tests' empty one
+    for (const char* name : {"TSCARD_SYSFS_ROOT", "TSCARD_DEV_ROOT", "TSCARD_PROC_ROOT"}) real.push_back(std::string("--unset=") + name);
+    const Row rows[] = {
+        {"this machine", real, "it is never used as a card"},
+        {"in a chroot", ChrootLikeMachine(dir.path(), root), "holds the system (the file system of /); it is never used as a card"},
+    };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.Path);
-        std::vector<std::string> run = args;
-        run.push_back("--card-image");
-        run.push_back(row.Path);
+        SCOPED_TRACE(row.Name);
+        std::vector<std::string> run = row.Environment;
+        run.insert(run.end(), {TSCARD_APP_PATH, "--card-image", root.Node});
         const auto r = RunProgram("env", run);
+        EXPECT_FALSE(r.timed_out) << "a window opened";
         EXPECT_EQ(r.exit_code, 2);
-        EXPECT_NE(r.err.find(row.Path + ": "), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find(root.Node + ": "), std::string::npos) << r.err;
         EXPECT_NE(r.err.find(row.Says), std::string::npos) << r.err;
     }
+}
+
+TEST(CardImageOption, WhatIsNoCardOpensTheWindowAndIsToldThere) {
+    // The window waits for the operator to read the message: still there
+    // when its time is up.
+    tscard::test::RunOptions options;
+    options.Limit = std::chrono::milliseconds(3000);
+    const auto r = RunProgram(TSCARD_APP_PATH, {"--card-image", "/dev/zero"}, options);
+    EXPECT_TRUE(r.timed_out) << "ended with " << r.exit_code << ": " << r.err;
+    EXPECT_EQ(r.err.find("tscard: /dev/zero"), std::string::npos) << r.err;
+}
+
+// What a running program's descriptor leads to, or "" when it is closed.
+std::string FdTarget(pid_t pid, int fd) {
+    std::error_code error;
+    const auto target = std::filesystem::read_symlink("/proc/" + std::to_string(pid) + "/fd/" + std::to_string(fd), error);
+    return error ? std::string() : target.string();
+}
+
+TEST(CardImageOption, AClosedStandardStreamIsNeverTakenByACardFileOrSocket) {
+    tscard::test::TempDir dir;
+    const std::string card = (dir / "card.img").string();
+    std::ofstream(card).close();
+    std::filesystem::resize_file(card, 4 * kMiB);
+    ASSERT_EQ(tscard::test::RunCli({"card", "format", card}).exit_code, 0);
+    for (int closed : {0, 1, 2}) {
+        SCOPED_TRACE("fd " + std::to_string(closed) + " closed");
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            ::close(closed);
+            ::execl(TSCARD_APP_PATH, TSCARD_APP_PATH, "--card-image", card.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        // The window is up once the removal watch holds the card open.
+        const auto deadline = std::chrono::steady_clock::now() + tscard::test::kProgramLimit;
+        bool watching = false;
+        while (!watching && std::chrono::steady_clock::now() < deadline) {
+            std::error_code error;
+            for (const auto& fd : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error))
+                watching = watching || std::filesystem::read_symlink(fd.path(), error) == card;
+            if (!watching) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        EXPECT_TRUE(watching);
+        EXPECT_EQ(FdTarget(pid, closed), "/dev/null");
+        ::kill(pid, SIGKILL);
+        int status = 0;
+        tscard::test::WaitForExit(pid, tscard::test::kProgramLimit, status);
+    }
+}
+
+TEST_F(CardManager, ImagesTheCommandLineNamesAreAttachedOrToldOnceTheWindowShows) {
+    const std::string card = MakeFormattedImage("named.img", 4 * kMiB);
+    const std::string missing = (dir_ / "missing.img").string();
+    const std::string folder = dir_.path().string();
+    ASSERT_TRUE(Window().Poll().AttachNamed({"/dev/zero", card, folder, missing}).ok());
+    EXPECT_TRUE(dialogs_.Questions().empty()) << "nothing is told before the window shows";
+    const std::string told[] = {
+        "/dev/zero: not a card: neither a block device nor a card image file",
+        folder + ": not a card: neither a block device nor a card image file",
+        missing + ": cannot open",
+    };
+    for (int i = 0; i < 3; ++i) dialogs_.AnswerMessage(DialogButton::Ok);
+    ASSERT_TRUE(WaitUntil([&] { return dialogs_.Questions().size() == 3; }));
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_NE(Asked(i).find(told[i]), std::string::npos) << Asked(i);
+        EXPECT_EQ(dialogs_.Questions()[i].Message.Caption.rfind("Attach card image", 0), 0u)
+            << dialogs_.Questions()[i].Message.Caption;
+    }
+    // The card named among them is listed and selected.
+    EXPECT_EQ(SelectedCard(), card);
+    EXPECT_EQ(Shown(Panel()->StaticText4), "DORO  v0.0");
+}
+
+TEST_F(CardManager, ADamagedDirectoryIsSaidToBeSoBesideTheNamesAndTheFreeSpace) {
+    // A header in the layout over a directory of garbage: a name of stray
+    // bytes and an entry longer than the card.
+    std::vector<std::uint8_t> region(kHeaderRegionBytes);
+    BuildEmptyHeaderRegion(true, 4000, region.data());
+    region[1] = 1;
+    DirEntry entry;
+    entry.StartSector = 61;
+    entry.Length = 0x7FFFFFFF;
+    entry.LastSlot = 0;
+    entry.SetName("\x01\xFE\x9Cx");
+    entry.Encode(region.data() + kDirectoryOffset);
+    const std::string card = MakeImage("damaged.img", 4 * kMiB, 0, region);
+    Attach(card);
+    EXPECT_EQ(Shown(Panel()->StaticText3), "0.0000");
+    const QStringList tree = TreeTexts();
+    ASSERT_EQ(tree.size(), 3) << tree.join(" | ").toStdString();
+    EXPECT_TRUE(tree[2].startsWith("the directory is damaged: stream 0 does not fit the card: its 2147483648 blocks "
+                                   "from block 0 run past the card's data area of 508 blocks"))
+        << tree[2].toStdString();
+    // The command line says the same.
+    const auto r = tscard::test::RunCli({"card", "info", card, "--quick"});
+    EXPECT_NE(r.err.find("warning: the directory is damaged: stream 0 does not fit the card"), std::string::npos)
+        << r.err;
 }
 
 TEST_F(CardManager, CardsThatCannotBeLookedAtAreToldOnce) {

@@ -101,7 +101,7 @@ TEST_F(OutsideOpen, ASecondStartWithAFileOpensItInTheFirstWindow) {
     second.setWorkingDirectory(QString::fromStdString(dir_.path().string()));
     QSignalSpy finished(&second, &QProcess::finished);
     second.start(TSCARD_APP_PATH, {"my clip\nA.ts"});
-    ASSERT_TRUE(finished.wait(20000)) << second.readAllStandardError().toStdString();
+    ASSERT_TRUE(finished.wait(int(tscard::test::kProgramLimit.count()))) << second.readAllStandardError().toStdString();
     EXPECT_EQ(second.exitCode(), 0);
     ASSERT_TRUE(WaitUntil([&] { return dialogs_.AnswersLeft() == 0; }));
     ASSERT_TRUE(WaitUntilIdle());

@@ -180,7 +180,7 @@ TEST_F(SingleInstanceTest, ASecondStartShowsTheFirstWindowAndExitsWithZero) {
     QSignalSpy finished(&second, &QProcess::finished);
     second.start(TSCARD_APP_PATH, {});
     // The first instance answers from this event loop while we wait.
-    ASSERT_TRUE(finished.wait(20000)) << second.readAllStandardError().toStdString();
+    ASSERT_TRUE(finished.wait(int(tscard::test::kProgramLimit.count()))) << second.readAllStandardError().toStdString();
     EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(second.exitCode(), 0);
     EXPECT_TRUE(Window().isVisible());
@@ -218,7 +218,7 @@ TEST_F(SingleInstanceTest, HelpSaysWhatTheWindowIsForAndNamesItsCommandLineTwin)
     QProcess program;
     program.setProcessEnvironment(ProgramEnvironment());
     program.start(TSCARD_APP_PATH, {"--help"});
-    ASSERT_TRUE(program.waitForFinished(20000));
+    ASSERT_TRUE(program.waitForFinished(int(tscard::test::kProgramLimit.count())));
     EXPECT_EQ(program.exitCode(), 0);
     const QString help = QString::fromUtf8(program.readAllStandardOutput());
     EXPECT_TRUE(help.contains("Usage: tscard"));

@@ -7,6 +7,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -109,7 +112,22 @@ std::string ReadAll(int fd) {
 
 }  // namespace
 
-CommandResult RunProgram(const std::string& program, const std::vector<std::string>& args) {
+bool WaitForExit(pid_t pid, std::chrono::milliseconds limit, int& status) {
+    // Looked at every few milliseconds until it ends or its time is up.
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        const pid_t ended = ::waitpid(pid, &status, WNOHANG);
+        if (ended == pid || (ended < 0 && errno != EINTR)) return true;
+        if (std::chrono::steady_clock::now() >= deadline) break;
+        ::usleep(2000);
+    }
+    ::kill(pid, SIGKILL);
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return false;
+}
+
+CommandResult RunProgram(const std::string& program, const std::vector<std::string>& args, const RunOptions& options) {
     CommandResult result;
     char out_template[] = "/tmp/tscard-out-XXXXXX";
     char err_template[] = "/tmp/tscard-err-XXXXXX";
@@ -119,10 +137,13 @@ CommandResult RunProgram(const std::string& program, const std::vector<std::stri
     ::unlink(err_template);
     const pid_t pid = ::fork();
     if (pid == 0) {
+        const int null_fd = ::open("/dev/null", O_RDONLY);
         ::dup2(out_fd, 1);
         ::dup2(err_fd, 2);
-        const int null_fd = ::open("/dev/null", O_RDONLY);
         ::dup2(null_fd, 0);
+        for (int fd : {out_fd, err_fd, null_fd})
+            if (fd > 2) ::close(fd);
+        if (options.ClosedFd >= 0) ::close(options.ClosedFd);
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(program.c_str()));
         for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -131,18 +152,24 @@ CommandResult RunProgram(const std::string& program, const std::vector<std::stri
         ::_exit(127);
     }
     int status = 0;
-    ::waitpid(pid, &status, 0);
+    result.timed_out = !WaitForExit(pid, options.Limit, status);
     result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     ::lseek(out_fd, 0, SEEK_SET);
     ::lseek(err_fd, 0, SEEK_SET);
     result.out = ReadAll(out_fd);
     result.err = ReadAll(err_fd);
+    if (result.timed_out)
+        result.err += "\n[" + program + " was killed: still running after " +
+                      std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(options.Limit).count()) +
+                      " ms]\n";
     ::close(out_fd);
     ::close(err_fd);
     return result;
 }
 
-CommandResult RunCli(const std::vector<std::string>& args) { return RunProgram(TSCARD_CLI_PATH, args); }
+CommandResult RunCli(const std::vector<std::string>& args, const RunOptions& options) {
+    return RunProgram(TSCARD_CLI_PATH, args, options);
+}
 
 bool HasField(const std::string& report, const std::string& label, const std::string& value) {
     std::istringstream lines(report);

@@ -2,6 +2,9 @@
 // Shared helpers of the tests: fixture paths, scratch folders, building
 // packets by hand, running the command line front end.
 
+#include <sys/types.h>
+
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -54,11 +57,28 @@ struct CommandResult {
     int exit_code = -1;
     std::string out;
     std::string err;
+    bool timed_out = false;  // killed at the end of its time (exit_code 137)
 };
-// Runs tscard-cli with the arguments (no shell involved).
-CommandResult RunCli(const std::vector<std::string>& args);
-// Runs any program with arguments.
-CommandResult RunProgram(const std::string& program, const std::vector<std::string>& args);
+
+// Every program a test starts has a time of its own: one that hangs is
+// killed then, and its test fails in seconds instead of holding the suite.
+constexpr std::chrono::milliseconds kProgramLimit{10000};
+
+struct RunOptions {
+    std::chrono::milliseconds Limit = kProgramLimit;
+    int ClosedFd = -1;  // 0, 1 or 2: the program starts with it closed
+};
+
+// Waits for a started child until it ends (true, status as waitpid gives
+// it) or the limit has passed: then it is killed (false).
+bool WaitForExit(pid_t pid, std::chrono::milliseconds limit, int& status);
+
+// Runs tscard-cli with the arguments (no shell involved), stdin from
+// /dev/null, stdout and stderr collected.
+CommandResult RunCli(const std::vector<std::string>& args, const RunOptions& options = {});
+// Runs any program with arguments, the same way.
+CommandResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                         const RunOptions& options = {});
 
 // True when a line of a report reads "label:", blanks, then exactly value
 // (indented or not): the aligned "label: value" lines of the reports.
