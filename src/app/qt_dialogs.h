@@ -5,9 +5,16 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <memory>
+
 #include "app/dialogs.h"
 
+class QMessageBox;
+
 namespace tscard::app {
+
+// The message box a request is shown in (not yet shown).
+std::unique_ptr<QMessageBox> NewMessageBox(const MessageRequest& request, QWidget* owner);
 
 class QtDialogs final : public Dialogs {
 public:

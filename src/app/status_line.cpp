@@ -1,9 +1,13 @@
 #include "app/status_line.h"
 
+#include <QLayout>
+#include <QStyle>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QToolButton>
+
+#include <algorithm>
 
 #include "app/dialogs.h"
 #include "app/images.h"
@@ -21,6 +25,9 @@ StatusLine::StatusLine(Dialogs& dialogs, QWidget* parent) : QFrame(parent), dial
     open->setAutoDefault(false);
     OpenFolder = open;
     CloseStatus = NewGlyphButton("CloseStatus", Glyph::Close, this, 14);
+    // The panels' close glyph is drawn for their dark title bars; here it
+    // lies on the window's own background.
+    CloseStatus->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
 
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(6, 2, 2, 2);
@@ -32,6 +39,8 @@ StatusLine::StatusLine(Dialogs& dialogs, QWidget* parent) : QFrame(parent), dial
         if (!folder_.empty()) dialogs_.ShowFolder(folder_);
     });
     connect(CloseStatus, &QToolButton::clicked, this, &StatusLine::Clear);
+    // Never more room than its lines need.
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
     Retell();
     hide();
 }
@@ -41,6 +50,7 @@ void StatusLine::Tell(std::function<QString()> says, std::string folder) {
     folder_ = std::move(folder);
     Retell();
     show();
+    FitText();
 }
 
 void StatusLine::Clear() {
@@ -57,9 +67,27 @@ void StatusLine::Retell() {
     CloseStatus->setAccessibleName(tr("Close this note"));
     StatusText->setText(says_ ? says_() : QString());
     StatusText->setAccessibleName(StatusText->text());
+    FitText();
     OpenFolder->setVisible(!folder_.empty());
 }
 
 QString StatusLine::Text() const { return StatusText->text(); }
+
+void StatusLine::resizeEvent(QResizeEvent* event) {
+    QFrame::resizeEvent(event);
+    FitText();
+}
+
+void StatusLine::FitText() {
+    // As many lines as the sentence takes at the width the line has beside
+    // its buttons: a long path wraps rather than being cut off. Looked at
+    // only once the line has the panel's width, not while it is laid out.
+    if (!isVisible() || width() < 200) return;
+    const QMargins margins = layout()->contentsMargins();
+    int room = width() - margins.left() - margins.right() - CloseStatus->sizeHint().width() - layout()->spacing();
+    if (OpenFolder->isVisibleTo(this)) room -= OpenFolder->sizeHint().width() + layout()->spacing();
+    const int needed = StatusText->heightForWidth(std::max(room, 50));
+    if (needed > 0 && needed != StatusText->minimumHeight()) StatusText->setMinimumHeight(needed);
+}
 
 }  // namespace tscard::app

@@ -37,7 +37,12 @@ public:
     QAbstractButton* OpenFolder;
     QToolButton* CloseStatus;
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
+    void FitText();
+
     Dialogs& dialogs_;
     std::function<QString()> says_;
     std::string folder_;
