@@ -261,13 +261,13 @@ TEST_F(AnalyzerScan, HandOverByMode) {
 
     auto card = Analyse(path, AnalysisMode::ModeCardWrite);
     ASSERT_EQ(card->result.Ending, AnalysisEnding::Complete);
-    EXPECT_TRUE(card->state.Mapping.IsMapped());
-    EXPECT_EQ(card->state.Mapping.Size(), two.size());
+    EXPECT_TRUE(card->state.CardSource.IsOpen());
+    EXPECT_EQ(card->state.CardSource.Size(), two.size());
     EXPECT_FALSE(card->state.DemuxInput.IsOpen());
 
     auto prepare = Analyse(path, AnalysisMode::ModePrepare);
     ASSERT_EQ(prepare->result.Ending, AnalysisEnding::Complete);
-    EXPECT_FALSE(prepare->state.Mapping.IsMapped());
+    EXPECT_FALSE(prepare->state.CardSource.IsOpen());
     EXPECT_FALSE(prepare->state.DemuxInput.IsOpen());
     EXPECT_EQ(prepare->state.PrepareGaugeMax, prepare->state.Layout.WindowCount);
     // The prepare worker starts from the first program's stored PMT.
@@ -315,7 +315,7 @@ TEST_F(AnalyzerScan, EveryEndingIsToldApartAndLeavesNothingOpen) {
         EXPECT_NE(out->result.Message.English().find(c.message), std::string::npos) << c.what << ": " << out->result.Message;
         EXPECT_NE(out->result.Message.English().find("stream.ts"), std::string::npos) << c.what;
         EXPECT_EQ(out->completions, 1u) << c.what;
-        EXPECT_FALSE(out->state.Mapping.IsMapped()) << c.what;
+        EXPECT_FALSE(out->state.CardSource.IsOpen()) << c.what;
         EXPECT_EQ(out->state.Analysis, nullptr) << c.what;
         EXPECT_TRUE(out->state.Lists.ProgramList.empty()) << c.what;
         EXPECT_EQ(out->state.AnalysisScanning, 0) << c.what;
@@ -362,7 +362,7 @@ TEST_F(AnalyzerScan, StopDuringTheScan) {
         EXPECT_EQ(result.Ending, AnalysisEnding::Stopped);
         EXPECT_FALSE(stop_.IsSet()) << "the run that saw the stop clears it";
         EXPECT_EQ(sink.Count(EventId::evRefreshGauge), 1);
-        EXPECT_FALSE(state.Mapping.IsMapped());
+        EXPECT_FALSE(state.CardSource.IsOpen());
         EXPECT_FALSE(state.DemuxInput.IsOpen());
         EXPECT_FALSE(state.AnalysisScanning);
         EXPECT_FALSE(analyzer.Scanning());

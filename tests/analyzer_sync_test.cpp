@@ -52,6 +52,13 @@ TEST(PacketProbe, FindsPacketSizeAndFirstPacket) {
     // A prefix holding 0x47 before the unit's own sync byte.
     std::vector<std::uint8_t> sync_in_prefix = Stream192();
     sync_in_prefix[1] = kSyncByte;
+    // A stray 0x47 in a payload where the sixth 188-byte probe of the first
+    // unit's sync byte falls (4 + 188 x 6), as some m2ts muxers leave one:
+    // that candidate has four bad 188-byte probes, not five.
+    std::vector<std::uint8_t> stray_at_sixth_probe = Stream192();
+    stray_at_sixth_probe[4 + 188 * 6] = kSyncByte;
+    std::vector<std::uint8_t> stray_at_fifth_probe = Stream192();
+    stray_at_fifth_probe[4 + 188 * 5] = kSyncByte;
 
     const std::vector<SyncCase> cases = {
         {"clean 188", Stream188(), 188, 0},
@@ -62,6 +69,8 @@ TEST(PacketProbe, FindsPacketSizeAndFirstPacket) {
         {"a damaged sync byte is tolerated", damaged, 188, 0},
         {"192-byte file cut inside a prefix", cut192, 192, 190},
         {"0x47 inside the first prefix", sync_in_prefix, 192, 0},
+        {"stray 0x47 at the first unit's sixth 188-byte probe", stray_at_sixth_probe, 192, 0},
+        {"stray 0x47 at its fifth", stray_at_fifth_probe, 192, 0},
         {"four packets are enough", Stream188(2), 188, 0},
     };
     for (const SyncCase& c : cases) {

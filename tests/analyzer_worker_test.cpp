@@ -78,7 +78,7 @@ TEST(AnalyzerWorker, ASecondAnalysisIsRefusedWhileOneRuns) {
     EXPECT_EQ(result.Ending, AnalysisEnding::Complete) << result.Message;
     EXPECT_EQ(gate.Completions(), 1);
     EXPECT_FALSE(analyzer.Busy());
-    EXPECT_TRUE(state.Mapping.IsMapped());
+    EXPECT_TRUE(state.CardSource.IsOpen());
 
     // Once collected, the next run may start.
     EXPECT_EQ(analyzer.Run(AnalysisRequest{AnalysisMode::ModePrepare, path}, other, none, stop).Ending,
@@ -131,7 +131,7 @@ TEST(AnalyzerWorker, SixtyFourBitSizes) {
     EXPECT_EQ(l.WindowCount, (kSize - 376) / 65536);
     EXPECT_EQ(l.TailBytes, (kSize - 376) % 65536);
     EXPECT_EQ(l.BigBlocks, (kSize - 376) / 64672);
-    EXPECT_EQ(state.Mapping.Size(), kSize);
+    EXPECT_EQ(state.CardSource.Size(), kSize);
 }
 
 // The description found only after 4 GiB: every window offset is 64-bit.

@@ -57,7 +57,7 @@ protected:
         CardWriteJob job;
         File file;
         EXPECT_TRUE(File::OpenRead(source_.string(), file).ok());
-        EXPECT_TRUE(job.Source.Map(file).ok());
+        EXPECT_TRUE(job.Source.Open(std::move(file)).ok());
         job.FileName = "pulled.ts";
         job.Bitrate = 7000;
         test::RecordingSink events;

@@ -66,7 +66,7 @@ protected:
         CardWriteJob job;
         File file;
         EXPECT_TRUE(File::OpenRead(path.string(), file).ok());
-        EXPECT_TRUE(job.Source.Map(file).ok());
+        EXPECT_TRUE(job.Source.Open(std::move(file)).ok());
         job.StartOffset = start;
         job.Packet192Mode = source.Packet192;
         job.FileName = "clip \xE9.ts";
@@ -160,7 +160,7 @@ TEST_F(CardWrite, TheCardGetsTheWholeStreamFromItsFirstPacketAndOneEntry) {
         ASSERT_TRUE(run.result.Recorded);
         EXPECT_EQ(run.result.Entry.Length, c.length);
         EXPECT_EQ(run.result.Entry.LastSlot, c.last_slot);
-        EXPECT_FALSE(job.Source.IsMapped());
+        EXPECT_FALSE(job.Source.IsOpen());
 
         const std::vector<std::uint8_t> from_first(source_bytes_.begin() + static_cast<std::ptrdiff_t>(c.head.size()),
                                                    source_bytes_.end());
@@ -242,6 +242,60 @@ TEST_F(CardWrite, AFailingCardEndsAsAStopWithTheBlocksThatGotThere) {
         EXPECT_EQ(run.result.Recorded, good > 0);
         EXPECT_TRUE(run.write.DirectoryStored);
         ExpectSameImage(test::ReadFileBytes(card_), Expected(packed.Blocks, good, 0));
+    }
+}
+
+// A source that shrinks under the write ends it as a stop does: the blocks
+// on the card are recorded, and the message names the file and its sizes.
+TEST_F(CardWrite, ASourceThatShrinksEndsTheWriteWithAnEntryForWhatIsOnTheCard) {
+    const SourceStream source = SourceStream{}.Stored(40000);
+    const test::Packed packed = test::PackInWindows(source.Bytes, false);
+    for (const std::uint64_t to : {std::uint64_t(source.Bytes.size() / 2), std::uint64_t(0)}) {
+        SCOPED_TRACE("cut to " + std::to_string(to));
+        MakeCard(8 << 20);
+        CardDevice device = OpenCard();
+        CardWriteJob job = Job(source);
+        StopFlag stop;
+        test::RecordingSink sink;
+        sink.OnSignal = [&](EventId id, int n) {
+            if (id == EventId::ChangeProgressPosG1 && n == 1) std::filesystem::resize_file(dir_ / "clip.ts", to);
+        };
+        CardWriteState write;
+        CardWriteWorker writer;
+        const CardWriteResult result = writer.Run(job, device, write, sink, stop);
+        EXPECT_EQ(result.Ending, CardWriteEnding::Stopped);
+        EXPECT_EQ(result.StopReason, CardWriteStop::SourceFailed);
+        EXPECT_EQ(result.Message, (dir_ / "clip.ts").string() + ": the file shrank while it was read (was " +
+                                      std::to_string(source.Bytes.size()) + " bytes, now " + std::to_string(to) + ")");
+        ASSERT_TRUE(result.Recorded);
+        EXPECT_GT(result.BlocksWritten, 0u);
+        EXPECT_LT(result.BlocksWritten, packed.Blocks.size());
+        EXPECT_EQ(result.Entry.Length + 1u, result.BlocksWritten);
+        EXPECT_TRUE(write.DirectoryStored);
+        EXPECT_FALSE(job.Source.IsOpen());
+        ExpectSameImage(test::ReadFileBytes(card_), Expected(packed.Blocks, result.BlocksWritten, 0));
+    }
+}
+
+// Cut before the write began (after the file was opened): the worker's
+// look at what the stream takes finds it short, and the card stays as it
+// was.
+TEST_F(CardWrite, ASourceThatShrankBeforeTheWriteIsRefusedAndTheCardStaysAsItWas) {
+    const SourceStream source = SourceStream{}.Stored(4000);
+    for (const std::uint64_t to : {std::uint64_t(source.Bytes.size() / 2), std::uint64_t(0)}) {
+        SCOPED_TRACE("cut to " + std::to_string(to));
+        MakeCard(8 << 20);
+        CardDevice device = OpenCard();
+        CardWriteJob job = Job(source);
+        const std::vector<std::uint8_t> before = test::ReadFileBytes(card_);
+        std::filesystem::resize_file(dir_ / "clip.ts", to);
+        const WriteRun run = Write(device, job);
+        EXPECT_EQ(run.result.Ending, CardWriteEnding::Refused);
+        EXPECT_EQ(run.result.Message, (dir_ / "clip.ts").string() + ": the file shrank while it was read (was " +
+                                          std::to_string(source.Bytes.size()) + " bytes, now " + std::to_string(to) +
+                                          ")");
+        EXPECT_TRUE(run.seen.empty());
+        EXPECT_EQ(test::ReadFileBytes(card_), before);
     }
 }
 
@@ -345,7 +399,7 @@ TEST_F(CardWrite, RefusedAndFailedWritesLeaveTheCardAsItWas) {
         EXPECT_EQ(run.result.Ending, CardWriteEnding::Failed);
         EXPECT_NE(run.result.Message.English().find("no block was written"), std::string::npos) << run.result.Message;
         EXPECT_EQ(run.seen, std::vector<EventId>{EventId::evRefreshGauge});
-        EXPECT_FALSE(job.Source.IsMapped());
+        EXPECT_FALSE(job.Source.IsOpen());
     }
     EXPECT_EQ(test::ReadFileBytes(card_), before_);
 }
@@ -389,7 +443,7 @@ TEST_F(CardWrite, OnAWorkerThreadASecondWriteIsRefused) {
     EXPECT_EQ(result.PacketsStored, 20000u);
     EXPECT_EQ(writer.ProgressPosition(), writer.ProgressMaximum());
     EXPECT_EQ(writer.ProgressMaximum(), 20000u * 188 / 65536);
-    EXPECT_TRUE(other.Source.IsMapped());  // the refused job was not touched
+    EXPECT_TRUE(other.Source.IsOpen());  // the refused job was not touched
 }
 
 TEST_F(CardWrite, VerifyFindsTheFirstUnitThatDoesNotReadBackAsWritten) {
@@ -470,10 +524,10 @@ TEST(CardStreamSize, NullPacketsTakeNoRoomAndTheCountIsWhatAWritePacks) {
         test::WriteFileBytes(path, c.source.Bytes);
         File file;
         ASSERT_TRUE(File::OpenRead(path.string(), file).ok());
-        ReadOnlyMapping mapping;
-        ASSERT_TRUE(mapping.Map(file).ok());
+        SourceFile source;
+        ASSERT_TRUE(source.Open(std::move(file)).ok());
         const CardStreamSize size =
-            MeasureCardStream(mapping, 0, c.source.Packet192, [](std::uint64_t) { return true; });
+            MeasureCardStream(source, 0, c.source.Packet192, [](std::uint64_t) { return true; });
         EXPECT_TRUE(size.Complete);
         EXPECT_EQ(size.PacketsStored, c.packets);
         EXPECT_EQ(size.Blocks, c.blocks);

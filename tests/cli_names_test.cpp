@@ -1,6 +1,7 @@
 // Names as the command line prints and stores them: control characters in
-// service and card entry names come out escaped in text output, and a file
-// name the code page cannot hold loses only the bytes it cannot write.
+// service, card entry and file names come out escaped in text output and
+// errors, and a file name the code page cannot hold loses only the bytes it
+// cannot write.
 
 #include <gtest/gtest.h>
 
@@ -62,6 +63,39 @@ TEST(CliNames, CardEntryNamesPrintEscaped) {
     EXPECT_FALSE(HasControl(r.out)) << r.out;
     EXPECT_TRUE(Contains(r.out, "  0  \"two\\nlines.ts\"  ")) << r.out;
     EXPECT_TRUE(Contains(r.out, "  1  \"\\x1b]0;title\\x07.ts\"  ")) << r.out;
+}
+
+// A file name reaches an error as typed: its control characters come out
+// escaped, so that it cannot drive the terminal or forge a second line.
+TEST(CliNames, ControlCharactersInFileNamesPrintEscapedInErrors) {
+    test::TempDir dir;
+    const std::string weird = "a\x1b[31m\x07\nb\\.ts";
+    const std::string shown = "a\\x1b[31m\\x07\\nb\\\\.ts";
+    test::WriteFileBytes(dir / "stream.ts", test::SourceStream{}.Stored(50).Bytes);
+    const std::string missing = (dir / weird).string();
+    struct Case {
+        const char* what;
+        std::vector<std::string> args;
+        bool one_line;  // a usage error adds its hint line
+    };
+    const Case cases[] = {
+        {"a missing input", {"analyze", missing}, true},
+        {"a missing source", {"bitrate", missing}, true},
+        {"an output in a missing folder", {"splice", (dir / weird / "o.ts").string(), (dir / "stream.ts").string()}, true},
+        {"a missing splice input", {"splice", (dir / "out.ts").string(), (dir / "stream.ts").string(), missing}, true},
+        {"a missing card", {"card", "info", missing}, true},
+        {"a word too many", {"analyze", (dir / "stream.ts").string(), weird}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto r = test::RunCli(c.args);
+        EXPECT_NE(r.exit_code, 0);
+        EXPECT_FALSE(HasControl(r.err)) << r.err;
+        EXPECT_TRUE(Contains(r.err, shown)) << r.err;
+        if (c.one_line) {
+            EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        }
+    }
 }
 
 TEST(CliNames, AFileNameOutsideTheCodePageLosesOnlyItsUndecodableBytes) {

@@ -298,6 +298,44 @@ TEST_F(CliPrepare, AProgramRateOutsideTheRangeNeedsForce) {
     const auto forced = test::RunCli({"prepare", (dir / "fast.ts").string(), "--force"});
     EXPECT_EQ(forced.exit_code, 0) << forced.err;
     EXPECT_TRUE(std::filesystem::exists(dir / "fast_pre.ts"));
+    EXPECT_TRUE(test::HasField(forced.out, "Rate fit", "the source fits the rate")) << forced.out;
+}
+
+// 20 packets a millisecond, where the card's rate carries 16.54: every
+// interval puts the output 3.46 slots further behind, so that after the
+// 1000 intervals of one second of source the output's clock, one slot per
+// packet written (the tables it adds included), is ahead by the lag.
+TEST_F(CliPrepare, ASourceTooFastForTheRateIsToldWithAWarningPast100Ms) {
+    test::Mux m;
+    m.Pat().Pmt().Sdt();
+    for (int i = 1; i <= 1001; ++i) m.Pcr(std::uint64_t(i) * 27000).Video(19);
+    test::WriteFileBytes(dir / "fast.ts", m.Bytes());
+
+    const auto text = test::RunCli({"prepare", (dir / "fast.ts").string(), "--force"});
+    ASSERT_EQ(text.exit_code, 0) << text.err;
+    const auto bytes = test::ReadFileBytes(dir / "fast_pre.ts");
+    const double written = double(bytes.size() / kPacketSize);
+    const double lag_ms = (written * TicksPerPacket - 27'000'000.0) / 27000.0;  // 209.5
+    EXPECT_GT(lag_ms, 1000 * (20 - 27000 / TicksPerPacket) * TicksPerPacket / 27000);
+    char lag[16];
+    std::snprintf(lag, sizeof lag, "%.1f", lag_ms);
+    EXPECT_TRUE(test::HasField(text.out, "Rate fit",
+                               "1000 PCR intervals hold more packets than the rate carries, the first at 0.000 s; "
+                               "the output clock falls up to " + std::string(lag) + " ms behind the source's"))
+        << text.out;
+    EXPECT_NE(text.out.find("\nWarning: the source is too fast for the card's rate: frames reach the decoder up to " +
+                            std::string(lag) + " ms late\n"),
+              std::string::npos)
+        << text.out;
+
+    const auto json = test::RunCli({"prepare", (dir / "fast.ts").string(), "--force", "--json"});
+    ASSERT_EQ(json.exit_code, 0) << json.err;
+    const auto j = nlohmann::json::parse(json.out);
+    EXPECT_EQ(j["overfull_intervals"], 1000);
+    EXPECT_EQ(j["first_overfull_seconds"], 0.0);
+    EXPECT_NEAR(j["largest_lag_ms"].get<double>(), lag_ms, 0.001);
+    EXPECT_EQ(j["lag_warning"], true);
+    EXPECT_EQ(test::ReadFileBytes(dir / "fast_pre.ts"), bytes);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -203,6 +204,75 @@ TEST(OutputFile, WaitingForAFifosReaderEndsOnTheStopRequest) {
     stopper.join();
     EXPECT_FALSE(opened);
     EXPECT_NE(opened.message().find("fifo: stopped while waiting for a reader"), std::string::npos) << opened.message();
+}
+
+// Any name the file system takes can be written: the hidden temporary
+// name is cut to fit, never inside a UTF-8 character.
+TEST(OutputFile, NamesAsLongAsTheFileSystemTakesAreStaged) {
+    const std::string e_acute = "\xC3\xA9";
+    std::string wide;
+    while (wide.size() + e_acute.size() <= 254) wide += e_acute;
+    const std::string names[] = {std::string(236, 'a') + ".ts", std::string(247, 'b') + ".ts",
+                                 std::string(252, 'c') + ".ts", wide + "d"};
+    for (const std::string& name : names) {
+        SCOPED_TRACE(std::to_string(name.size()) + " bytes");
+        test::TempDir dir;
+        const auto path = dir / name;
+        test::WriteFileBytes(path, kOld);
+        OutputFile out;
+        ASSERT_TRUE(out.Open(path.string()));
+        ASSERT_TRUE(WriteNew(out));
+        for (const std::string& staged : FolderNames(dir.path())) {
+            if (staged == name) continue;
+            EXPECT_LE(staged.size(), 255u);
+            EXPECT_EQ(staged.front(), '.');
+            EXPECT_EQ(staged.find("\xC3."), std::string::npos) << "a character cut in two";
+        }
+        ASSERT_TRUE(out.Commit());
+        EXPECT_EQ(test::ReadFileBytes(path), kNew);
+        EXPECT_EQ(FolderNames(dir.path()), std::vector<std::string>{name});
+    }
+}
+
+// A run killed outright leaves its part behind: the next run that stages
+// the same output removes the parts whose process is gone, and only those.
+TEST(OutputFile, PartsLeftByADeadRunOfTheSameOutputAreRemoved) {
+    // A process number that is free: a child's, once it has been reaped.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) ::_exit(0);
+    ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+    const std::string dead = std::to_string(child);
+    const std::string alive = std::to_string(::getpid());
+    const std::string long_name = std::string(250, 'x') + ".ts";
+
+    struct Case {
+        std::string output;
+        std::vector<std::string> removed;
+        std::vector<std::string> kept;
+    };
+    const Case cases[] = {
+        {"out.ts",
+         {".out.ts." + dead + "-0.part", ".out.ts." + dead + "-17.part"},
+         {".out.ts." + alive + "-9.part",  // its run goes on
+          ".other.ts." + dead + "-0.part",  // another output's
+          ".out.ts." + dead + "-0.part.keep", ".out.ts.x" + dead + "-0.part", "out.ts." + dead + "-0.part"}},
+        // A long name's parts carry it cut.
+        {long_name, {"." + long_name.substr(0, 255 - 2 - dead.size() - 2 - 5) + "." + dead + "-0.part"}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.output);
+        test::TempDir dir;
+        for (const auto& name : c.removed) test::WriteFileBytes(dir / name, kOld);
+        for (const auto& name : c.kept) test::WriteFileBytes(dir / name, kOld);
+        OutputFile out;
+        ASSERT_TRUE(out.Open((dir / c.output).string()));
+        for (const auto& name : c.removed) EXPECT_FALSE(std::filesystem::exists(dir / name)) << name;
+        for (const auto& name : c.kept) EXPECT_TRUE(std::filesystem::exists(dir / name)) << name;
+        ASSERT_TRUE(WriteNew(out));
+        ASSERT_TRUE(out.Commit());
+        EXPECT_EQ(test::ReadFileBytes(dir / c.output), kNew);
+    }
 }
 
 }  // namespace

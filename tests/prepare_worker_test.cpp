@@ -122,6 +122,32 @@ TEST_F(PrepareWorkerTest, IntervalsThatCannotHoldNullsGetNone) {
     }
 }
 
+// An interval holding more packets than its 661.76 slots puts the output
+// clock behind the source's by the excess; an interval that fits takes back
+// only the part of a slot its nulls round down. The bytes are those of any run.
+TEST_F(PrepareWorkerTest, ASourceTooFastForTheRateIsCountedWithItsLag) {
+    Mux fits;
+    fits.Pat().Pmt().Pcr(k40ms).Video(10).Pcr(2 * k40ms).Video(10).Pcr(3 * k40ms).Video(10).Pcr(4 * k40ms);
+    const auto clean = Prepare(fits);
+    ASSERT_EQ(clean.result.Ending, PrepareEnding::Completed) << clean.result.Message;
+    EXPECT_EQ(clean.result.OverfullIntervals, 0u);
+    EXPECT_EQ(clean.result.LargestLagMs, 0.0);
+
+    Mux fast;
+    fast.Pat().Pmt().Pcr(k40ms).Video(10).Pcr(2 * k40ms).Video(10).Pcr(3 * k40ms);
+    fast.Video(999).Pcr(4 * k40ms).Video(10).Pcr(5 * k40ms).Video(1999).Pcr(6 * k40ms);
+    const auto r = Prepare(fast);
+    ASSERT_EQ(r.result.Ending, PrepareEnding::Completed) << r.result.Message;
+    EXPECT_EQ(r.result.OverfullIntervals, 2u);
+    EXPECT_DOUBLE_EQ(r.result.FirstOverfullSeconds, 0.080);
+    const double slot_ms = TicksPerPacket / 27000.0;
+    const double slots = double(k40ms) / TicksPerPacket;  // 661.76
+    const double lag = (1000 - slots) - (slots - 661) + (2000 - slots);
+    EXPECT_NEAR(r.result.LargestLagMs, lag * slot_ms, slot_ms);
+    EXPECT_GT(r.result.LargestLagMs, kLagWarningMs);
+    test::ExpectMultiplexRate(r.out);
+}
+
 TEST_F(PrepareWorkerTest, APcrStepOfThreeQuartersOfASecondIsTheLimit) {
     struct Case {
         std::uint64_t step;

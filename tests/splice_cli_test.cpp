@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "support/psi_sections.h"
 #include "support/test_support.h"
 #include "ts/packet.h"
 
@@ -19,12 +20,22 @@ std::vector<std::uint8_t> Cat(std::initializer_list<std::vector<std::uint8_t>> p
 
 const std::vector<std::uint8_t> kSeparator(SeparatorPacket().begin(), SeparatorPacket().end());
 
+// `count` packets of PID 0x100 filled with `fill`.
+std::vector<std::uint8_t> Packets(std::size_t count, std::uint8_t fill) {
+    std::vector<std::uint8_t> out;
+    for (std::size_t i = 0; i < count; ++i) {
+        const Packet p = test::PayloadPacket(0x100, fill, static_cast<std::uint8_t>(i));
+        out.insert(out.end(), p.begin(), p.end());
+    }
+    return out;
+}
+
 TEST(SpliceCli, ReplacesOrAppendsToTheOutput) {
     test::TempDir dir;
     const auto a = dir / "a.ts";
     const auto b = dir / "b.ts";
     const auto out = dir / "out.ts";
-    const std::vector<std::uint8_t> A(70000, 1), B(5, 2), old(300, 9);
+    const std::vector<std::uint8_t> A = Packets(372, 1), B = Packets(4, 2), old(300, 9);
     test::WriteFileBytes(a, A);
     test::WriteFileBytes(b, B);
     test::WriteFileBytes(out, old);
@@ -32,7 +43,7 @@ TEST(SpliceCli, ReplacesOrAppendsToTheOutput) {
     auto r = test::RunCli({"splice", out.string(), a.string(), b.string()});
     ASSERT_EQ(r.exit_code, 0) << r.err;
     EXPECT_EQ(test::ReadFileBytes(out), Cat({A, kSeparator, B}));
-    EXPECT_EQ(r.out, out.string() + ": 70193 bytes, 2 files\n");
+    EXPECT_EQ(r.out, out.string() + ": 70876 bytes, 2 files\n");
 
     test::WriteFileBytes(out, old);
     r = test::RunCli({"splice", out.string(), b.string(), a.string(), "--append"});
@@ -49,7 +60,7 @@ TEST(SpliceCli, RefusalsLeaveTheOutputAndTheInputsAlone) {
     test::TempDir dir;
     const auto a = dir / "a.ts";
     const auto out = dir / "out.ts";
-    const std::vector<std::uint8_t> A(1000, 1), old(300, 9);
+    const std::vector<std::uint8_t> A = Packets(6, 1), old(300, 9);
     test::WriteFileBytes(a, A);
     test::WriteFileBytes(out, old);
     std::filesystem::create_hard_link(out, dir / "same.ts");

@@ -342,6 +342,26 @@
         <source>%1; close the programs that use it</source>
         <translation>%1; закройте программы, которые её используют</translation>
     </message>
+    <message>
+        <source>unknown</source>
+        <translation>неизвестно</translation>
+    </message>
+    <message>
+        <source>%1: the file shrank while it was read (was %2 bytes, now %3)</source>
+        <translation>%1: файл уменьшился во время чтения (было %2 байт, стало %3)</translation>
+    </message>
+    <message>
+        <source>192-byte units</source>
+        <translation>блоки по 192 байта</translation>
+    </message>
+    <message>
+        <source>%1-byte packets</source>
+        <translation>пакеты по %1 байт</translation>
+    </message>
+    <message>
+        <source>%1; only transport streams can be spliced</source>
+        <translation>%1; склеивать можно только транспортные потоки</translation>
+    </message>
 </context>
 <context>
     <name>tscard::Analyzer</name>
@@ -498,13 +518,6 @@
     </message>
 </context>
 <context>
-    <name>tscard::ReadOnlyMapping</name>
-    <message>
-        <source>cannot map</source>
-        <translation>не удаётся отобразить в память</translation>
-    </message>
-</context>
-<context>
     <name>tscard::Run</name>
     <message>
         <source>Invalid value PCR; delta PCR(sek)-&gt; %1</source>
@@ -545,6 +558,10 @@
         <source>%1: splice stopped before anything was copied; the output is left as it was</source>
         <translation>%1: склейка остановлена до начала копирования; выходной файл остался без изменений</translation>
     </message>
+    <message>
+        <source>%1: holds %2, the first file (%3) %4; only streams of one packet size can be spliced</source>
+        <translation>%1: содержит %2, а первый файл (%3) — %4; склеивать можно только потоки с одним размером пакета</translation>
+    </message>
 </context>
 <context>
     <name>tscard::StagedOutput</name>
@@ -570,7 +587,21 @@
     </message>
 </context>
 <context>
+    <name>tscard::SyncReader</name>
+    <message>
+        <source>cannot read</source>
+        <translation>ошибка чтения</translation>
+    </message>
+</context>
+<context>
     <name>tscard::UnitReader</name>
+    <message>
+        <source>cannot read</source>
+        <translation>ошибка чтения</translation>
+    </message>
+</context>
+<context>
+    <name>tscard::WindowReader</name>
     <message>
         <source>cannot read</source>
         <translation>ошибка чтения</translation>
@@ -915,10 +946,6 @@ is  more than free space on this card.
         <translation>%1: система считает его своим диском (UDisks2 HintSystem); такой диск никогда не используется как карта</translation>
     </message>
     <message>
-        <source>%1: not authorized to open the card (polkit said: %2); run from a desktop session, or as root</source>
-        <translation>%1: нет разрешения открыть карту (ответ polkit: %2); запустите программу из сеанса рабочего стола или от имени root</translation>
-    </message>
-    <message>
         <source>%1: UDisks2 sent no descriptor</source>
         <translation>%1: UDisks2 не передала дескриптор</translation>
     </message>
@@ -931,12 +958,16 @@ is  more than free space on this card.
         <translation>не удаётся отмонтировать %1: %2</translation>
     </message>
     <message>
-        <source>cannot unmount %1: not authorized (polkit said: %2); run from a desktop session, or as root</source>
-        <translation>не удаётся отмонтировать %1: нет разрешения (ответ polkit: %2); запустите программу из сеанса рабочего стола или от имени root</translation>
-    </message>
-    <message>
         <source>cannot unmount %1: %2; close the programs that use it</source>
         <translation>не удаётся отмонтировать %1: %2; закройте программы, которые её используют</translation>
+    </message>
+    <message>
+        <source>%1: not authorized to open the card (polkit said: %2); run it from a desktop session, where polkit can ask</source>
+        <translation>%1: нет разрешения открыть карту (ответ polkit: %2); запустите программу из сеанса рабочего стола, где polkit может запросить разрешение</translation>
+    </message>
+    <message>
+        <source>cannot unmount %1: not authorized (polkit said: %2); run it from a desktop session, where polkit can ask</source>
+        <translation>не удаётся отмонтировать %1: нет разрешения (ответ polkit: %2); запустите программу из сеанса рабочего стола, где polkit может запросить разрешение</translation>
     </message>
 </context>
 </TS>

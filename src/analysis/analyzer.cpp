@@ -5,6 +5,7 @@
 
 #include "analysis/stream_summary.h"
 #include "platform/file_io.h"
+#include "platform/source_reader.h"
 #include "platform/hex_text.h"
 #include "psi/psi_reader.h"
 #include "ts/packet_probe.h"
@@ -90,8 +91,6 @@ private:
     std::vector<std::uint16_t> pids_;
 };
 
-constexpr std::uint64_t kReleaseStep = 2 * 1048576;
-
 enum ScanCode : int { kScanComplete = 0, kScanStopped = 106, kScanExhausted = 125 };
 
 // Once the description is complete (and the SDT read or given up), the
@@ -112,8 +111,7 @@ bool PcrPidsSettled(const ResultLists& lists, const PcrSightings& pcrs) {
 }
 
 // Hands every whole unit of [pos, end) to ProcessPacket and advances pos
-// past them. A unit that runs past end is left for the next window, which
-// then reads it whole: windows are consecutive in the mapping.
+// past them. A unit that runs past end is left for the next window.
 int ScanWindow(const std::uint8_t* base, std::uint64_t& pos, std::uint64_t end, std::size_t unit,
                StreamAnalysis& analysis, ResultLists& lists, StopFlag& stop, ScanState& scan) {
     const std::size_t prefix = unit - kPacketSize;
@@ -320,6 +318,7 @@ AnalysisResult Analyzer::RunClaimed(const AnalysisRequest& request, StreamState&
     const std::string& path = request.Path;
     AnalysisResult result;
     File file;
+    SourceFile source;
 
     // Every ending passes here: what this run opened is closed unless a
     // completed run hands it on, and the front end hears of it once.
@@ -328,10 +327,11 @@ AnalysisResult Analyzer::RunClaimed(const AnalysisRequest& request, StreamState&
         result.Message = std::move(message);
         if (ending != AnalysisEnding::Complete) {
             ForgetDescription(state);
-            state.Mapping.Unmap();
+            state.CardSource.Close();
             state.DemuxInput.CloseQuietly();
         }
         file.CloseQuietly();
+        source.Close();
         state.AnalysisScanning = false;
         scanning_.store(false, std::memory_order_release);
         events.Signal(EventId::evRefreshGauge);
@@ -341,7 +341,7 @@ AnalysisResult Analyzer::RunClaimed(const AnalysisRequest& request, StreamState&
     // A new analysis replaces the previous description wholesale.
     progress_maximum_.store(0, std::memory_order_release);
     progress_position_.store(0, std::memory_order_release);
-    state.Mapping.Unmap();
+    state.CardSource.Close();
     state.DemuxInput.CloseQuietly();
     ForgetDescription(state);
     state.Analysis = std::make_unique<StreamAnalysis>();
@@ -353,8 +353,6 @@ AnalysisResult Analyzer::RunClaimed(const AnalysisRequest& request, StreamState&
     state.Path = path;
 
     if (Status st = OpenStreamFile(path, file); !st) return end_run(AnalysisEnding::Failed, st.words());
-    std::uint64_t size = 0;
-    if (Status st = file.Size(size); !st) return end_run(AnalysisEnding::Failed, st.words());
 
     // Sync search.
     const PacketProbe probe = ProbePacketSize(file, &stop);
@@ -371,24 +369,32 @@ AnalysisResult Analyzer::RunClaimed(const AnalysisRequest& request, StreamState&
     state.Packet192Mode = unit == kUnit192Size;
     state.SyncOffset = probe.SyncOffset;
 
-    ReadOnlyMapping mapping;
-    if (Status st = mapping.Map(file); !st) return end_run(AnalysisEnding::Failed, st.words());
-    // The file may have changed size since it was measured; the mapping's
-    // size is the one that counts.
-    size = mapping.Size();
-    const std::uint8_t* data = mapping.Data();
-    mapping.AdviseSequential();
+    // The size the rest of the run goes by: measured now, after the probe.
+    if (Status st = source.Open(std::move(file)); !st) return end_run(AnalysisEnding::Failed, st.words());
+    const std::uint64_t size = source.Size();
 
     // Skip leading null packets. A file of nothing else ends the skip at
     // its last whole unit.
     std::uint64_t start = static_cast<std::uint64_t>(probe.SyncOffset);
-    for (std::uint64_t n = 0; start + unit <= size; ++n) {
-        if (FoldPid(data + start + prefix) != kNullPid) break;
-        start += unit;
-        if ((n & 0xFFFF) == 0xFFFF) {
+    {
+        WindowReader reader(source, start, WindowReader::kReadBytes);
+        const std::uint8_t* data = nullptr;
+        std::size_t length = 0;
+        std::size_t kept = 0;
+        bool found = false;
+        while (!found && reader.Next(kept, data, length)) {
             if (stop.TakeIfSet()) return end_run(AnalysisEnding::Stopped, Words(N_("%1: analysis stopped"), {path}));
-            mapping.ReleasePages(0, start / kReleaseStep * kReleaseStep);
+            std::size_t pos = 0;
+            for (; pos + unit <= length; pos += unit) {
+                if (FoldPid(data + pos + prefix) != kNullPid) {
+                    found = true;
+                    break;
+                }
+            }
+            start = reader.Position() - length + pos;
+            kept = length - pos;
         }
+        if (reader.Failed()) return end_run(AnalysisEnding::Failed, reader.Error().words());
     }
 
     // Layout.
@@ -404,32 +410,31 @@ AnalysisResult Analyzer::RunClaimed(const AnalysisRequest& request, StreamState&
     state.AnalysisScanning = true;
     scanning_.store(true, std::memory_order_release);
 
-    // Window loop: WindowCount whole windows, then the tail.
+    // Window loop: WindowCount whole windows, then the tail. A unit that
+    // runs past a window is kept for the next one, which reads it whole.
     StreamAnalysis& analysis = *state.Analysis;
-    const std::uint8_t* base = data + start;
+    WindowReader reader(source, start, kWindowSize);
     ScanState scan;
-    std::uint64_t pos = 0;
-    std::uint64_t released = 0;
+    std::size_t kept = 0;
     int code = kScanExhausted;
     const std::uint64_t windows = layout.WindowCount + (layout.TailBytes > 0 ? 1 : 0);
     for (std::uint64_t i = 0; i < windows; ++i) {
         if (stop.TakeIfSet()) return end_run(AnalysisEnding::Stopped, Words(N_("%1: analysis stopped"), {path}));
-        const std::uint64_t window_end = std::min((i + 1) * kWindowSize, layout.RemainingBytes);
-        code = ScanWindow(base, pos, window_end, unit, analysis, state.Lists, stop, scan);
+        const std::uint8_t* data = nullptr;
+        std::size_t length = 0;
+        if (!reader.Next(kept, data, length)) {
+            if (reader.Failed()) return end_run(AnalysisEnding::Failed, reader.Error().words());
+            break;
+        }
+        std::uint64_t pos = 0;
+        code = ScanWindow(data, pos, length, unit, analysis, state.Lists, stop, scan);
         if (code == kScanStopped) return end_run(AnalysisEnding::Stopped, Words(N_("%1: analysis stopped"), {path}));
         if (code == kScanComplete) break;
+        kept = static_cast<std::size_t>(length - pos);
         layout.WindowOffset += kWindowSize;
         if (i < layout.WindowCount) {
             progress_position_.store(i + 1, std::memory_order_release);
             events.Signal(EventId::ChangeProgressPosG1);
-        }
-        // Let go of what has been scanned, in whole 2 MiB steps: the system
-        // may map the file in pieces that large, and only drops one that is
-        // released whole.
-        const std::uint64_t scanned = (start + pos) / kReleaseStep * kReleaseStep;
-        if (scanned > released) {
-            mapping.ReleasePages(released, scanned - released);
-            released = scanned;
         }
     }
     // The file ending after the description was complete (while the scan
@@ -449,11 +454,10 @@ AnalysisResult Analyzer::RunClaimed(const AnalysisRequest& request, StreamState&
     layout.WindowOffset = static_cast<std::uint64_t>(layout.StartOffset);
 
     // Hand-over by mode.
-    mapping.ReleasePages(0, size);
     switch (request.Mode) {
-        case AnalysisMode::ModeCardWrite: state.Mapping = std::move(mapping); break;
+        case AnalysisMode::ModeCardWrite: state.CardSource = std::move(source); break;
         case AnalysisMode::ModePrepare: break;
-        case AnalysisMode::ModeParse: state.DemuxInput = std::move(file); break;
+        case AnalysisMode::ModeParse: state.DemuxInput = source.Take(); break;
     }
     return end_run(AnalysisEnding::Complete, std::string());
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The analyzer: finds the packet size and the first packet of a stream
-// file, computes its layout figures, reads its PAT, PMTs and SDT through
-// 64 KiB windows of a read-only mapping, and builds the stream description
+// file, computes its layout figures, reads its PAT, PMTs and SDT in 64 KiB
+// windows (platform/source_reader.h), and builds the stream description
 // (content tree, ProgramList, CurrentRemap, the result lists) into a
 // StreamState that the prepare worker, the demultiplexer and the card
 // writer read afterwards.
@@ -41,12 +41,12 @@
 //   - Complete: Analysis (the PSI state: PmtSlots[i].Data holds program i's
 //     first PMT packet), Lists (ProgramNumbers, PmtPids, ParsedPrograms,
 //     PcrPids, KnownPids, ProgramList), CurrentRemap, IsH264Stream, and by
-//     mode: ModeCardWrite keeps Mapping (the whole file, read-only) for the
-//     card writer; ModePrepare sets PrepareGaugeMax and closes the file;
+//     mode: ModeCardWrite keeps CardSource (the file, open, with the size it
+//     was analysed with) for the card writer; ModePrepare sets PrepareGaugeMax and closes the file;
 //     ModeParse keeps DemuxInput open for the demultiplexer (which closes
 //     it); SelectParsedPrograms (demux/parsed_programs.h) then chooses the
 //     programs to split.
-//   - any other ending: no open file or mapping, no description (Analysis
+//   - any other ending: no open file, no description (Analysis
 //     null, lists and CurrentRemap empty).
 
 #include <atomic>
@@ -82,7 +82,7 @@ enum class AnalysisEnding {
     NoDescription,  // the file ended before the PAT and all its PMTs were read
     SyncFailed,     // no 188- or 192-byte packet pattern ("Unknow stream format")
     Stopped,        // the stop request ended the run
-    Failed,         // the file could not be opened, sized or mapped
+    Failed,         // the file could not be opened, sized or read, or it shrank while it was read
     Refused,        // another analysis was in progress; nothing was touched
 };
 
@@ -140,7 +140,7 @@ public:
 
     // True from the start of a run until its result is ready (any thread).
     bool Busy() const { return run_.Busy(); }
-    // True while the file is being mapped and scanned (any thread).
+    // True while the file is being scanned (any thread).
     bool Scanning() const { return scanning_.load(std::memory_order_acquire); }
     // Number of full 64 KiB windows of the current run's file, known once
     // the sync search succeeded: the maximum of a progress bar that takes

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/file_io.h"
+#include "platform/source_reader.h"
 #include "psi/psi_state.h"
 #include "ts/model.h"
 
@@ -20,17 +21,18 @@ struct StreamState {
     ProgramRemap CurrentRemap;  // the program the prepare panel edits
     bool IsH264Stream = false;      // a stream of type 0x1B was found
     bool Packet192Mode = false;     // 192-byte units, not 188-byte packets
-    bool AnalysisScanning = false;  // the analyzer is mapping and scanning the file
+    bool AnalysisScanning = false;  // the analyzer is scanning the file
     StreamLayout Layout;
     // Offset of the first packet the sync search confirmed, before null
     // packets are skipped (for 192-byte units, the offset of its prefix).
     std::int64_t SyncOffset = 0;
     std::string Path;  // the analysed file
 
-    // Hand-over of a completed analysis, by mode. Card writing: the whole
-    // file mapped read-only. Preparing: the progress maximum of the run.
-    // Parsing: the stream file, open for the demultiplexer, which closes it.
-    ReadOnlyMapping Mapping;
+    // Hand-over of a completed analysis, by mode. Card writing: the file,
+    // open, with the size it was analysed with. Preparing: the progress
+    // maximum of the run. Parsing: the stream file, open for the
+    // demultiplexer, which closes it.
+    SourceFile CardSource;
     std::uint64_t PrepareGaugeMax = 0;
     File DemuxInput;
 };

@@ -222,7 +222,8 @@ void WritePanel::WriteEnded() {
                 message = Filled(tr("%1: the card was removed during the write; the write was stopped: %2"), {card, recorded});
             else if (result.StopReason == CardWriteStop::CardFull)
                 message = Filled(tr("%1: the card is full: %2; the rest of the stream was not written"), {card, recorded});
-            else if (result.StopReason == CardWriteStop::WriteFailed)
+            else if (result.StopReason == CardWriteStop::WriteFailed ||
+                     result.StopReason == CardWriteStop::SourceFailed)
                 message = Filled(tr("%1; the write stopped: %2"), {Said(result.Message), recorded});
             break;
     }

@@ -2,7 +2,7 @@
 // prepare run that ended while a card is ready. The packet size and the
 // stream's bit rate are found first, off the GUI thread with the busy
 // indicator up; then the stream is analysed for the card, and the panel
-// keeps the file mapped for the write.
+// keeps the file open for the write.
 
 #include <QAbstractButton>
 #include <QCoreApplication>
@@ -129,14 +129,14 @@ void WritePanel::AnalysisEnded(const AnalysisResult& result) {
     // the window's stream description before "Begin write".
     StreamState& stream = state.Stream;
     job_ = CardWriteJob{};
-    if (stream.Mapping.IsMapped()) {
-        job_.Source = std::move(stream.Mapping);
+    if (stream.CardSource.IsOpen()) {
+        job_.Source = std::move(stream.CardSource);
     } else {
         File file;
-        Status mapped = OpenStreamFile(stream.Path, file);
-        if (mapped) mapped = job_.Source.Map(file);
-        if (!mapped) {
-            window_.Dialog().Tell(SaidText(mapped.words()));
+        Status opened = OpenStreamFile(stream.Path, file);
+        if (opened) opened = job_.Source.Open(std::move(file));
+        if (!opened) {
+            window_.Dialog().Tell(SaidText(opened.words()));
             state.WritePanelOpen = 0;
             return;
         }
@@ -170,11 +170,13 @@ void WritePanel::AnalysisEnded(const AnalysisResult& result) {
 void WritePanel::Measured(const CardStreamSize& size) {
     AppState& state = window_.State();
     EndPreparing();
-    // Stopped: the card was pulled, or the operator stopped the look.
+    // Stopped: the card was pulled, or the operator stopped the look; or
+    // the file could not be read to its end (it shrank): that is told.
     if (!size.Complete) {
         state.StopRequested.Clear();
         state.WritePanelOpen = 0;
         window_.BringToFront(window_.Main());
+        if (!size.Read) window_.Dialog().Tell(SaidText(size.Read.words()));
         return;
     }
     job_.Size = size;

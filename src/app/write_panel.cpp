@@ -149,7 +149,7 @@ void WritePanel::SpeedButton10Click() {
     window_.State().WritePanelOpen = 0;
     // The file is let go; only a new "Write file" fills the panel again.
     if (!Writing()) {
-        job_.Source.Unmap();
+        job_.Source.Close();
         SpeedButton1->SetState(StartState::Unavailable);
     }
 }
@@ -157,7 +157,7 @@ void WritePanel::SpeedButton10Click() {
 void WritePanel::ShowEndedBadly(const QString& message) {
     AppState& state = window_.State();
     state.WritePanelOpen = 0;
-    job_.Source.Unmap();
+    job_.Source.Close();
     StaticText1->setText("...");
     StaticText5->clear();
     TreeView2->clear();

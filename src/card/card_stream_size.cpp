@@ -1,5 +1,7 @@
 #include "card/card_stream_size.h"
 
+#include <utility>
+
 #include "card/card_write_packer.h"
 
 namespace tscard {
@@ -17,13 +19,15 @@ private:
 
 }  // namespace
 
-CardStreamSize MeasureCardStream(const ReadOnlyMapping& source, std::uint64_t start, bool packet192,
+CardStreamSize MeasureCardStream(const SourceFile& source, std::uint64_t start, bool packet192,
                                  const std::function<bool(std::uint64_t windows_packed)>& after_window) {
     CardStreamSize size;
-    if (!source.IsMapped() || start > source.Size()) return size;
+    if (!source.IsOpen() || start > source.Size()) return size;
     CountingSink sink;
     CardPacker packer(packet192, sink);
-    size.Complete = PackSource(packer, source, start, after_window);
+    PackEnd end = PackSource(packer, source, start, after_window);
+    size.Complete = !end.Stopped && end.Read.ok();
+    size.Read = std::move(end.Read);
     size.PacketsStored = packer.PacketsStored();
     size.Blocks = sink.Blocks();
     return size;

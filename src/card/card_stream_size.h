@@ -6,7 +6,7 @@
 // refuses a stream that has nothing to store, and asks about one that does
 // not fit, before the card changes.
 //
-//     CardStreamSize size = MeasureCardStream(mapping, start, packet192,
+//     CardStreamSize size = MeasureCardStream(source, start, packet192,
 //                                             [&](std::uint64_t) { return !stop.IsSet(); });
 //     if (size.Complete && size.PacketsStored == 0) ...   // only null packets
 
@@ -14,21 +14,25 @@
 #include <functional>
 
 #include "card/card_layout.h"
-#include "platform/file_io.h"
+#include "platform/source_reader.h"
+#include "platform/status.h"
 
 namespace tscard {
 
 struct CardStreamSize {
-    bool Complete = false;           // the whole source was packed (not stopped)
+    bool Complete = false;           // the whole source was packed (not stopped, read to its end)
+    // Not ok: the source could not be read to its end (a read error, or it
+    // shrank while it was read); the message names the file.
+    Status Read;
     std::uint64_t PacketsStored = 0;  // packets that are not null packets
     std::uint64_t Blocks = 0;         // 8192-byte units they fill
     std::int64_t Bytes() const { return static_cast<std::int64_t>(Blocks * kUnitSize); }
 };
 
-// Packs the mapped source from `start` (the first packet, as a write
+// Packs the source from `start` (the first packet, as a write
 // starts) to its end; after_window(windows packed) is asked after every
 // 64 KiB window, and a false ends the measurement unfinished.
-CardStreamSize MeasureCardStream(const ReadOnlyMapping& source, std::uint64_t start, bool packet192,
+CardStreamSize MeasureCardStream(const SourceFile& source, std::uint64_t start, bool packet192,
                                  const std::function<bool(std::uint64_t windows_packed)>& after_window);
 
 }  // namespace tscard

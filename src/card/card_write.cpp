@@ -96,7 +96,7 @@ CardWriteResult CardWriteWorker::RunClaimed(CardWriteJob& job, CardDevice& devic
     if (!device.IsOpen()) return refuse(Words(kNoCardOpen));
     if (!device.Backend().Writable()) return refuse(OpenedReadOnly(device.Path()));
     if (device.DataUnits <= 0) return refuse(TooSmallForLayout(device.Path(), device.Backend().Length()));
-    if (!job.Source.IsMapped())
+    if (!job.Source.IsOpen())
         return refuse(Words(N_("%1: the source is not open for the card write"), {job.FileName}));
     if (job.StartOffset > job.Source.Size())
         return refuse(Words(N_("%1: the first packet lies past the end of the source"), {job.FileName}));
@@ -104,6 +104,7 @@ CardWriteResult CardWriteWorker::RunClaimed(CardWriteJob& job, CardDevice& devic
     if (!job.Size) {
         const CardStreamSize size = MeasureCardStream(job.Source, job.StartOffset, job.Packet192Mode,
                                                       [&](std::uint64_t) { return !stop.IsSet(); });
+        if (!size.Read) return refuse(size.Read.words());
         if (!size.Complete) {
             stop.Clear();
             return refuse(Words(N_("%1: the write was stopped before it began; nothing was written"), {job.FileName}));
@@ -129,7 +130,7 @@ CardWriteResult CardWriteWorker::RunClaimed(CardWriteJob& job, CardDevice& devic
     const Status rebuilt = job.RebuildHeader ? job.RebuildHeader() : ReinitCardHeader(device, job.Bitrate);
     auto fail = [&](Words message) {
         write.CardWriteBusy = false;
-        job.Source.Unmap();
+        job.Source.Close();
         result.Ending = CardWriteEnding::Failed;
         result.Message = std::move(message);
         events.Signal(EventId::evRefreshGauge);
@@ -158,7 +159,7 @@ CardWriteResult CardWriteWorker::RunClaimed(CardWriteJob& job, CardDevice& devic
             result.Recorded = true;
             result.Entry = entry;
         }
-        job.Source.Unmap();
+        job.Source.Close();
         Status stored = device.WriteDirectory(device.Directory);
         if (stored) stored = device.Flush();
         write.DirectoryStatus = stored;
@@ -171,12 +172,13 @@ CardWriteResult CardWriteWorker::RunClaimed(CardWriteJob& job, CardDevice& devic
 
     // Stop: the blocks handed to the card so far get there, the held and
     // current blocks are dropped; the entry describes what is on the card.
-    auto stop_path = [&]() {
+    auto stop_path = [&](CardWriteStop reason, Words message) {
         const Status flushed = batch.Flush();
         write.BlocksWritten = batch.UnitsOnCard();
         write.WriteFinished = true;
         result.Ending = CardWriteEnding::Stopped;
-        result.StopReason = CardWriteStop::Operator;
+        result.StopReason = reason;
+        result.Message = std::move(message);
         if (!flushed) {
             result.StopReason = batch.CardGone()          ? CardWriteStop::CardRemoved
                                 : batch.ReachedCardEnd() ? CardWriteStop::CardFull
@@ -194,16 +196,17 @@ CardWriteResult CardWriteWorker::RunClaimed(CardWriteJob& job, CardDevice& devic
         return result;
     };
 
-    const bool whole = PackSource(packer, job.Source, job.StartOffset, [&](std::uint64_t packed) {
-        progress_position_.store(packed, std::memory_order_release);
+    const PackEnd packed = PackSource(packer, job.Source, job.StartOffset, [&](std::uint64_t windows) {
+        progress_position_.store(windows, std::memory_order_release);
         events.Signal(EventId::ChangeProgressPosG1);
         return !stop.TakeIfSet() && !batch.Failed();
     });
-    if (!whole) return stop_path();
+    if (!packed.Read) return stop_path(CardWriteStop::SourceFailed, packed.Read.words());
+    if (packed.Stopped) return stop_path(CardWriteStop::Operator, std::string());
     // A block that failed in the last window or at the end stops the write
     // as well: the entry must describe only what is on the card. So does a
     // card that went after its last batch.
-    if (!batch.Flush() || !batch.CheckCard()) return stop_path();
+    if (!batch.Flush() || !batch.CheckCard()) return stop_path(CardWriteStop::Operator, std::string());
 
     const std::uint64_t packets = packer.PacketsStored();
     write.BlocksWritten = batch.UnitsOnCard();

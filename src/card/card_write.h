@@ -20,12 +20,14 @@
 //
 // The command line, synchronously:
 //
-//     CardWriteJob job;                 // the mapping the card-mode analysis left, ...
+//     CardWriteJob job;                 // the source the card-mode analysis left, ...
 //     CardWriteState write;
 //     CardWriteResult r = writer.Run(job, device, write, events, stop);
 //
 // A stop is seen once per window and ends the write with an entry for the
-// blocks on the card; blocks still held in memory are dropped.
+// blocks on the card; blocks still held in memory are dropped. A source
+// that cannot be read to its end (a read error, or it shrank while it was
+// read) ends the write the same way.
 
 #include <atomic>
 #include <cstdint>
@@ -38,7 +40,7 @@
 #include "card/card_stream_size.h"
 #include "card/card_write_packer.h"
 #include "events/event_sink.h"
-#include "platform/file_io.h"
+#include "platform/source_reader.h"
 #include "platform/single_run.h"
 #include "platform/status.h"
 #include "platform/stop_flag.h"
@@ -75,9 +77,9 @@ Status ReinitCardHeader(CardDevice& device, std::uint32_t bitrate);
 bool StreamExceedsDataArea(std::int64_t card_bytes, std::int64_t data_units);
 
 struct CardWriteJob {
-    // The whole source file, mapped read-only (the card-mode analysis leaves
-    // it); the worker releases it when it ends.
-    ReadOnlyMapping Source;
+    // The source file, open, with the size it was analysed with (the
+    // card-mode analysis leaves it); the worker closes it when it ends.
+    SourceFile Source;
     // The first packet of the stream (the analysis's StartOffset): packing
     // runs from here to the end of the file.
     std::uint64_t StartOffset = 0;
@@ -117,15 +119,16 @@ enum class CardWriteEnding {
 };
 
 // Why a write stopped: the stop flag, a failed block write, the card's
-// end, or the card gone (pulled, its image deleted or cut short), which
-// the worker looks for before every batch of blocks.
-enum class CardWriteStop { None, Operator, WriteFailed, CardFull, CardRemoved };
+// end, the card gone (pulled, its image deleted or cut short), which the
+// worker looks for before every batch of blocks, or a source that could
+// not be read to its end (it shrank while it was read).
+enum class CardWriteStop { None, Operator, WriteFailed, CardFull, CardRemoved, SourceFailed };
 
 struct [[nodiscard]] CardWriteResult {
     CardWriteEnding Ending = CardWriteEnding::Failed;
     CardWriteStop StopReason = CardWriteStop::None;
-    // Failed, Refused, and a stop by a failed write: what went wrong,
-    // naming the card or the file.
+    // Failed, Refused, and a stop by a failed write or source: what went
+    // wrong, naming the card or the file.
     Words Message;
     std::uint64_t PacketsStored = 0;
     std::uint64_t BlocksWritten = 0;

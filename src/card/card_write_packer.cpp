@@ -12,9 +12,6 @@ namespace tscard {
 namespace {
 
 constexpr std::size_t kLastSlot = kSlotsPerBlock - 1;
-// Pages of the source already packed are let go in steps this large: the
-// system may map the file in pieces of that size and drops only whole ones.
-constexpr std::uint64_t kReleaseStep = 2 * 1048576;
 
 std::uint8_t* Slot(std::uint8_t* block, std::size_t slot) { return block + kSlotSize * slot; }
 
@@ -231,31 +228,29 @@ void CardPacker::EndNullRun() {
     }
 }
 
-bool PackSource(CardPacker& packer, const ReadOnlyMapping& source, std::uint64_t start,
-                const std::function<bool(std::uint64_t windows_packed)>& after_window) {
-    const std::uint8_t* data = source.Data();
-    const std::uint64_t remaining = source.Size() - start;
-    const std::uint64_t windows = remaining / kWindowSize;
-    const std::size_t tail = static_cast<std::size_t>(remaining % kWindowSize);
-    std::uint64_t offset = start;
+PackEnd PackSource(CardPacker& packer, const SourceFile& source, std::uint64_t start,
+                   const std::function<bool(std::uint64_t windows_packed)>& after_window) {
+    PackEnd end;
+    WindowReader reader(source, start, kWindowSize);
+    const std::uint8_t* data = nullptr;
+    std::size_t length = 0;
     std::size_t kept = 0;
-    std::uint64_t released = 0;
-    for (std::uint64_t i = 0; i < windows; ++i) {
-        kept = packer.PackWindow(data + offset - kept, kept + kWindowSize);
-        offset += kWindowSize;
-        const std::uint64_t packed = (offset - kept) / kReleaseStep * kReleaseStep;
-        if (packed > released) {
-            source.ReleasePages(released, packed - released);
-            released = packed;
+    std::uint64_t windows = 0;
+    while (reader.Next(kept, data, length)) {
+        const std::size_t fresh = length - kept;
+        kept = packer.PackWindow(data, length);
+        // The tail after the last whole window is packed without a call.
+        if (fresh == kWindowSize && !after_window(++windows)) {
+            end.Stopped = true;
+            return end;
         }
-        if (!after_window(i + 1)) return false;
     }
-    if (tail > 0) {
-        kept = packer.PackWindow(data + offset - kept, kept + tail);
-        offset += tail;
+    if (reader.Failed()) {
+        end.Read = reader.Error();
+        return end;
     }
-    packer.FinishPacking(data + offset - kept, kept);
-    return true;
+    packer.FinishPacking(data + length - kept, kept);
+    return end;
 }
 
 }  // namespace tscard

@@ -5,8 +5,7 @@
 //
 // The source comes in windows. Each call is given the packing buffer: the
 // bytes the previous call kept followed by the new window, as one range
-// (the writer reads the source through one mapping, so the buffer is a
-// view and nothing is copied). A call returns how many bytes at the end of
+// (platform/source_reader.h hands the source out that way). A call returns how many bytes at the end of
 // the range it keeps; the next range must start with them.
 //
 // A block is handed to the sink as soon as its last trailer is final: the
@@ -22,7 +21,8 @@
 #include <functional>
 
 #include "card/card_layout.h"
-#include "platform/file_io.h"
+#include "platform/source_reader.h"
+#include "platform/status.h"
 
 namespace tscard {
 
@@ -131,12 +131,20 @@ private:
     bool resync_pending_ = false;
 };
 
-// Packs a mapped source from `start` to its end: whole 64 KiB windows, each
+// How packing a source ended. Neither stopped nor failed: the whole
+// source was packed and FinishPacking ran.
+struct [[nodiscard]] PackEnd {
+    bool Stopped = false;  // after_window returned false
+    // Not ok: the source could not be read to its end (a read error, or it
+    // shrank while it was read); packing ended there.
+    Status Read;
+};
+
+// Packs a source from `start` to its size: whole 64 KiB windows, each
 // followed by after_window(windows packed so far), then the rest and
-// FinishPacking. Pages already packed are let go as it goes, so memory
-// stays flat whatever the size. Returns false, without finishing, as soon
-// as after_window returns false.
-bool PackSource(CardPacker& packer, const ReadOnlyMapping& source, std::uint64_t start,
-                const std::function<bool(std::uint64_t windows_packed)>& after_window);
+// FinishPacking. Ends, without finishing, as soon as after_window returns
+// false or a read fails.
+PackEnd PackSource(CardPacker& packer, const SourceFile& source, std::uint64_t start,
+                   const std::function<bool(std::uint64_t windows_packed)>& after_window);
 
 }  // namespace tscard

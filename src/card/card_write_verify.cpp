@@ -69,7 +69,7 @@ private:
 
 }  // namespace
 
-CardVerifyResult VerifyWrittenStream(CardDevice& device, const DirEntry& entry, const ReadOnlyMapping& source,
+CardVerifyResult VerifyWrittenStream(CardDevice& device, const DirEntry& entry, const SourceFile& source,
                                      std::uint64_t start, bool packet192, StopFlag& stop,
                                      const std::function<void(std::uint64_t done, std::uint64_t total)>& progress) {
     CardVerifyResult result;
@@ -77,19 +77,21 @@ CardVerifyResult VerifyWrittenStream(CardDevice& device, const DirEntry& entry, 
         result.Message = device.Path() + ": the entry describes no blocks";
         return result;
     }
-    if (!source.IsMapped() || start > source.Size()) {
+    if (!source.IsOpen() || start > source.Size()) {
         result.Message = device.Path() + ": the source is not open for the comparison";
         return result;
     }
     const std::uint64_t blocks = std::uint64_t(entry.Length) + 1;
     CompareSink sink(device, SectorToUnit(entry.StartSector), blocks, progress);
     CardPacker packer(packet192, sink);
-    PackSource(packer, source, start, [&](std::uint64_t) {
+    const PackEnd packed = PackSource(packer, source, start, [&](std::uint64_t) {
         if (stop.TakeIfSet()) result.Stopped = true;
         return !result.Stopped && !sink.Done();
     });
     result.BlocksCompared = sink.Compared();
-    if (result.Stopped) {
+    if (!packed.Read) {
+        result.Message = packed.Read.message();
+    } else if (result.Stopped) {
         result.Message = device.Path() + ": the comparison was stopped after " + std::to_string(sink.Compared()) +
                          " blocks";
     } else if (!sink.Message().empty()) {

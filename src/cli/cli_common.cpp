@@ -2,16 +2,21 @@
 
 #include <CLI/Error.hpp>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <iostream>
 
+#include "platform/escaped_text.h"
 #include "platform/hex_text.h"
 #include "platform/number_text.h"
+#include "prepare/mux_rate.h"
 
 namespace tscard::cli {
 
-void PrintError(std::string_view message) { std::cerr << "tscard-cli: " << message << std::endl; }
+// Messages carry names as the operator, the file system or a stream gave
+// them: escaped here, once, for every message.
+void PrintError(std::string_view message) { std::cerr << "tscard-cli: " << EscapeControls(message) << std::endl; }
 
 int Report(const Status& status) {
     if (status.ok()) return kExitOk;
@@ -32,6 +37,20 @@ std::string FormatFixed(double value, int decimals) {
     return std::string(buffer, result.ptr);
 }
 
+std::string GroupedFixed(double value, int decimals) {
+    const std::string text = FormatFixed(value, decimals);
+    const std::size_t sign = !text.empty() && text[0] == '-' ? 1 : 0;
+    const std::size_t point = std::min(text.find('.'), text.size());
+    std::string grouped = text.substr(0, sign);
+    for (std::size_t i = sign; i < point; ++i) {
+        if (i > sign && (point - i) % 3 == 0) grouped += ',';
+        grouped += text[i];
+    }
+    return grouped + text.substr(point);
+}
+
+std::string CardRateText() { return GroupedFixed(kMuxBitRate, 3) + " bit/s"; }
+
 std::string Hex4(std::uint32_t value) { return HexText(value, 4); }
 
 std::string Hex2(std::uint32_t value) { return HexText(value, 2); }
@@ -44,41 +63,6 @@ std::string DisplayText(std::string_view bytes, const GlobalOptions& options) {
 
 std::string TerminalText(std::string_view bytes, const GlobalOptions& options) {
     return EscapeControls(DisplayText(bytes, options));
-}
-
-std::string EscapeControls(std::string_view utf8) {
-    static const char* kDigits = "0123456789abcdef";
-    std::string out;
-    out.reserve(utf8.size());
-    auto hex = [&](unsigned value) {
-        out += "\\x";
-        out += kDigits[(value >> 4) & 15];
-        out += kDigits[value & 15];
-    };
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-        const auto b = static_cast<unsigned char>(utf8[i]);
-        // C1 controls (U+0080..U+009F) come as C2 80..C2 9F.
-        if (b == 0xC2 && i + 1 < utf8.size()) {
-            const auto next = static_cast<unsigned char>(utf8[i + 1]);
-            if (next >= 0x80 && next <= 0x9F) {
-                hex(next);
-                ++i;
-                continue;
-            }
-        }
-        switch (b) {
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            default:
-                if (b < 0x20 || b == 0x7F)
-                    hex(b);
-                else
-                    out += static_cast<char>(b);
-        }
-    }
-    return out;
 }
 
 }  // namespace tscard::cli

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "platform/codepage.h"
+#include "platform/escaped_text.h"
 #include "platform/status.h"
 
 namespace CLI {
@@ -24,7 +25,8 @@ struct GlobalOptions {
     CodePage codepage = SystemCodePage();
 };
 
-// Prints "tscard-cli: <message>" on stderr.
+// Prints "tscard-cli: <message>" on stderr, its control characters
+// escaped (EscapeControls): a message is one line on the terminal.
 void PrintError(std::string_view message);
 // Prints the status' message when it failed and returns the exit code.
 int Report(const Status& status);
@@ -35,6 +37,12 @@ int Report(const Status& status);
 
 // Fixed-point text with '.' whatever the locale.
 std::string FormatFixed(double value, int decimals);
+// "24,882,472.745": thousands grouped with ',', the decimals after '.'.
+std::string GroupedFixed(double value, int decimals);
+// The card's fixed multiplex rate as every help text names it:
+// "24,882,472.745 bit/s".
+std::string CardRateText();
+
 // "0x" followed by four (two) upper-case hexadecimal digits, or more when
 // the value needs them.
 std::string Hex4(std::uint32_t value);
@@ -46,11 +54,9 @@ std::optional<std::uint64_t> ParseNumber(std::string_view text);
 
 // 8-bit name bytes as UTF-8 for JSON (which escapes what it must).
 std::string DisplayText(std::string_view bytes, const GlobalOptions& options);
-// The same for text output: control characters come out escaped ("\n",
-// "\x1b", and the backslash as "\\"), so that a name never prints a line
-// of its own or drives the terminal.
+// The same for text output: control characters come out escaped
+// (platform/escaped_text.h), so that a name never prints a line of its own
+// or drives the terminal.
 std::string TerminalText(std::string_view bytes, const GlobalOptions& options);
-// Escapes the control characters of UTF-8 text as TerminalText does.
-std::string EscapeControls(std::string_view utf8);
 
 }  // namespace tscard::cli

@@ -87,8 +87,9 @@ int RunCardRead(const ReadArgs& args, const SystemRoots& roots, const GlobalOpti
         case CardReadEnding::Complete:
             // The standard output carries the stream: the summary goes beside it.
             (to_stdout ? std::cerr : std::cout)
-                << "Read stream " << args.index << " \"" << name << "\" from " << target.Path << " as " << form << ": "
-                << result.Blocks << " blocks, " << result.BytesWritten << " bytes to " << args.output << std::endl;
+                << "Read stream " << args.index << " \"" << name << "\" from " << EscapeControls(target.Path) << " as " << form << ": "
+                << result.Blocks << " blocks, " << result.BytesWritten << " bytes to " << EscapeControls(args.output)
+                << std::endl;
             return kExitOk;
         case CardReadEnding::Stopped: Fail(target.Path + ": the read was stopped: " + left);
         case CardReadEnding::Failed: Fail(result.Message.English() + "; " + left);

@@ -95,12 +95,12 @@ void AnalyseOrExit(const std::string& source, StreamState& state, StopFlag& stop
     }
 }
 
-ReadOnlyMapping MapSourceOrExit(const std::string& source) {
+SourceFile OpenSourceOrExit(const std::string& path) {
     File file;
-    ReadOnlyMapping mapping;
-    if (Status st = OpenStreamFile(source, file); !st) Fail(st.message());
-    if (Status st = mapping.Map(file); !st) Fail(st.message());
-    return mapping;
+    SourceFile source;
+    if (Status st = OpenStreamFile(path, file); !st) Fail(st.message());
+    if (Status st = source.Open(std::move(file)); !st) Fail(st.message());
+    return source;
 }
 
 CardStreamSize MeasureOrExit(const CardWriteJob& job, const std::string& source, StopFlag& stop) {
@@ -111,6 +111,7 @@ CardStreamSize MeasureOrExit(const CardWriteJob& job, const std::string& source,
             return !stop.IsSet();
         });
     bar.Finish();
+    if (!size.Read) Fail(size.Read.message());
     if (!size.Complete) Fail(source + ": stopped; nothing was written");
     return size;
 }
@@ -145,10 +146,10 @@ void VerifyOrExit(CardDevice& device, const CardWriteResult& result, const std::
              " entries, bit rate " + std::to_string(directory.Header.Bitrate) + ", the first " + EntryText(first) +
              "; written was 1 entry, bit rate " + std::to_string(bitrate) + ", " + EntryText(result.Entry));
 
-    const ReadOnlyMapping mapping = MapSourceOrExit(source);
+    const SourceFile again = OpenSourceOrExit(source);
     auto bar = std::make_unique<TerminalProgress>("Verifying", std::uint64_t(result.Entry.Length) + 1);
     const CardVerifyResult verify =
-        VerifyWrittenStream(device, result.Entry, mapping, start_offset, packet192, stop,
+        VerifyWrittenStream(device, result.Entry, again, start_offset, packet192, stop,
                             [&](std::uint64_t done, std::uint64_t) { bar->Set(done); });
     bar->Finish();
     if (!verify.Matches) Fail("verify: " + verify.Message);
@@ -181,7 +182,7 @@ int RunCardWrite(const WriteArgs& args, const SystemRoots& roots, const GlobalOp
     StreamState state;
     AnalyseOrExit(args.source, state, stop);
     CardWriteJob job;
-    job.Source = state.Mapping.IsMapped() ? std::move(state.Mapping) : MapSourceOrExit(args.source);
+    job.Source = state.CardSource.IsOpen() ? std::move(state.CardSource) : OpenSourceOrExit(args.source);
     job.StartOffset = static_cast<std::uint64_t>(state.Layout.StartOffset);
     job.Packet192Mode = state.Packet192Mode;
     job.Bitrate = bitrate;
@@ -190,7 +191,7 @@ int RunCardWrite(const WriteArgs& args, const SystemRoots& roots, const GlobalOp
     if (lossy)
         PrintError("warning: the file name has characters that code page " +
                    std::string(CodePageName(options.codepage)) + " lacks; the card names it \"" +
-                   TerminalText(job.FileName, options) + "\"");
+                   DisplayText(job.FileName, options) + "\"");
 
     // What the stream takes on the card, its null packets kept as counts:
     // a stream with nothing to store, or too large without --force, is
@@ -209,7 +210,7 @@ int RunCardWrite(const WriteArgs& args, const SystemRoots& roots, const GlobalOp
         PrintError("warning: " + sizes + "; writing as much as fits");
     }
 
-    ConfirmRawWriteOrExit(target, roots, "Write " + TerminalText(job.FileName, options) + " to", args.yes);
+    ConfirmRawWriteOrExit(target, roots, "Write " + DisplayText(job.FileName, options) + " to", args.yes);
     CardDevice device;
     OpenCardOrExit(target, true, roots, device);
     if (device.LoadDirectory(device.Directory) != DirectoryState::Valid || !device.Directory.Header.Formatted())
@@ -234,13 +235,14 @@ int RunCardWrite(const WriteArgs& args, const SystemRoots& roots, const GlobalOp
     const std::string what = std::to_string(result.PacketsOnCard) + " packets in " +
                              std::to_string(result.BlocksWritten) + " blocks";
     if (result.Ending == CardWriteEnding::Complete) {
-        std::cout << "Wrote " << TerminalText(job.FileName, options) << " to " << target.Path << ": " << what
+        std::cout << "Wrote " << TerminalText(job.FileName, options) << " to " << EscapeControls(target.Path) << ": " << what
                   << "; entry 0: " << EntryText(result.Entry) << "; bit rate " << bitrate << " kbit/s" << std::endl;
         if (args.verify) VerifyOrExit(device, result, args.source, job.StartOffset, job.Packet192Mode, bitrate, stop);
         return kExitOk;
     }
 
-    // Stopped: by the operator, at the card's end, or by a failed write.
+    // Stopped: by the operator, at the card's end, by a failed write, or by
+    // a source that could not be read to its end.
     std::string recorded = result.Recorded ? what + " reached the card and are recorded as entry 0: " +
                                                  EntryText(result.Entry)
                                            : "no block reached the card; the card is left empty";
@@ -252,7 +254,8 @@ int RunCardWrite(const WriteArgs& args, const SystemRoots& roots, const GlobalOp
             PrintError(target.Path + ": the card was removed during the write (" + result.Message.English() +
                        "); the write was stopped: " + recorded);
             break;
-        case CardWriteStop::WriteFailed: PrintError(result.Message.English() + "; the write stopped: " + recorded); break;
+        case CardWriteStop::WriteFailed:
+        case CardWriteStop::SourceFailed: PrintError(result.Message.English() + "; the write stopped: " + recorded); break;
         case CardWriteStop::Operator:
         case CardWriteStop::None: PrintError(target.Path + ": the write was stopped: " + recorded); break;
     }

@@ -103,7 +103,7 @@ int RunDemux(const DemuxArgs& args) {
         return kExitFailed;
     }
     for (std::size_t i = 0; i < result.OutputFiles.size(); ++i)
-        std::cout << result.OutputFiles[i] << ": " << result.PacketsWritten[i] << " packets\n";
+        std::cout << EscapeControls(result.OutputFiles[i]) << ": " << result.PacketsWritten[i] << " packets\n";
     return kExitOk;
 }
 

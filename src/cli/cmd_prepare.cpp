@@ -228,7 +228,7 @@ void RegisterPrepareCommand(CLI::App& app, GlobalOptions& options) {
     CLI::App* cmd = app.add_subcommand(
         "prepare",
         "Prepare a single-program stream for the card: new PIDs, program number and names, regenerated "
-        "PAT/PMT/SDT, every PCR restamped at the fixed multiplex rate (24,882,472.7 bit/s), null packets "
+        "PAT/PMT/SDT, every PCR restamped at the fixed multiplex rate (" + CardRateText() + "), null packets "
         "inserted; MPEG-2 video ends on a complete group of pictures. Target values are decimal or 0x/$ "
         "hexadecimal, 1 to 0x1FFE; unless given, the source's values are kept");
     cmd->add_option("SOURCE", args->source, "The stream to prepare")->required();

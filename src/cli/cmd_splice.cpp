@@ -63,7 +63,7 @@ int RunSplice(const SpliceArgs& args) {
     }
     // The standard output carries the stream: the summary goes beside it.
     std::ostream& summary = args.output == kStandardOutputName ? std::cerr : std::cout;
-    summary << args.output << ": " << result.OutputSize << " bytes, " << result.FilesCopied << " files\n";
+    summary << EscapeControls(args.output) << ": " << result.OutputSize << " bytes, " << result.FilesCopied << " files\n";
     return kExitOk;
 }
 
@@ -78,7 +78,9 @@ void RegisterSpliceCommand(CLI::App& app, GlobalOptions&) {
     cmd->add_option("OUTPUT", args->output,
                     "The joined file (replaced when it exists, unless --append; '-' for the standard output)")
         ->required();
-    cmd->add_option("INPUT", args->inputs, "The files to join (at most 128)")->required();
+    cmd->add_option("INPUT", args->inputs,
+                    "The stream files to join (at most 128), all in 188-byte packets or all in 192-byte units")
+        ->required();
     cmd->add_flag("--append", args->append, "Add the joined files after what OUTPUT already holds");
     cmd->callback([args] { Exit(RunSplice(*args)); });
 }

@@ -17,6 +17,8 @@ void RegisterAnalyzeCommand(CLI::App& app, GlobalOptions& options);
 void RegisterBitrateCommand(CLI::App& app, GlobalOptions& options);
 // prepare
 void RegisterPrepareCommand(CLI::App& app, GlobalOptions& options);
+// check
+void RegisterCheckCommand(CLI::App& app, GlobalOptions& options);
 // card list, info, format, clear
 void RegisterCardCommands(CLI::App& app, GlobalOptions& options);
 // card write, read (subcommands of card)

@@ -6,11 +6,13 @@
 #include <cctype>
 #include <iostream>
 
+#include "platform/escaped_text.h"
+
 namespace tscard::cli {
 
 Confirmation AskOnTerminal(const std::string& question) {
     if (::isatty(STDIN_FILENO) != 1) return Confirmation::NoTerminal;
-    std::cerr << question << " [y/N] " << std::flush;
+    std::cerr << EscapeControls(question) << " [y/N] " << std::flush;
     std::string answer;
     if (!std::getline(std::cin, answer)) return Confirmation::No;
     answer.erase(std::remove_if(answer.begin(), answer.end(), [](unsigned char c) { return std::isspace(c); }),

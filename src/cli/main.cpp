@@ -1,15 +1,14 @@
 // tscard-cli: the command line front end, for scripting and tests.
 
 #include <CLI/CLI.hpp>
-#include <QCoreApplication>
 
-#include <clocale>
 #include <csignal>
 #include <cstdlib>
 #include <iostream>
 
 #include "cli/cli_common.h"
 #include "cli/commands.h"
+#include "cli/qt_app.h"
 #include "platform/log.h"
 #include "platform/standard_streams.h"
 
@@ -20,15 +19,8 @@ int main(int argc, char** argv) {
     // A reader that goes away (ffplay closed) fails the write with EPIPE,
     // which the command reports, instead of ending the process unannounced.
     std::signal(SIGPIPE, SIG_IGN);
-    // Card readers opened through UDisks2 use Qt's bus, which wants the
-    // application object for the whole run. It would set the C locale
-    // from the environment; numbers are printed with '.' whatever it is.
-    int qt_argc = 1;
-    char qt_name[] = "tscard-cli";
-    char* qt_argv[] = {qt_name, nullptr};
-    const std::string locale = std::setlocale(LC_ALL, nullptr);
-    const QCoreApplication qt(qt_argc, qt_argv);
-    std::setlocale(LC_ALL, locale.c_str());
+    // Qt's application object for the whole run (qt_app.h).
+    const QtApp qt(argc, argv);
     CLI::App app{
         "Analyse, prepare, split and splice MPEG-2 transport streams, and format, write and read "
         "the raw SD cards of the stream player.",

@@ -21,6 +21,16 @@ std::string TailText(const PrepareJob& job, const PrepareResult& r) {
            " B pictures made P";
 }
 
+// Whether the source fits the multiplex rate, in a line.
+std::string FitText(const PrepareResult& r) {
+    if (r.OverfullIntervals == 0) return "the source fits the rate";
+    return std::to_string(r.OverfullIntervals) + (r.OverfullIntervals == 1 ? " PCR interval holds" : " PCR intervals hold") +
+           " more packets than the rate carries, the first at " + SecondsText(r.FirstOverfullSeconds, 3) +
+           "; the output clock falls up to " + FormatFixed(r.LargestLagMs, 1) + " ms behind the source's";
+}
+
+bool LagWarned(const PrepareResult& r) { return r.LargestLagMs > kLagWarningMs; }
+
 // The output's figures at the fixed multiplex rate.
 struct OutputFigures {
     std::uint64_t packets = 0;
@@ -59,8 +69,12 @@ void PrintSummary(const PrepareJob& job, const PrepareResult& r, const LastFigur
     if (r.Separators > 0) out.Add("Separators", std::to_string(r.Separators));
     if (figures.bitrate) out.Add("Last interval", MbitText(*figures.bitrate, 7));
     out.Add("Tail repair", TailText(job, r));
+    out.Add("Rate fit", FitText(r));
     std::ostringstream text;
     out.Print(text);
+    if (LagWarned(r))
+        text << "Warning: the source is too fast for the card's rate: frames reach the decoder up to "
+             << FormatFixed(r.LargestLagMs, 1) << " ms late\n";
     std::cout << text.str();
 }
 
@@ -82,7 +96,12 @@ nlohmann::json SummaryJson(const PrepareJob& job, const PrepareResult& r, const 
         {"tail_cut_at", r.EndPass.Run ? nlohmann::json(r.EndPass.TruncatedAt) : nlohmann::json(nullptr)},
         {"tail_pictures_made_p", r.EndPass.DemotedPictures},
         {"completed", r.Ending == PrepareEnding::Completed},
+        {"overfull_intervals", r.OverfullIntervals},
+        {"largest_lag_ms", r.LargestLagMs},
+        {"lag_warning", LagWarned(r)},
     };
+    j["first_overfull_seconds"] =
+        r.OverfullIntervals > 0 ? nlohmann::json(r.FirstOverfullSeconds) : nlohmann::json(nullptr);
     j["largest_pcr_step_seconds"] = f.largest_step ? nlohmann::json(*f.largest_step) : nlohmann::json(nullptr);
     j["last_interval_mbps"] = figures.bitrate ? nlohmann::json(*figures.bitrate) : nlohmann::json(nullptr);
     if (r.Ending == PrepareEnding::PcrStepError) j["pcr_step_error_seconds"] = r.PcrStepSeconds;

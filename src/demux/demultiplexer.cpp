@@ -205,8 +205,12 @@ DemuxResult Demultiplexer::RunClaimed(StreamState& state, const DemuxSettings& s
     const std::string source = state.DemuxInput.Path();
     std::uint64_t offset = static_cast<std::uint64_t>(std::max<std::int64_t>(state.SyncOffset, 0));
 
-    std::uint64_t size = 0;
-    if (Status st = input.Size(size); !st) return end_run(DemuxEnding::Failed, st.words());
+    // The size the analysis went by: a file that ends before it shrank.
+    std::uint64_t size = static_cast<std::uint64_t>(std::max<std::int64_t>(state.Layout.StartOffset, 0)) +
+                         state.Layout.RemainingBytes;
+    if (size == 0) {
+        if (Status st = input.Size(size); !st) return end_run(DemuxEnding::Failed, st.words());
+    }
     const std::uint64_t packets = size > offset ? (size - offset) / unit : 0;
     progress_maximum_.store(packets / kDemuxProgressPackets + 1, std::memory_order_release);
     progress_position_.store(0, std::memory_order_release);
@@ -230,7 +234,7 @@ DemuxResult Demultiplexer::RunClaimed(StreamState& state, const DemuxSettings& s
     }
 
     const DemuxRouting routing(outputs);
-    UnitReader reader(input, offset, unit, kReadPackets);
+    UnitReader reader(input, offset, unit, kReadPackets, size);
     unsigned sdt_counter = 0;
     std::uint64_t read = 0;
     for (;;) {

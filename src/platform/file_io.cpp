@@ -1,7 +1,8 @@
 #include "platform/file_io.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -72,8 +73,22 @@ File File::AdoptStream(int fd, std::string path) {
 Status File::Size(std::uint64_t& size) const {
     struct stat st {};
     if (::fstat(fd_, &st) != 0) return Status::Fail(FileError(path_, N_("cannot read the size")));
+    // A block device's st_size is 0: the device knows its size.
+    if (S_ISBLK(st.st_mode)) {
+        std::uint64_t bytes = 0;
+        if (::ioctl(fd_, BLKGETSIZE64, &bytes) != 0) return Status::Fail(FileError(path_, N_("cannot read the size")));
+        size = bytes;
+        return Status::Ok();
+    }
     size = static_cast<std::uint64_t>(st.st_size);
     return Status::Ok();
+}
+
+Status ShrankStatus(const File& file, std::uint64_t was) {
+    std::uint64_t now = 0;
+    const Words now_text = file.Size(now) ? Words(std::to_string(now)) : Words(N_("unknown"));
+    return Status::Fail(Words(N_("%1: the file shrank while it was read (was %2 bytes, now %3)"),
+                              {file.Path(), std::to_string(was), now_text}));
 }
 
 std::int64_t File::ReadAt(std::uint64_t offset, void* buffer, std::size_t len) const {
@@ -213,60 +228,5 @@ Status BlockWriter::Flush() {
 }
 
 Status BlockWriter::LastStatus() const { return failed_ ? Status::Fail(error_) : Status::Ok(); }
-
-ReadOnlyMapping::ReadOnlyMapping(ReadOnlyMapping&& other) noexcept
-    : data_(std::exchange(other.data_, nullptr)),
-      size_(std::exchange(other.size_, 0)),
-      mapped_(std::exchange(other.mapped_, false)) {}
-
-ReadOnlyMapping& ReadOnlyMapping::operator=(ReadOnlyMapping&& other) noexcept {
-    if (this != &other) {
-        Unmap();
-        data_ = std::exchange(other.data_, nullptr);
-        size_ = std::exchange(other.size_, 0);
-        mapped_ = std::exchange(other.mapped_, false);
-    }
-    return *this;
-}
-
-ReadOnlyMapping::~ReadOnlyMapping() { Unmap(); }
-
-Status ReadOnlyMapping::Map(const File& file) {
-    Unmap();
-    std::uint64_t size = 0;
-    if (Status st = file.Size(size); !st) return st;
-    mapped_ = true;
-    size_ = size;
-    if (size == 0) return Status::Ok();  // nothing to map; an empty view
-    void* p = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, file.Fd(), 0);
-    if (p == MAP_FAILED) {
-        mapped_ = false;
-        size_ = 0;
-        return Status::Fail(FileError(file.Path(), N_("cannot map")));
-    }
-    data_ = static_cast<const unsigned char*>(p);
-    return Status::Ok();
-}
-
-void ReadOnlyMapping::AdviseSequential() const {
-    if (data_ != nullptr) ::madvise(const_cast<unsigned char*>(data_), size_, MADV_SEQUENTIAL);
-}
-
-void ReadOnlyMapping::ReleasePages(std::uint64_t offset, std::uint64_t length) const {
-    if (data_ == nullptr || offset >= size_) return;
-    const std::uint64_t page = static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
-    const std::uint64_t end = std::min(size_, offset + length);
-    const std::uint64_t first = (offset + page - 1) / page * page;  // whole pages inside the range
-    const std::uint64_t last = end / page * page;
-    if (last <= first) return;
-    ::madvise(const_cast<unsigned char*>(data_) + first, last - first, MADV_DONTNEED);
-}
-
-void ReadOnlyMapping::Unmap() {
-    if (data_ != nullptr) ::munmap(const_cast<unsigned char*>(data_), size_);
-    data_ = nullptr;
-    size_ = 0;
-    mapped_ = false;
-}
 
 }  // namespace tscard

@@ -40,6 +40,7 @@ public:
     int Fd() const { return fd_; }
     const std::string& Path() const { return path_; }
 
+    // The bytes it holds; a block device's from the device.
     Status Size(std::uint64_t& size) const;
     // Reads up to len bytes at offset; fewer only at the end of the file.
     // Returns -1 on a read error (errno set).
@@ -56,6 +57,10 @@ private:
     std::string path_;
     bool stream_ = false;
 };
+
+// The failure of a reader whose file ended before the size it was measured
+// with: "clip.ts: the file shrank while it was read (was N bytes, now M)".
+Status ShrankStatus(const File& file, std::uint64_t was);
 
 // Reads a file front to back from a start offset in large blocks.
 class BlockReader {
@@ -115,33 +120,5 @@ private:
 
 // Removes a file (its name; a file still open stays readable until closed).
 Status RemoveFile(const std::string& path);
-
-// A read-only mapping of a whole file.
-class ReadOnlyMapping {
-public:
-    ReadOnlyMapping() = default;
-    ReadOnlyMapping(const ReadOnlyMapping&) = delete;
-    ReadOnlyMapping& operator=(const ReadOnlyMapping&) = delete;
-    ReadOnlyMapping(ReadOnlyMapping&& other) noexcept;
-    ReadOnlyMapping& operator=(ReadOnlyMapping&& other) noexcept;
-    ~ReadOnlyMapping();
-
-    Status Map(const File& file);
-    void Unmap();
-    bool IsMapped() const { return mapped_; }
-    const unsigned char* Data() const { return data_; }
-    std::uint64_t Size() const { return size_; }
-
-    // Hints for a front-to-back scan: read ahead generously, and let go of
-    // the pages of a range already scanned (the file's cached data stays;
-    // only this process's share of memory shrinks). Both are advice only.
-    void AdviseSequential() const;
-    void ReleasePages(std::uint64_t offset, std::uint64_t length) const;
-
-private:
-    const unsigned char* data_ = nullptr;
-    std::uint64_t size_ = 0;
-    bool mapped_ = false;
-};
 
 }  // namespace tscard

@@ -5,6 +5,8 @@
 #include <mutex>
 #include <string>
 
+#include "platform/escaped_text.h"
+
 namespace tscard {
 namespace {
 std::atomic<bool> g_enabled{true};
@@ -15,7 +17,7 @@ void DebugLog(std::string_view text) {
     if (!g_enabled.load(std::memory_order_relaxed)) return;
     std::lock_guard<std::mutex> lock(g_mutex);
     std::string line = "tscard: ";
-    line.append(text);
+    line.append(EscapeControls(text, Backslash::Kept));
     line.push_back('\n');
     std::fwrite(line.data(), 1, line.size(), stderr);
 }

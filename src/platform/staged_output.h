@@ -19,7 +19,10 @@ public:
     StagedOutput& operator=(const StagedOutput&) = delete;
     ~StagedOutput();  // discards what was not committed
 
-    // Creates the temporary file in the output's folder.
+    // Creates the temporary file in the output's folder, hidden:
+    // ".<name>.<pid>-<n>.part", the name cut to fit the file system's
+    // limit. Parts of the same output name left by a process that no longer
+    // exists are removed first.
     Status Create(const std::string& output_path);
     File& Output() { return file_; }
     const File& Output() const { return file_; }

@@ -10,6 +10,10 @@ namespace tscard {
 
 // 27 MHz ticks per 188-byte packet slot: 24,882,472.745 bit/s.
 constexpr double TicksPerPacket = 1631.9921422600557;
+// The multiplex rate in bit/s that TicksPerPacket makes: 27,000,000 x 1504
+// / TicksPerPacket = 24,882,472.745 bit/s. A prepared stream checked at this
+// rate has every PCR within one 27 MHz tick of its place.
+constexpr double kMuxBitRate = 27000000.0 * 1504.0 / TicksPerPacket;
 // The unit of the interval clocks: TicksPerPacket x 27,000 ticks (1.632 s).
 constexpr double kPaceUnitTicks = TicksPerPacket * 27000.0;
 

@@ -29,6 +29,7 @@ Status ReadPrepareSource(const StreamState& state, PrepareSource& source) {
     s.Packet192Mode = state.Packet192Mode;
     s.SyncOffset = state.SyncOffset;
     s.GaugeMax = state.PrepareGaugeMax;
+    s.Size = static_cast<std::uint64_t>(state.Layout.StartOffset) + state.Layout.RemainingBytes;
     s.DeclaredPcrPid = static_cast<std::uint16_t>(state.CurrentRemap.SourcePcrPid);
     for (const ProgramEntry& program : lists.ParsedPrograms)
         if (program.ProgramNumber == state.CurrentRemap.SourceProgramNumber) s.DeclaredPcrPid = program.PcrPid;

@@ -28,6 +28,9 @@ struct PrepareSource {
     // prefix): reading starts here.
     std::int64_t SyncOffset = 0;
     std::uint64_t GaugeMax = 0;  // progress maximum (64 KiB windows)
+    // The source's size when it was analysed (0: unknown): a source that
+    // ends before it shrank since.
+    std::uint64_t Size = 0;
 };
 
 // Takes what a run needs from a completed analysis. Refused (not ok, the

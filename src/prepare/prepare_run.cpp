@@ -101,7 +101,7 @@ private:
         const std::size_t unit = job_.Source.Packet192Mode ? kUnit192Size : kPacketSize;
         const std::size_t prefix = unit - kPacketSize;
         const std::uint64_t start = job_.Source.SyncOffset > 0 ? std::uint64_t(job_.Source.SyncOffset) : 0;
-        UnitReader reader(source, start, unit);
+        UnitReader reader(source, start, unit, UnitReader::kUnitsPerRead, job_.Source.Size);
 
         for (;;) {
             if (stop_.TakeIfSet()) return Ending::Stopped;
@@ -249,6 +249,7 @@ private:
         NullSchedule nulls(span, held_);
         const std::uint64_t packets = held_ + nulls.Total();
         const std::uint64_t new_pcr = SlotPcr(output_bytes_ / kPacketSize + packets);
+        MeasureFit(span, new_pcr - previous_output_pcr_);
         WriteInterval(nulls, cur, new_pcr);
         WritePcr(p, PcrValue::FromTicks(new_pcr));
         if (display_clock_ >= kDisplayStartPaceUnits)
@@ -266,6 +267,20 @@ private:
             return Step::Failed;
         }
         return Step::Continue;
+    }
+
+    // An interval whose packets outnumber the slots its PCR step holds at
+    // the multiplex rate takes more output time than source time: the
+    // output clock falls behind the source's, and only later intervals a
+    // little shorter in the output (their slots round down) ever take the
+    // lag back. spans: the interval's source and output PCR spans.
+    void MeasureFit(std::uint64_t source_span, std::uint64_t output_span) {
+        if (double(held_) * TicksPerPacket > double(source_span)) {
+            if (result_.OverfullIntervals++ == 0) result_.FirstOverfullSeconds = source_seconds_;
+        }
+        lag_ticks_ = std::max(0.0, lag_ticks_ + double(output_span) - double(source_span));
+        result_.LargestLagMs = std::max(result_.LargestLagMs, lag_ticks_ / 27000.0);
+        source_seconds_ += double(source_span) / double(kSystemClockHz);
     }
 
     void WriteInterval(NullSchedule& nulls, std::uint64_t in_ref, std::uint64_t out_ref) {
@@ -426,6 +441,8 @@ private:
     std::uint64_t previous_output_pcr_ = 0;
     double sdt_clock_ = 0.0;
     double display_clock_ = 0.0;
+    double source_seconds_ = 0.0;  // source PCR time since the run's first PCR
+    double lag_ticks_ = 0.0;       // of the output clock behind the source's
     std::uint64_t pat_clock_ = 0;  // 27 MHz ticks since a PAT went out
     std::uint64_t pmt_clock_ = 0;
     bool pat_in_interval_ = false;  // a source PAT was substituted in the interval in hand

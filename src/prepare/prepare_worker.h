@@ -44,6 +44,9 @@
 
 namespace tscard {
 
+// A lag of the output clock above this many ms is worth a warning.
+constexpr double kLagWarningMs = 100.0;
+
 // The operator's message when a PCR interval is too long (followed by the
 // step as PcrStepText), and its caption.
 constexpr const char* kPcrStepErrorText = "Invalid value PCR; delta PCR(sek)-> ";
@@ -92,6 +95,14 @@ struct [[nodiscard]] PrepareResult {
     std::uint64_t NullPacketsCut = 0;  // of those, cut away with the tail
     std::uint64_t Intervals = 0;     // PCR intervals written
     std::uint64_t Separators = 0;
+    // The source against the multiplex rate: the PCR intervals whose
+    // packets outnumber the slots their PCR step holds, where the first
+    // began (source PCR time since the run's first PCR), and the largest
+    // lag of the output clock behind the source's. Frames then reach the
+    // decoder that much later than the source meant.
+    std::uint64_t OverfullIntervals = 0;
+    double FirstOverfullSeconds = 0.0;
+    double LargestLagMs = 0.0;
     EndPassResult EndPass;
 };
 

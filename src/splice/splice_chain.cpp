@@ -7,6 +7,21 @@
 #include "ts/packet.h"
 
 namespace tscard {
+namespace {
+
+Words UnitText(std::uint32_t unit) {
+    return unit == kUnit192Size ? Words(N_("192-byte units")) : Words(N_("%1-byte packets"), {std::to_string(unit)});
+}
+
+// Where the packet (unit) that `offset` falls in ends, counted from the
+// file's first packet; never past the end of the file.
+std::uint64_t PacketEnd(const StickFileEntry& entry, std::uint64_t offset, std::uint64_t size) {
+    if (entry.UnitSize == 0 || offset <= entry.FirstPacket) return offset;
+    const std::uint64_t into = (offset - entry.FirstPacket) % entry.UnitSize;
+    return std::min(into == 0 ? offset : offset + (entry.UnitSize - into), size);
+}
+
+}  // namespace
 
 SpliceChain::SpliceChain(StickJob& job, EventSink& events, StopFlag& stop) : job_(job), events_(events), stop_(stop) {}
 
@@ -29,11 +44,19 @@ Status SpliceChain::Start() {
     JoinWorker();
     const auto output = OutputIdentity(job_.OutputPath);
     std::uint64_t maximum = 1;
+    // Every file must hold packets of the first one's size: joined, they
+    // are read as one stream.
     for (std::int32_t i = 0; i < job_.FileCount; ++i) {
         StickFileEntry& entry = job_.Files[static_cast<std::size_t>(i)];
         if (output && IdentityOf(entry.Handle) == output)
             return Status::Fail(OutputAsInput(entry.Path));
         if (Status st = SizeSpliceEntry(entry); !st) return st;
+        if (Status st = ProbeSpliceEntry(entry); !st) return st;
+        const StickFileEntry& first = job_.Files[0];
+        if (entry.UnitSize != first.UnitSize)
+            return Status::Fail(Words(N_("%1: holds %2, the first file (%3) %4; only streams of one packet size can be "
+                                         "spliced"),
+                                      {entry.Path, UnitText(entry.UnitSize), first.Path, UnitText(first.UnitSize)}));
         maximum += entry.Blocks;
     }
     // The output is opened by the first copy worker (a FIFO waits there for
@@ -77,8 +100,14 @@ void SpliceChain::OpenFile(std::int32_t row) {
     // (which points StickNext past the list) has the last word.
     StickNext.store(row + 1, std::memory_order_release);
     // The size counts as it is now, not as it was when the file was added;
-    // taken here, so that the front end may show the row meanwhile.
-    if (Status st = SizeSpliceEntry(job_.Files[static_cast<std::size_t>(row)]); !st) {
+    // taken here, so that the front end may show the row meanwhile. A file
+    // may have grown since the splice started, but one that shrank lost
+    // what the operator chose to join.
+    StickFileEntry& entry = job_.Files[static_cast<std::size_t>(row)];
+    const std::uint64_t started = entry.Blocks * kSpliceBlockSize + entry.TailBytes;
+    Status st = SizeSpliceEntry(entry);
+    if (st && entry.Blocks * kSpliceBlockSize + entry.TailBytes < started) st = ShrankStatus(entry.Handle, started);
+    if (!st) {
         copy_status_ = st;
         StickNext.store(job_.FileCount, std::memory_order_release);
         events_.Signal(EventId::evStickCloseFile);
@@ -128,28 +157,36 @@ void SpliceChain::CopyRow(std::int32_t row) {
         output_bytes_.store(write_offset_, std::memory_order_release);
     }
 
+    // The file's size when its copy began: a file that ends before it
+    // shrank meanwhile, and the splice fails rather than join a part of it.
+    const std::uint64_t size = entry.Blocks * kSpliceBlockSize + entry.TailBytes;
     std::uint64_t in_offset = 0;
-    bool input_ended = false;
-    for (std::uint64_t b = 0; b < entry.Blocks && !input_ended;) {
+    auto copy_whole = [&](std::uint64_t len) {
+        std::uint64_t copied = 0;
+        if (!copy(in_offset, len, copied)) return false;
+        in_offset += copied;
+        if (copied == len) return true;
+        copy_status_ = ShrankStatus(entry.Handle, size);
+        return false;
+    };
+    for (std::uint64_t b = 0; b < entry.Blocks;) {
         const std::uint64_t step = std::min(kSpliceBlocksPerStep, entry.Blocks - b);
         StickBlocks.fetch_add(step, std::memory_order_acq_rel);
         if (stop_.IsSet()) {
+            // The output ends on a whole packet: the one in hand is copied
+            // to its end.
+            if (!copy_whole(PacketEnd(entry, in_offset, size) - in_offset)) return end_chain();
             copy_stopped_ = true;
             return end_chain();
         }
         events_.Signal(EventId::evStickRefreshGauge);
-        const std::uint64_t len = step * kSpliceBlockSize;
-        std::uint64_t copied = 0;
-        if (!copy(in_offset, len, copied)) return end_chain();
-        in_offset += copied;
-        input_ended = copied < len;  // the file shrank meanwhile
+        if (!copy_whole(step * kSpliceBlockSize)) return end_chain();
         b += step;
     }
-    if (entry.TailBytes != 0 && !input_ended) {
+    if (entry.TailBytes != 0) {
         StickBlocks.fetch_add(1, std::memory_order_acq_rel);
         events_.Signal(EventId::evStickRefreshGauge);
-        std::uint64_t copied = 0;
-        if (!copy(in_offset, entry.TailBytes, copied)) return end_chain();
+        if (!copy_whole(entry.TailBytes)) return end_chain();
     }
     copy_complete_ = true;
     events_.Signal(EventId::evStickCloseFile);

@@ -22,11 +22,12 @@
 //
 // The output (platform/output_file.h) is opened by the first copy worker
 // and kept when the splice ends: renamed over the old file, or appended. A
-// read or write that fails ends the splice (Failed, naming the file) and
-// takes back what can be: an existing output stays as it was (an appended
-// one is cut back to its old length). The stop request ends it after the
-// current block, the output keeping what was copied (and staying as it
-// was when nothing was).
+// read or write that fails, or a file that shrank while it was copied,
+// ends the splice (Failed, naming the file) and takes back what can be: an
+// existing output stays as it was (an appended one is cut back to its old
+// length). The stop request ends it after the current block, at the end of
+// the packet in hand, the output keeping what was copied (and staying as
+// it was when nothing was).
 
 #include <atomic>
 #include <cstdint>
@@ -77,9 +78,10 @@ public:
     SpliceChain(const SpliceChain&) = delete;
     SpliceChain& operator=(const SpliceChain&) = delete;
 
-    // Sizes the files, signals evStickOpenFile. Refused (nothing signalled)
-    // while a splice runs, without a set-up output, or when the output is
-    // one of the inputs.
+    // Sizes and probes the files, signals evStickOpenFile. Refused (nothing
+    // signalled, nothing written) while a splice runs, without a set-up
+    // output, when the output is one of the inputs, or when a file holds no
+    // packets or packets of another size than the first file's.
     Status Start();
     // evStickOpenFile. Returns true when the splice has finished (Result).
     bool OnOpenFile();

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "platform/file_identity.h"
+#include "ts/packet_probe.h"
 #include "ts/stream_open.h"
 
 namespace tscard {
@@ -66,6 +67,21 @@ Status SizeSpliceEntry(StickFileEntry& entry) {
     entry.Blocks = size / kSpliceBlockSize;
     entry.TailBytes = static_cast<std::uint32_t>(size % kSpliceBlockSize);
     entry.SizeText = SpliceSizeText(size);
+    return Status::Ok();
+}
+
+Status ProbeSpliceEntry(StickFileEntry& entry) {
+    const PacketProbe probe = ProbePacketSize(entry.Handle, nullptr);
+    switch (probe.Outcome) {
+        case ProbeOutcome::Found: break;
+        case ProbeOutcome::UnknownFormat:
+            return Status::Fail(Words(N_("%1; only transport streams can be spliced"),
+                                      {UnknownStreamFormat(entry.Path, probe.Message)}));
+        case ProbeOutcome::Stopped:
+        case ProbeOutcome::Failed: return Status::Fail(probe.Message);
+    }
+    entry.UnitSize = probe.PacketSize;
+    entry.FirstPacket = static_cast<std::uint64_t>(probe.SyncOffset);
     return Status::Ok();
 }
 

@@ -24,6 +24,10 @@ struct StickFileEntry {
     std::string SizeText;    // SpliceSizeText of the size
     std::uint64_t Blocks = 0;     // whole 64 KiB blocks
     std::uint32_t TailBytes = 0;  // bytes after them
+    // Found when the splice starts (ProbeSpliceEntry): 188-byte packets or
+    // 192-byte units, and the offset of the first one.
+    std::uint32_t UnitSize = 0;
+    std::uint64_t FirstPacket = 0;
 };
 
 enum class SpliceOutputMode {
@@ -82,6 +86,10 @@ void ClearSpliceEntries(StickJob& job);
 std::vector<std::string> SpliceEntryPaths(const StickJob& job);
 // Fills Blocks, TailBytes and SizeText of a row from its file's size now.
 Status SizeSpliceEntry(StickFileEntry& entry);
+// Fills UnitSize and FirstPacket of a row from its file's first bytes.
+// Refused, naming the file, when no packets are found there (an empty
+// file, one shorter than a packet, bytes that are no transport stream).
+Status ProbeSpliceEntry(StickFileEntry& entry);
 
 // Whole mebibytes (integer division) with three decimals: "1.000" for
 // 1,572,863 bytes.

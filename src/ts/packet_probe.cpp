@@ -74,14 +74,16 @@ PacketProbe FindPacketStart(std::span<const std::uint8_t> head, std::uint64_t fi
             probe.SyncOffset = static_cast<std::int64_t>(c188.Candidate);
             return probe;
         }
-        if (c188.Code == 5) {
-            const SyncCheck c192 = Check192(head, file_size, c188.Candidate);
-            if (c192.Code == 0) {
-                probe.Outcome = ProbeOutcome::Found;
-                probe.PacketSize = kUnit192Size;
-                probe.SyncOffset = static_cast<std::int64_t>(c192.Candidate);
-                return probe;
-            }
+        // Every rejected candidate is tried as a 192-byte unit before the
+        // search moves on: a stray 0x47 where a 188-byte probe falls (some
+        // m2ts muxers leave one) fails it with four bad probes, not five,
+        // and the first unit must not be skipped for that.
+        const SyncCheck c192 = Check192(head, file_size, c188.Candidate);
+        if (c192.Code == 0) {
+            probe.Outcome = ProbeOutcome::Found;
+            probe.PacketSize = kUnit192Size;
+            probe.SyncOffset = static_cast<std::int64_t>(c192.Candidate);
+            return probe;
         }
         from = c188.Candidate + 1;
     }

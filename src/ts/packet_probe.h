@@ -64,9 +64,9 @@ constexpr const char* kSynchronizationErrorCaption = N_("Synhronization error");
 Words UnknownStreamFormat(const std::string& path, const Words& found);
 
 // The sync search: candidates at each 0x47 from the start; a candidate with
-// at most 3 bad probes is a 188-byte packet start. When all five probes of a
-// candidate are bad, the same 0x47 is tried as a 192-byte unit (0 bad
-// probes needed). A candidate beyond 65,536, or no further 0x47, ends the
+// at most 3 bad probes is a 188-byte packet start. Any other candidate is
+// tried as a 192-byte unit (0 bad probes needed) before the search moves
+// on. A candidate beyond 65,536, or no further 0x47, ends the
 // search with UnknownFormat. The stop flag is polled per candidate.
 PacketProbe FindPacketStart(std::span<const std::uint8_t> head, std::uint64_t file_size, StopFlag* stop);
 

@@ -76,10 +76,10 @@ Status FindBlock(const std::string& path, QString& object, bool& system) {
     if (!S_ISBLK(st.st_mode)) return Status::Fail(NotABlockDevice(path));
     std::error_code error;
     const std::filesystem::path real = std::filesystem::canonical(path, error);
-    QVariantMap spec;
-    spec.insert(QStringLiteral("path"), QString::fromStdString(error ? path : real.string()));
+    QVariantMap device;
+    device.insert(QStringLiteral("path"), QString::fromStdString(error ? path : real.string()));
     const Answer found = Call(kManagerPath, kService + ".Manager", QStringLiteral("ResolveDevice"),
-                              {spec, QVariantMap()}, Interaction::Never);
+                              {device, QVariantMap()}, Interaction::Never);
     if (found.Failed())
         return Status::Fail(Words(N_("%1: cannot find the device: %2"), {path, ServiceProblem(found)}), EIO);
     const QList<QDBusObjectPath> objects = qdbus_cast<QList<QDBusObjectPath>>(found.Reply.arguments().value(0));
@@ -155,8 +155,8 @@ Status UDisksOpener::Open(const std::string& path, int flags, int& fd) {
         Call(object, kBlock, QStringLiteral("OpenDevice"), {QString(writable ? "rw" : "r"), options}, interaction_);
     if (opened.Failed()) {
         if (opened.NotAuthorized())
-            return Status::Fail(Words(N_("%1: not authorized to open the card (polkit said: %2); run from a desktop "
-                                         "session, or as root"),
+            return Status::Fail(Words(N_("%1: not authorized to open the card (polkit said: %2); run it from a desktop "
+                                         "session, where polkit can ask"),
                                       {path, opened.Text()}),
                                 EACCES);
         // The service reports the system's error in words.
@@ -189,8 +189,8 @@ Status UDisksOpener::Unmount(const std::vector<MountEntry>& mounts) {
                                  interaction_);
         if (!done.Failed() || done.Name() == "org.freedesktop.UDisks2.Error.NotMounted") continue;
         if (done.NotAuthorized())
-            return Status::Fail(Words(N_("cannot unmount %1: not authorized (polkit said: %2); run from a desktop "
-                                         "session, or as root"),
+            return Status::Fail(Words(N_("cannot unmount %1: not authorized (polkit said: %2); run it from a desktop "
+                                         "session, where polkit can ask"),
                                       {what, done.Text()}));
         if (done.Name() == "org.freedesktop.UDisks2.Error.DeviceBusy")
             return Status::Fail(Words(N_("cannot unmount %1: %2; close the programs that use it"), {what, done.Text()}));

@@ -1,8 +1,8 @@
 // Writing a stream to an attached card image through the write panel: the
 // card gets the bytes the command line gives it, the questions come before
 // anything is written, and a write that is stopped, cut short by closing
-// the window or by the card's image going leaves an entry for exactly the
-// blocks on the card.
+// the window, by the card's image going or by the stream shrinking leaves an
+// entry for exactly the blocks on the card.
 
 #include <QLineEdit>
 #include <QRadioButton>
@@ -343,6 +343,37 @@ TEST_F(CardWrite, AStoppedOrClosedWriteLeavesAnEntryForTheBlocksOnTheCard) {
         Poll();
         EXPECT_EQ(LastQuestion(), kFinished);
     }
+}
+
+// A stream cut short after it was analysed (and so while it is written)
+// ends the write as a stop does, with the file's message: the card keeps an
+// entry for the blocks on it.
+TEST_F(CardWrite, AStreamThatShrinksUnderTheWriteIsToldAndTheBlocksOnTheCardAreRecorded) {
+    if (!tscard::test::HasFixture("long_4m.ts")) GTEST_SKIP() << "fixture missing";
+    const std::string stream = (dir_ / "shrinking.ts").string();
+    std::filesystem::copy_file(FixturePath("long_4m.ts"), stream);
+    const std::string reference = FormattedCard("cli.img", 32 * kMiB);
+    ASSERT_EQ(RunCli({"card", "write", reference, stream}).exit_code, 0);
+    const std::string card = FormattedCard("card.img", 32 * kMiB);
+    Attach(card);
+    OpenForWrite(stream);
+    const std::uintmax_t size = std::filesystem::file_size(stream);
+    std::filesystem::resize_file(stream, size / 2);
+    dialogs_.AnswerMessage(DialogButton::Ok);
+    BeginWrite();
+
+    EXPECT_NE(LastQuestion().find(stream + ": the file shrank while it was read (was " + std::to_string(size) +
+                                  " bytes, now " + std::to_string(size / 2) + "); the write stopped: "),
+              std::string::npos)
+        << LastQuestion();
+    const std::vector<std::uint8_t> bytes = ReadFileBytes(card);
+    ASSERT_EQ(CardHeader::Decode(bytes.data()).FileCount, 1);
+    const DirEntry entry = DirEntry::Decode(bytes.data() + kDirectoryOffset);
+    const std::vector<std::uint8_t> whole = ReadFileBytes(reference);
+    EXPECT_GT(entry.Length, 0u);
+    EXPECT_LT(entry.Length, DirEntry::Decode(whole.data() + kDirectoryOffset).Length);
+    const std::size_t stored = kHeaderRegionBytes + (std::size_t(entry.Length) + 1) * kUnitSize;
+    EXPECT_TRUE(std::equal(bytes.begin() + kHeaderRegionBytes, bytes.begin() + stored, whole.begin() + kHeaderRegionBytes));
 }
 
 TEST_F(CardWrite, DeletingTheImageDuringAWriteIsAPulledCardAndTheBlocksOnItAreRecorded) {
