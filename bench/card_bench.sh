@@ -111,7 +111,8 @@ opts="--allow-non-removable --yes"
 prepare() { "$cli" card format "$target" $opts >/dev/null; }
 cat "$stream" >/dev/null  # both runs read the stream from the page cache
 t_write=$(median "$cli" card write "$target" "$stream" --bitrate 4000 $opts)
-length=$("$cli" card info "$target" --allow-non-removable | sed -n 's/.*start sector 61, length \([0-9]*\),.*/\1/p')
+length=$("$cli" card info "$target" --allow-non-removable --quick --json |
+         python3 -c 'import json, sys; print(json.load(sys.stdin)["streams"][0]["length"])')
 units=$((length + 1))
 card_bytes=$((units * 8192))
 dd_mib=$(( (card_bytes + 1048575) / 1048576 ))

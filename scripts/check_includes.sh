@@ -11,7 +11,7 @@ awk -v src="$src" '
 BEGIN {
     # From the bottom up.
     split("platform=0 ts=1 events=1 lang=1 psi=2 analysis=3 prepare=4 demux=4 splice=4 card=4 check=4 " \
-          "workflow=5 udisks=5 charts=5 cli=6 app=6",
+          "workflow=5 udisks=5 charts=5 qtparts=6 app=6 cli=7",
           pairs, " ")
     for (i in pairs) {
         split(pairs[i], kv, "=")

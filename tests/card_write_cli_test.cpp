@@ -156,15 +156,13 @@ TEST_F(CardWriteCli, AClosedStandardStreamNeverBecomesTheCardOrTheSource) {
 
 // The descriptor the program holds its card open with for writing, or -1.
 int WritingFd(pid_t pid, const std::string& card) {
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
-        if (std::filesystem::read_symlink(entry.path(), error) != card) continue;
-        std::ifstream info("/proc/" + std::to_string(pid) + "/fdinfo/" + entry.path().filename().string());
+    for (const int fd : test::OpenFds(pid, card)) {
+        std::ifstream info("/proc/" + std::to_string(pid) + "/fdinfo/" + std::to_string(fd));
         std::string label;
         unsigned flags = 0;
         while (info >> label)
             if (label == "flags:" && (info >> std::oct >> flags)) break;
-        if ((flags & O_ACCMODE) == O_RDWR) return std::stoi(entry.path().filename().string());
+        if ((flags & O_ACCMODE) == O_RDWR) return fd;
     }
     return -1;
 }

@@ -22,7 +22,8 @@ dpkg -x "$deb" "$unpacked"
 bad=0
 for file in usr/bin/tscard usr/bin/tscard-cli usr/share/man/man1/tscard-cli.1.gz \
     usr/share/applications/tscard.desktop usr/share/icons/hicolor/scalable/apps/tscard.svg \
-    usr/share/doc/tscard/copyright usr/share/doc/tscard/changelog.gz; do
+    usr/share/doc/tscard/copyright usr/share/doc/tscard/changelog.gz \
+    "usr/lib/$(dpkg-architecture -q DEB_HOST_MULTIARCH)/tscard/tscard-cli-qt.so"; do
     [ -f "$unpacked/$file" ] || { echo "missing: /$file"; bad=1; }
 done
 for program in tscard tscard-cli; do

@@ -298,16 +298,6 @@ TEST(CliAnalyze, FailuresSayWhichEndingAndExitWithOne) {
     EXPECT_EQ(test::RunCli({"analyze", "--mode", "split", (dir / "nopat.ts").string()}).exit_code, 2);
 }
 
-// Whether process pid has path open.
-bool HoldsOpen(pid_t pid, const std::filesystem::path& path) {
-    std::error_code error;
-    for (const auto& fd : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
-        std::error_code read_error;
-        if (std::filesystem::read_symlink(fd.path(), read_error) == path) return true;
-    }
-    return false;
-}
-
 TEST(CliAnalyze, InterruptStopsTheScan) {
     // Packets, then 4 GiB of zeros: a long scan without a PAT.
     test::TempDir dir;
@@ -328,9 +318,7 @@ TEST(CliAnalyze, InterruptStopsTheScan) {
     }
     // Interrupt once the scan has the file open (its stop guard is in by
     // then); a fixed wait loses the race on a loaded machine.
-    const auto deadline = std::chrono::steady_clock::now() + test::kProgramLimit;
-    while (!HoldsOpen(pid, path) && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    test::WaitUntilOpen(pid, path, test::kProgramLimit);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     ::kill(pid, SIGINT);
     int status = 0;

@@ -235,6 +235,7 @@ TEST_F(CliCheck, PlotDrawsTheChartsIntoAPngOrAnSvg) {
     const auto png = test::RunCli({"check", path, "--plot", (dir / "charts.png").string()}, kQuick);
     EXPECT_EQ(png.exit_code, 3) << png.err;
     EXPECT_EQ(png.out.find("priority 1: 0 errors; priority 2: 1 error (PCR_repetition_error 1)"), 0u) << png.out;
+    EXPECT_EQ(png.err, "") << "Qt's own notes belong in the diagnostic log";
     const auto bytes = test::ReadFileBytes(dir / "charts.png");
     ASSERT_GT(bytes.size(), 24u);
     EXPECT_EQ(std::string(bytes.begin() + 1, bytes.begin() + 4), "PNG");
@@ -250,6 +251,33 @@ TEST_F(CliCheck, PlotDrawsTheChartsIntoAPngOrAnSvg) {
     EXPECT_NE(drawing.find("<svg"), std::string::npos);
     EXPECT_GE(SegmentsOf(drawing, "#1f3b73"), 9u) << "a step per 1-second window";
     EXPECT_GE(SegmentsOf(drawing, "#1f77b4"), 400u) << "a point per PCR interval";
+}
+
+// Qt's libraries come with the module that only drawing and UDisks2 load:
+// every other command starts without them.
+TEST_F(CliCheck, OnlyTheCommandsThatNeedQtLoadIt) {
+    const std::string path = Write("clean.ts", CheckStream(2));
+    const auto libraries = [](const test::CommandResult& r) { return r.err.find("libQt6") != std::string::npos; };
+    const auto analyze = test::RunProgram("/usr/bin/env", {"LD_DEBUG=files", TSCARD_CLI_PATH, "analyze", path});
+    EXPECT_EQ(analyze.exit_code, 0);
+    EXPECT_FALSE(libraries(analyze)) << "analyze loaded Qt";
+    const auto plot = test::RunProgram(
+        "/usr/bin/env", {"LD_DEBUG=files", TSCARD_CLI_PATH, "check", path, "--plot", (dir / "a.png").string()});
+    EXPECT_TRUE(libraries(plot)) << "--plot draws with Qt";
+
+    // A copy of the program without its module refuses --plot before the
+    // check runs, naming what it looked for.
+    if (std::filesystem::exists(std::string(TSCARD_MODULE_DIR) + "/tscard-cli-qt.so"))
+        GTEST_SKIP() << "the package's module is installed: a lone copy finds it";
+    const auto lone = dir / "lone-tscard-cli";
+    std::filesystem::copy_file(TSCARD_CLI_PATH, lone);
+    const auto r = test::RunProgram(lone.string(), {"check", path, "--plot", (dir / "b.png").string()});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_NE(r.err.find("--plot: the Qt module is missing (looked for " + (dir / "tscard-cli-qt.so").string()),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.out, "") << "refused before the check";
+    EXPECT_FALSE(std::filesystem::exists(dir / "b.png"));
 }
 
 TEST_F(CliCheck, APlotThatCannotBeWrittenFailsAndLeavesNoFile) {

@@ -11,6 +11,7 @@
 
 #include "analysis/analyzer.h"
 #include "analysis_streams.h"
+#include "check/stream_check.h"
 #include "demux/demultiplexer.h"
 #include "demux/parsed_programs.h"
 #include "prepare/prepare_job.h"
@@ -112,6 +113,13 @@ TEST_F(ShrinkingSource, EveryReaderFailsNamingTheFileAndLeavesNoOutput) {
              EXPECT_TRUE(std::filesystem::is_empty(out)) << "no program file is kept";
              std::filesystem::remove(out);
              return Outcome{r.Ending == DemuxEnding::Failed, r.Message.English()};
+         }},
+        {"check", test::Fixture("long_4m.ts"), EventId::ChangeProgressPosG1, false,
+         [](const std::string& source, const std::string&, EventSink& sink, const std::function<void()>&) {
+             StopFlag stop;
+             CheckProgress progress;
+             const CheckResult r = RunCheck(source, CheckOptions{}, sink, stop, progress);
+             return Outcome{r.Ending == CheckEnding::Failed, r.Message};
          }},
     };
     for (const Case& c : cases) {

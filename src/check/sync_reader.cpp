@@ -17,7 +17,10 @@ SyncReader::SyncReader(const File& file, std::uint64_t start, std::size_t unit, 
       prefix_(unit - kPacketSize),
       lookahead_(kUnitsToAcquire * unit),
       base_(start),
-      next_read_(start) {}
+      next_read_(start) {
+    // Unknown, the shrink goes unnoticed; a read error is still told.
+    if (!file.Size(size_)) size_ = 0;
+}
 
 // Keeps what is left of the block and reads on behind it.
 void SyncReader::Refill() {
@@ -35,7 +38,13 @@ void SyncReader::Refill() {
     }
     end_ += static_cast<std::size_t>(n);
     next_read_ += static_cast<std::uint64_t>(n);
-    if (static_cast<std::size_t>(n) < room) eof_ = true;
+    if (static_cast<std::size_t>(n) < room) {
+        eof_ = true;
+        if (next_read_ < size_) {
+            failed_ = true;
+            error_ = ShrankStatus(file_, size_).message();
+        }
+    }
 }
 
 // Looks for 5 units in a row that begin with 0x47. False when the bytes in

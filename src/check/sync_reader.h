@@ -3,7 +3,9 @@
 // sync is acquired at 5 consecutive units that begin with 0x47 and lost at
 // 2 consecutive ones that do not; while it is lost the reader hunts byte by
 // byte for the next 5 good units, so a stream that slipped by a few bytes
-// is found again at its new phase.
+// is found again at its new phase. A file that ends before the size it
+// had when the reader was made shrank while it was read: the reader fails,
+// naming the file.
 
 #include <cstddef>
 #include <cstdint>
@@ -71,6 +73,7 @@ private:
     std::size_t pos_ = 0;
     std::size_t end_ = 0;
     std::uint64_t next_read_;
+    std::uint64_t size_ = 0;  // the file's size when the reader was made
     bool eof_ = false;
     bool failed_ = false;
     std::string error_;

@@ -5,7 +5,7 @@
 #include "card/card_panel.h"
 #include "cli/cli_common.h"
 #include "cli/confirm.h"
-#include "udisks/udisks_opener.h"
+#include "cli/qt_module.h"
 
 namespace tscard::cli {
 void AddCardArguments(CLI::App* command, std::string& card, bool& allow_non_removable) {
@@ -15,10 +15,11 @@ void AddCardArguments(CLI::App* command, std::string& card, bool& allow_non_remo
                       "Use a disk that is not listed as a removable card (a loop device, for example)");
 }
 
-CardTarget ResolveCardOrExit(const std::string& card, bool allow_non_removable, const SystemRoots& roots) {
+CardTarget ResolveCardOrExit(const std::string& card, bool allow_non_removable, const SystemRoots& roots,
+                             QtModule& qt) {
     CardTarget target;
     if (Status status = ResolveCard(card, roots, target); !status) Fail(status.message());
-    if (target.IsBlockDevice) target.Opener = udisks::ChooseOpener(udisks::Front::CommandLine);
+    if (target.IsBlockDevice) target.Opener = qt.ChooseCardOpener();
     if (Status usable = CheckCardTarget(target, allow_non_removable); !usable) {
         const bool hint = target.Verdict.Kind == DiskKind::NotACard;
         Fail(usable.message() + (hint ? " (--allow-non-removable uses it all the same)" : ""));

@@ -17,12 +17,15 @@ class App;
 
 namespace tscard::cli {
 
+class QtModule;
+
 // Adds the CARD argument and --allow-non-removable to a card subcommand.
 void AddCardArguments(CLI::App* command, std::string& card, bool& allow_non_removable);
 
 // A block device is opened by the process itself when it may, through
 // UDisks2 otherwise (the target keeps the opener).
-CardTarget ResolveCardOrExit(const std::string& card, bool allow_non_removable, const SystemRoots& roots);
+CardTarget ResolveCardOrExit(const std::string& card, bool allow_non_removable, const SystemRoots& roots,
+                             QtModule& qt);
 
 // On a block device without --yes: asks on the terminal ("<verb> <card>?
 // Everything on the card will be lost.") or refuses when there is none.

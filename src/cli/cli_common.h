@@ -20,9 +20,13 @@ namespace tscard::cli {
 
 enum ExitCode : int { kExitOk = 0, kExitFailed = 1, kExitUsage = 2 };
 
+class QtModule;
+
 // Options shared by every command, set before the command runs.
 struct GlobalOptions {
     CodePage codepage = SystemCodePage();
+    // The Qt parts, loaded by the commands that need them (main's).
+    QtModule* qt = nullptr;
 };
 
 // Prints "tscard-cli: <message>" on stderr, its control characters

@@ -26,7 +26,7 @@
 #include "cli/progress.h"
 #include "cli/report.h"
 #include "cli/signals.h"
-#include "udisks/udisks_opener.h"
+#include "cli/qt_module.h"
 #include "ts/packet.h"
 
 namespace tscard::cli {
@@ -46,7 +46,7 @@ struct CardArgs {
 
 int RunList(const SystemRoots& roots, bool json, const GlobalOptions& options) {
     CardList list;
-    if (Status status = ScanCards(roots, list, udisks::ChooseOpener(udisks::Front::CommandLine)); !status)
+    if (Status status = ScanCards(roots, list, options.qt->ChooseCardOpener()); !status)
         Fail(status.message());
     std::ostringstream out;
     if (json)
@@ -89,7 +89,7 @@ void CountPlayed(CardDevice& device, const std::vector<DirEntry>& entries, std::
 }
 
 int RunInfo(const CardArgs& args, const SystemRoots& roots, const GlobalOptions& options) {
-    const CardTarget target = ResolveCardOrExit(args.card, args.allow_non_removable, roots);
+    const CardTarget target = ResolveCardOrExit(args.card, args.allow_non_removable, roots, *options.qt);
     CardDevice device;
     CardRecord record = ExamineCardOrExit(target, roots, device);
     record.ReaderModel = target.Model;
@@ -143,8 +143,8 @@ void CheckBeforeWritingOrExit(const CardTarget& target, const SystemRoots& roots
 
 // Format and clear: the checks, the question, the exclusive open, the work
 // and a fresh look at the card afterwards.
-int RunWrite(const CardArgs& args, const SystemRoots& roots, bool clear) {
-    const CardTarget target = ResolveCardOrExit(args.card, args.allow_non_removable, roots);
+int RunWrite(const CardArgs& args, const SystemRoots& roots, bool clear, const GlobalOptions& options) {
+    const CardTarget target = ResolveCardOrExit(args.card, args.allow_non_removable, roots, *options.qt);
     CheckBeforeWritingOrExit(target, roots, clear, args.yes);
     ConfirmRawWriteOrExit(target, roots, clear ? "Clear" : "Format", args.yes);
     CardDevice device;
@@ -211,13 +211,13 @@ void RegisterCardCommands(CLI::App& app, GlobalOptions& options) {
     format->add_flag("--yes", args->yes,
                      "Do not ask before writing to a device; format a file that is neither in the card layout nor "
                      "of a card's size (a whole number of MiB)");
-    format->callback([args] { Exit(RunWrite(*args, SystemRoots::FromEnvironment(), false)); });
+    format->callback([args, &options] { Exit(RunWrite(*args, SystemRoots::FromEnvironment(), false, options)); });
 
     CLI::App* clear = card->add_subcommand(
         "clear", "Clear All: an empty header, the streams are no longer listed (a formatted card only)");
     AddCardArguments(clear, args->card, args->allow_non_removable);
     clear->add_flag("--yes", args->yes, "Do not ask before writing to a device");
-    clear->callback([args] { Exit(RunWrite(*args, SystemRoots::FromEnvironment(), true)); });
+    clear->callback([args, &options] { Exit(RunWrite(*args, SystemRoots::FromEnvironment(), true, options)); });
 
     RegisterCardWriteCommand(*card, options);
     RegisterCardReadCommand(*card, options);

@@ -43,7 +43,7 @@ int RunCardRead(const ReadArgs& args, const SystemRoots& roots, const GlobalOpti
     rules.AllowStandardOutput = true;
     if (Status st = CheckOutputPath(args.output, rules); !st) Fail(st.message());
     const bool to_stdout = args.output == kStandardOutputName;
-    const CardTarget target = ResolveCardOrExit(args.card, args.allow_non_removable, roots);
+    const CardTarget target = ResolveCardOrExit(args.card, args.allow_non_removable, roots, *options.qt);
     if (!to_stdout && SameFileOrDevice(args.output, target.Path)) Fail(args.output + ": the output is the card itself");
     CardDevice device;
     OpenCardOrExit(target, false, roots, device);

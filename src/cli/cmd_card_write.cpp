@@ -162,7 +162,7 @@ int RunCardWrite(const WriteArgs& args, const SystemRoots& roots, const GlobalOp
         Fail("--bitrate " + args.bitrate + ": not a bit rate in kbit/s (" + CardBitrateRangeText().English() +
                  ", what a DVB-ASI link carries)",
              kExitUsage);
-    const CardTarget target = ResolveCardOrExit(args.card, args.allow_non_removable, roots);
+    const CardTarget target = ResolveCardOrExit(args.card, args.allow_non_removable, roots, *options.qt);
     if (SameFileOrDevice(args.source, target.Path)) Fail(args.source + ": the source is the card itself");
     const std::int64_t data_units = DataUnitsOfReadyCard(target, roots);
 

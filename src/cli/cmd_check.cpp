@@ -20,13 +20,11 @@
 #include "cli/cli_common.h"
 #include "cli/cli_events.h"
 #include "cli/commands.h"
+#include "cli/qt_module.h"
 #include "cli/report.h"
 #include "cli/signals.h"
 #include "prepare/mux_rate.h"
 
-#ifdef TSCARD_CHARTS
-#include "charts/chart_file.h"
-#endif
 
 namespace tscard::cli {
 namespace {
@@ -91,7 +89,7 @@ std::string ReadOptions(const CheckArgs& args, CheckOptions& options) {
     return {};
 }
 
-int RunCheckCommand(const CheckArgs& args) {
+int RunCheckCommand(const CheckArgs& args, QtModule& qt) {
     CheckOptions options;
     if (const std::string refused = ReadOptions(args, options); !refused.empty()) {
         PrintError(refused);
@@ -103,6 +101,13 @@ int RunCheckCommand(const CheckArgs& args) {
         return kExitFailed;
     }
 #endif
+    // Before the check, which may take minutes: the charts can be drawn.
+    if (!args.plot.empty()) {
+        if (Status ready = qt.ChartsReady(); !ready) {
+            PrintError(ready.message());
+            return kExitFailed;
+        }
+    }
     StopFlag stop;
     CheckProgress progress;
     CheckResult result;
@@ -122,15 +127,13 @@ int RunCheckCommand(const CheckArgs& args) {
         PrintJson(CheckJson(result));
     else
         PrintCheckReport(result, args.details);
-#ifdef TSCARD_CHARTS
     if (!args.plot.empty()) {
         std::cout.flush();
-        if (Status st = charts::WriteCheckCharts(result, args.plot); !st) {
+        if (Status st = qt.WriteCheckCharts(result, args.plot); !st) {
             PrintError(st.message());
             return kExitFailed;
         }
     }
-#endif
     if (result.Ending == CheckEnding::Stopped) {
         std::cout.flush();
         PrintError(args.file + ": check stopped; the report covers the first " + std::to_string(result.CheckedBytes) +
@@ -186,7 +189,6 @@ std::string Footer() {
 }  // namespace
 
 void RegisterCheckCommand(CLI::App& app, GlobalOptions& options) {
-    (void)options;
     auto args = std::make_shared<CheckArgs>();
     CLI::App* cmd = app.add_subcommand("check", Description());
     cmd->footer(Footer());
@@ -207,7 +209,7 @@ void RegisterCheckCommand(CLI::App& app, GlobalOptions& options) {
                     "Draw the charts (bit rate per 1-second window, PCR interval and accuracy, decoding delay) "
                     "into a PNG or SVG file, without a display");
     cmd->add_flag("--details", args->details, "List up to 20 occurrences of each indicator: time, byte and PID");
-    cmd->callback([args] { Exit(RunCheckCommand(*args)); });
+    cmd->callback([args, &options] { Exit(RunCheckCommand(*args, *options.qt)); });
 }
 
 }  // namespace tscard::cli

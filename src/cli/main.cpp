@@ -8,7 +8,7 @@
 
 #include "cli/cli_common.h"
 #include "cli/commands.h"
-#include "cli/qt_app.h"
+#include "cli/qt_module.h"
 #include "platform/log.h"
 #include "platform/standard_streams.h"
 
@@ -19,8 +19,10 @@ int main(int argc, char** argv) {
     // A reader that goes away (ffplay closed) fails the write with EPIPE,
     // which the command reports, instead of ending the process unannounced.
     std::signal(SIGPIPE, SIG_IGN);
-    // Qt's application object for the whole run (qt_app.h).
-    const QtApp qt(argc, argv);
+    // Off unless asked for (--log is read with the other options, later).
+    tscard::SetDebugLogEnabled(std::getenv("TSCARD_LOG") != nullptr);
+    // Loaded only by the commands that need Qt (qt_module.h).
+    QtModule qt;
     CLI::App app{
         "Analyse, prepare, split and splice MPEG-2 transport streams, and format, write and read "
         "the raw SD cards of the stream player.",
@@ -31,6 +33,7 @@ int main(int argc, char** argv) {
     app.require_subcommand(0, 1);
 
     GlobalOptions options;
+    options.qt = &qt;
     std::string codepage;
     app.add_option("--codepage", codepage,
                    "8-bit code page of service and card file names: cp1251 or cp1252 "

@@ -24,4 +24,6 @@ void DebugLog(std::string_view text) {
 
 void SetDebugLogEnabled(bool enabled) { g_enabled.store(enabled, std::memory_order_relaxed); }
 
+bool DebugLogEnabled() { return g_enabled.load(std::memory_order_relaxed); }
+
 }  // namespace tscard

@@ -9,5 +9,6 @@ namespace tscard {
 void DebugLog(std::string_view text);
 // Tests silence the log; the default is on.
 void SetDebugLogEnabled(bool enabled);
+bool DebugLogEnabled();
 
 }  // namespace tscard

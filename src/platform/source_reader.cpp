@@ -38,7 +38,7 @@ bool WindowReader::Next(std::size_t keep, const std::uint8_t*& data, std::size_t
     keep = std::min(keep, last_length_);
     const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(window_, end_ - handed_));
     if (handed_ + want > base_ + filled_ && !Fill(keep, want)) return false;
-    data = buffer_.data() + (handed_ - keep - base_);
+    data = buffer_.get() + (handed_ - keep - base_);
     length = keep + want;
     handed_ += want;
     last_length_ = length;
@@ -50,15 +50,21 @@ bool WindowReader::Next(std::size_t keep, const std::uint8_t*& data, std::size_t
 bool WindowReader::Fill(std::size_t keep, std::size_t want) {
     const std::uint64_t from = handed_ - keep;
     const auto held = static_cast<std::size_t>(base_ + filled_ - from);
-    if (held > 0 && from != base_) std::memmove(buffer_.data(), buffer_.data() + (from - base_), held);
+    const std::size_t room = held + std::max(kReadBytes, want);
+    if (capacity_ < room) {
+        auto bigger = std::make_unique_for_overwrite<std::uint8_t[]>(room);
+        if (held > 0) std::memcpy(bigger.get(), buffer_.get() + (from - base_), held);
+        buffer_ = std::move(bigger);
+        capacity_ = room;
+    } else if (held > 0 && from != base_) {
+        std::memmove(buffer_.get(), buffer_.get() + (from - base_), held);
+    }
     base_ = from;
     filled_ = held;
-    const std::size_t room = held + std::max(kReadBytes, want);
-    if (buffer_.size() < room) buffer_.resize(room);
 
     const std::uint64_t at = base_ + filled_;
-    const auto len = static_cast<std::size_t>(std::min<std::uint64_t>(buffer_.size() - filled_, end_ - at));
-    const std::int64_t n = file_.ReadAt(at, buffer_.data() + filled_, len);
+    const auto len = static_cast<std::size_t>(std::min<std::uint64_t>(capacity_ - filled_, end_ - at));
+    const std::int64_t n = file_.ReadAt(at, buffer_.get() + filled_, len);
     if (n < 0) {
         error_ = Status::Fail(FileError(file_.Path(), N_("cannot read")));
         return false;

@@ -7,8 +7,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
-#include <vector>
 
 #include "platform/file_io.h"
 #include "platform/status.h"
@@ -62,7 +62,9 @@ private:
     const File& file_;
     const std::uint64_t end_;     // the source's size
     const std::size_t window_;
-    std::vector<std::uint8_t> buffer_;
+    // Never zeroed: every byte handed out was read into it first.
+    std::unique_ptr<std::uint8_t[]> buffer_;
+    std::size_t capacity_ = 0;
     std::uint64_t base_;          // file offset of buffer_[0]
     std::size_t filled_ = 0;      // bytes of buffer_ read
     std::uint64_t handed_;        // file offset after the last range

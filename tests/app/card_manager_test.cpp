@@ -321,15 +321,7 @@ TEST(CardImageOption, AClosedStandardStreamIsNeverTakenByACardFileOrSocket) {
             ::_exit(127);
         }
         // The window is up once the removal watch holds the card open.
-        const auto deadline = std::chrono::steady_clock::now() + tscard::test::kProgramLimit;
-        bool watching = false;
-        while (!watching && std::chrono::steady_clock::now() < deadline) {
-            std::error_code error;
-            for (const auto& fd : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error))
-                watching = watching || std::filesystem::read_symlink(fd.path(), error) == card;
-            if (!watching) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        EXPECT_TRUE(watching);
+        EXPECT_TRUE(tscard::test::WaitUntilOpen(pid, card, tscard::test::kProgramLimit));
         EXPECT_EQ(FdTarget(pid, closed), "/dev/null");
         ::kill(pid, SIGKILL);
         int status = 0;

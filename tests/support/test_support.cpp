@@ -127,6 +127,26 @@ bool WaitForExit(pid_t pid, std::chrono::milliseconds limit, int& status) {
     return false;
 }
 
+std::vector<int> OpenFds(pid_t pid, const std::filesystem::path& path) {
+    std::vector<int> fds;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
+        std::error_code read_error;
+        if (std::filesystem::read_symlink(entry.path(), read_error) == path)
+            fds.push_back(std::stoi(entry.path().filename().string()));
+    }
+    return fds;
+}
+
+bool WaitUntilOpen(pid_t pid, const std::filesystem::path& path, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (OpenFds(pid, path).empty()) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        ::usleep(10000);
+    }
+    return true;
+}
+
 CommandResult RunProgram(const std::string& program, const std::vector<std::string>& args, const RunOptions& options) {
     CommandResult result;
     char out_template[] = "/tmp/tscard-out-XXXXXX";

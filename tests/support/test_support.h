@@ -73,6 +73,13 @@ struct RunOptions {
 // it) or the limit has passed: then it is killed (false).
 bool WaitForExit(pid_t pid, std::chrono::milliseconds limit, int& status);
 
+// The descriptors under which a running child holds path open.
+std::vector<int> OpenFds(pid_t pid, const std::filesystem::path& path);
+
+// Waits until a started child holds path open (true) or the limit has
+// passed (false): a readiness sign that needs no fixed wait.
+bool WaitUntilOpen(pid_t pid, const std::filesystem::path& path, std::chrono::milliseconds limit);
+
 // Runs tscard-cli with the arguments (no shell involved), stdin from
 // /dev/null, stdout and stderr collected.
 CommandResult RunCli(const std::vector<std::string>& args, const RunOptions& options = {});
