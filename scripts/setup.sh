@@ -4,7 +4,7 @@
 set -eu
 
 packages="cmake g++ make pkg-config
-qt6-base-dev qt6-base-dev-tools qt6-charts-dev qt6-svg-dev libqt6opengl6-dev libgl-dev qt6-wayland fonts-dejavu-core desktop-file-utils
+qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-l10n-tools qt6-translations-l10n qt6-charts-dev qt6-svg-dev libqt6opengl6-dev libgl-dev qt6-wayland fonts-dejavu-core desktop-file-utils
 libgtest-dev libgmock-dev libcli11-dev nlohmann-json3-dev libblkid-dev
 ffmpeg clang libclang-rt-dev util-linux coreutils e2fsprogs help2man
 udisks2 udev polkitd dbus-daemon dbus-bin

@@ -312,8 +312,8 @@ TEST_F(AnalyzerScan, EveryEndingIsToldApartAndLeavesNothingOpen) {
     for (Case& c : cases) {
         const auto out = Analyse(c.bytes, AnalysisMode::ModeCardWrite);
         EXPECT_EQ(out->result.Ending, c.ending) << c.what;
-        EXPECT_NE(out->result.Message.find(c.message), std::string::npos) << c.what << ": " << out->result.Message;
-        EXPECT_NE(out->result.Message.find("stream.ts"), std::string::npos) << c.what;
+        EXPECT_NE(out->result.Message.English().find(c.message), std::string::npos) << c.what << ": " << out->result.Message;
+        EXPECT_NE(out->result.Message.English().find("stream.ts"), std::string::npos) << c.what;
         EXPECT_EQ(out->completions, 1u) << c.what;
         EXPECT_FALSE(out->state.CardSource.IsOpen()) << c.what;
         EXPECT_EQ(out->state.Analysis, nullptr) << c.what;
@@ -326,7 +326,7 @@ TEST_F(AnalyzerScan, EveryEndingIsToldApartAndLeavesNothingOpen) {
 
     const auto nowhere = Analyse((dir_ / "no-such-file.ts").string());
     EXPECT_EQ(nowhere->result.Ending, AnalysisEnding::Failed);
-    EXPECT_NE(nowhere->result.Message.find("no-such-file.ts"), std::string::npos);
+    EXPECT_NE(nowhere->result.Message.English().find("no-such-file.ts"), std::string::npos);
 }
 
 TEST_F(AnalyzerScan, AnEarlierDescriptionDoesNotSurviveAFailedRun) {

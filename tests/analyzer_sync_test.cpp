@@ -108,7 +108,7 @@ TEST(PacketProbe, ReportsFilesThatDoNotOpen) {
     test::TempDir dir;
     const PacketProbe probe = ProbePacketSize((dir / "missing.ts").string(), nullptr);
     EXPECT_EQ(probe.Outcome, ProbeOutcome::Failed);
-    EXPECT_NE(probe.Message.find("missing.ts"), std::string::npos);
+    EXPECT_NE(probe.Message.English().find("missing.ts"), std::string::npos);
 }
 
 TEST(PacketProbe, Check188CountsBadProbesAndGivesUpWithoutSyncByte) {

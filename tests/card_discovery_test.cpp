@@ -109,7 +109,7 @@ TEST_F(CardDiscovery, ListShowsEachCardAsTheChooserDoes) {
     // The card whose header cannot be read and that has no file system is
     // left out, with the reason.
     ASSERT_EQ(list.Problems.size(), 1u);
-    EXPECT_NE(list.Problems[0].find(dev + "/sdh"), std::string::npos) << list.Problems[0];
+    EXPECT_NE(list.Problems[0].English().find(dev + "/sdh"), std::string::npos) << list.Problems[0];
 }
 
 TEST_F(CardDiscovery, ResolvingACardArgument) {

@@ -198,9 +198,9 @@ TEST_F(CardRead, AnUnreadableBlockEndsTheCopyAndKeepsNoPartOfIt) {
     EXPECT_EQ(result.Ending, CardReadEnding::Failed);
     EXPECT_EQ(result.BlocksRead, 131u);
     EXPECT_FALSE(result.OutputKept);
-    EXPECT_NE(result.Message.find("block 131 of stream 0 (unit 131, sector 2157) cannot be read"), std::string::npos)
+    EXPECT_NE(result.Message.English().find("block 131 of stream 0 (unit 131, sector 2157) cannot be read"), std::string::npos)
         << result.Message;
-    EXPECT_NE(result.Message.find(card_.string()), std::string::npos) << result.Message;
+    EXPECT_NE(result.Message.English().find(card_.string()), std::string::npos) << result.Message;
     EXPECT_EQ(test::ReadFileBytes(out_), old);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 2) << "no partial file left";
 }
@@ -229,7 +229,7 @@ TEST_F(CardRead, AnEntryThatDoesNotFitTheCardIsRefusedBeforeAnythingIsWritten) {
         test::WriteFileBytes(out_, {1, 2, 3});
         const CardReadResult result = Read(CardReadForm::Original);
         EXPECT_EQ(result.Ending, CardReadEnding::Failed);
-        EXPECT_NE(result.Message.find("the directory entry of stream 0 does not fit the card: " + std::string(c.message)),
+        EXPECT_NE(result.Message.English().find("the directory entry of stream 0 does not fit the card: " + std::string(c.message)),
                   std::string::npos)
             << result.Message;
         EXPECT_EQ(result.BlocksRead, 0u);
@@ -261,7 +261,7 @@ TEST_F(CardRead, ABlockThatHoldsNoStreamDataEndsTheCopyInsteadOfBeingExpanded) {
             std::filesystem::remove(out_);
             const CardReadResult result = Read(form);
             EXPECT_EQ(result.Ending, CardReadEnding::Failed);
-            EXPECT_NE(result.Message.find(c.message), std::string::npos) << result.Message;
+            EXPECT_NE(result.Message.English().find(c.message), std::string::npos) << result.Message;
             EXPECT_EQ(result.BlocksRead, c.block);
             EXPECT_FALSE(result.OutputKept);
             EXPECT_FALSE(std::filesystem::exists(out_));
@@ -272,7 +272,7 @@ TEST_F(CardRead, ABlockThatHoldsNoStreamDataEndsTheCopyInsteadOfBeingExpanded) {
     std::fill(blocks[0].begin() + kSlotSize * 20, blocks[0].begin() + kSlotSize * 21, 0xFF);
     MakeCard(blocks, 0);
     const CardReadResult result = Read(CardReadForm::Original);
-    EXPECT_NE(result.Message.find("block 0 of stream 0 (unit 0, sector 61) holds no stream data (slot 20"), std::string::npos)
+    EXPECT_NE(result.Message.English().find("block 0 of stream 0 (unit 0, sector 61) holds no stream data (slot 20"), std::string::npos)
         << result.Message;
 }
 
@@ -302,23 +302,23 @@ TEST_F(CardRead, FailuresNameWhatWentWrong) {
     if (test::MakeMemoryDevice(dir_ / "full", test::MemoryDevice::Full)) {
         result = Read(CardReadForm::Compressed, 0, {}, (dir_ / "full").string());
         EXPECT_EQ(result.Ending, CardReadEnding::Failed);
-        EXPECT_NE(result.Message.find((dir_ / "full").string() + ": cannot write"), std::string::npos) << result.Message;
+        EXPECT_NE(result.Message.English().find((dir_ / "full").string() + ": cannot write"), std::string::npos) << result.Message;
         EXPECT_TRUE(result.WrittenInPlace);
     }
     // An output in a folder that does not exist.
     result = Read(CardReadForm::Compressed, 0, {}, (dir_ / "none" / "out.ts").string());
     EXPECT_EQ(result.Ending, CardReadEnding::Failed);
-    EXPECT_NE(result.Message.find("out.ts: cannot create the output"), std::string::npos) << result.Message;
+    EXPECT_NE(result.Message.English().find("out.ts: cannot create the output"), std::string::npos) << result.Message;
 
     result = Read(CardReadForm::Original, 2);
     EXPECT_EQ(result.Ending, CardReadEnding::Failed);
-    EXPECT_NE(result.Message.find("there is no stream 2 (the card holds 2 streams)"), std::string::npos)
+    EXPECT_NE(result.Message.English().find("there is no stream 2 (the card holds 2 streams)"), std::string::npos)
         << result.Message;
 
     test::MakeImage(card_, 1 << 20, 0x00);
     result = Read(CardReadForm::Original);
     EXPECT_EQ(result.Ending, CardReadEnding::Failed);
-    EXPECT_NE(result.Message.find("Mast be formated"), std::string::npos) << result.Message;
+    EXPECT_NE(result.Message.English().find("Mast be formated"), std::string::npos) << result.Message;
 }
 
 TEST_F(CardRead, OnAWorkerThread) {

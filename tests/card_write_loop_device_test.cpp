@@ -131,7 +131,7 @@ TEST_F(LoopCardWrite, ACardThatShrinksAwayDuringAWriteKeepsTheBlocksThatReachedI
     }, write);
     EXPECT_EQ(result.Ending, CardWriteEnding::Stopped) << result.Message;
     EXPECT_EQ(result.StopReason, CardWriteStop::CardRemoved);
-    EXPECT_NE(result.Message.find(node_ + ": the card was removed or changed"), std::string::npos) << result.Message;
+    EXPECT_NE(result.Message.English().find(node_ + ": the card was removed or changed"), std::string::npos) << result.Message;
     EXPECT_GT(result.BlocksWritten, 0u);
     EXPECT_LE(result.BlocksWritten, units_left);
     EXPECT_EQ(result.BlocksWritten % UnitBatchWriter::kBatchUnits, 0u) << "whole batches only";

@@ -237,7 +237,7 @@ TEST_F(CardWrite, AFailingCardEndsAsAStopWithTheBlocksThatGotThere) {
         const WriteRun run = Write(device, job);
         EXPECT_EQ(run.result.Ending, CardWriteEnding::Stopped);
         EXPECT_EQ(run.result.StopReason, CardWriteStop::WriteFailed);
-        EXPECT_NE(run.result.Message.find(card_.string()), std::string::npos) << run.result.Message;
+        EXPECT_NE(run.result.Message.English().find(card_.string()), std::string::npos) << run.result.Message;
         EXPECT_EQ(run.result.BlocksWritten, good);
         EXPECT_EQ(run.result.Recorded, good > 0);
         EXPECT_TRUE(run.write.DirectoryStored);
@@ -349,7 +349,7 @@ TEST_F(CardWrite, AnImageDeletedOrCutShortIsAPulledCardAndNoMoreIsWritten) {
         run.result = writer.Run(job, device, run.write, sink, stop);
         EXPECT_EQ(run.result.Ending, CardWriteEnding::Stopped) << run.result.Message;
         EXPECT_EQ(run.result.StopReason, CardWriteStop::CardRemoved);
-        EXPECT_NE(run.result.Message.find(card_.string() + ": " + c.says), std::string::npos) << run.result.Message;
+        EXPECT_NE(run.result.Message.English().find(card_.string() + ": " + c.says), std::string::npos) << run.result.Message;
         EXPECT_GE(run.result.BlocksWritten, UnitBatchWriter::kBatchUnits);
         EXPECT_LT(run.result.BlocksWritten, 600u);
         EXPECT_EQ(run.result.BlocksWritten % UnitBatchWriter::kBatchUnits, 0u) << "no block after the change";
@@ -367,7 +367,7 @@ TEST_F(CardWrite, RefusedAndFailedWritesLeaveTheCardAsItWas) {
         CardWriteJob job = Job(source);
         const WriteRun run = Write(read_only, job);
         EXPECT_EQ(run.result.Ending, CardWriteEnding::Refused);
-        EXPECT_NE(run.result.Message.find("read-only"), std::string::npos) << run.result.Message;
+        EXPECT_NE(run.result.Message.English().find("read-only"), std::string::npos) << run.result.Message;
         EXPECT_TRUE(run.seen.empty());
     }
     {
@@ -384,7 +384,7 @@ TEST_F(CardWrite, RefusedAndFailedWritesLeaveTheCardAsItWas) {
         if (measured) job.Size = MeasureCardStream(job.Source, 0, false, [](std::uint64_t) { return true; });
         const WriteRun run = Write(device, job);
         EXPECT_EQ(run.result.Ending, CardWriteEnding::Refused);
-        EXPECT_NE(run.result.Message.find("holds no packet to store (only null packets); nothing was written"),
+        EXPECT_NE(run.result.Message.English().find("holds no packet to store (only null packets); nothing was written"),
                   std::string::npos)
             << run.result.Message;
         EXPECT_TRUE(run.seen.empty());
@@ -397,7 +397,7 @@ TEST_F(CardWrite, RefusedAndFailedWritesLeaveTheCardAsItWas) {
         job.RebuildHeader = [] { return Status::Fail("card.img: cannot write 31232 bytes at offset 0: I/O error"); };
         const WriteRun run = Write(device, job);
         EXPECT_EQ(run.result.Ending, CardWriteEnding::Failed);
-        EXPECT_NE(run.result.Message.find("no block was written"), std::string::npos) << run.result.Message;
+        EXPECT_NE(run.result.Message.English().find("no block was written"), std::string::npos) << run.result.Message;
         EXPECT_EQ(run.seen, std::vector<EventId>{EventId::evRefreshGauge});
         EXPECT_FALSE(job.Source.IsOpen());
     }

@@ -291,7 +291,7 @@ TEST_F(CliPrepare, AProgramRateOutsideTheRangeNeedsForce) {
 
     const auto refused = test::RunCli({"prepare", (dir / "fast.ts").string()});
     EXPECT_EQ(refused.exit_code, 1);
-    EXPECT_NE(refused.err.find(ProgramBitrateQuestion(kProgramRateHigh, m.MeasuredBitrate)), std::string::npos)
+    EXPECT_NE(refused.err.find(ProgramBitrateQuestion(kProgramRateHigh, m.MeasuredBitrate).English()), std::string::npos)
         << refused.err;
     EXPECT_FALSE(std::filesystem::exists(dir / "fast_pre.ts"));
 

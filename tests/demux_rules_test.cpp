@@ -219,7 +219,7 @@ TEST(DemuxRun, CompleteUsesTheDescriptionUpAndClearsTheStopFlag) {
     Demultiplexer again;
     const DemuxResult second = again.Run(run.state, run.settings, run.events, run.stop);
     EXPECT_EQ(second.Ending, DemuxEnding::Refused);
-    EXPECT_NE(second.Message.find("no analysed stream"), std::string::npos) << second.Message;
+    EXPECT_NE(second.Message.English().find("no analysed stream"), std::string::npos) << second.Message;
 }
 
 TEST(DemuxRun, StopKeepsWhatWasWrittenAndLeavesTheFlagSet) {
@@ -305,7 +305,7 @@ TEST(DemuxRun, RefusalsLeaveEverythingAsItWas) {
         const auto before = std::distance(std::filesystem::directory_iterator(run.dir.path()), {});
         run.Go();
         EXPECT_EQ(run.result.Ending, DemuxEnding::Refused);
-        EXPECT_NE(run.result.Message.find(c.message), std::string::npos) << run.result.Message;
+        EXPECT_NE(run.result.Message.English().find(c.message), std::string::npos) << run.result.Message;
         EXPECT_EQ(run.state.Lists.ProgramList.size(), c.programs.size());
         EXPECT_EQ(run.state.DemuxInput.IsOpen(), was_open);
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(run.dir.path()), {}), before);
@@ -319,7 +319,7 @@ TEST(DemuxRun, AnOutputThatCannotBeCreatedFailsBeforeAnyFileIsEmptied) {
     std::filesystem::create_directory(run.dir / "prg_0x1234.ts");
     run.Go();
     EXPECT_EQ(run.result.Ending, DemuxEnding::Failed);
-    EXPECT_NE(run.result.Message.find("prg_0x1234.ts"), std::string::npos) << run.result.Message;
+    EXPECT_NE(run.result.Message.English().find("prg_0x1234.ts"), std::string::npos) << run.result.Message;
     EXPECT_EQ(test::ReadFileBytes(run.dir / "prg_0x001F.ts"), (std::vector<std::uint8_t>{1, 2, 3}));
     EXPECT_FALSE(std::filesystem::exists(run.dir / "prg_0x00AB.ts"));
     EXPECT_EQ(run.events.Count(EventId::evRefreshGauge), 1);
@@ -331,8 +331,8 @@ TEST(DemuxRun, AWriteThatFailsEndsTheRunNamingTheFile) {
     std::filesystem::create_symlink("/dev/full", run.dir / "prg_0x1234.ts");
     run.Go();
     EXPECT_EQ(run.result.Ending, DemuxEnding::Failed);
-    EXPECT_NE(run.result.Message.find("prg_0x1234.ts"), std::string::npos) << run.result.Message;
-    EXPECT_NE(run.result.Message.find("cannot write"), std::string::npos) << run.result.Message;
+    EXPECT_NE(run.result.Message.English().find("prg_0x1234.ts"), std::string::npos) << run.result.Message;
+    EXPECT_NE(run.result.Message.English().find("cannot write"), std::string::npos) << run.result.Message;
     EXPECT_LT(run.result.PacketsRead, 20000u);  // it did not go on to the end
     EXPECT_EQ(run.events.Count(EventId::evRefreshGauge), 1);
 }

@@ -77,7 +77,7 @@ TEST_F(ShrinkingSource, EveryReaderFailsNamingTheFileAndLeavesNoOutput) {
              Analyzer analyzer;
              const AnalysisResult r = analyzer.Run({AnalysisMode::ModeCardWrite, source}, state, sink, stop);
              EXPECT_FALSE(state.CardSource.IsOpen());
-             return Outcome{r.Ending == AnalysisEnding::Failed, r.Message};
+             return Outcome{r.Ending == AnalysisEnding::Failed, r.Message.English()};
          }},
         {"prepare", test::Fixture("single_muxrate.ts"), EventId::ChangeProgressPosG3, true,
          [](const std::string& source, const std::string& out, EventSink& sink, const std::function<void()>& analysed) {
@@ -93,7 +93,7 @@ TEST_F(ShrinkingSource, EveryReaderFailsNamingTheFileAndLeavesNoOutput) {
              PrepareWorker worker;
              const PrepareResult r = worker.Run(job, sink, stop);
              EXPECT_FALSE(r.OutputKept);
-             return Outcome{r.Ending == PrepareEnding::Failed, r.Message};
+             return Outcome{r.Ending == PrepareEnding::Failed, r.Message.English()};
          }},
         {"demux", test::Fixture("multi3.ts"), EventId::ChangeProgressPosG4, true,
          [](const std::string& source, const std::string& out, EventSink& sink, const std::function<void()>& analysed) {
@@ -112,7 +112,7 @@ TEST_F(ShrinkingSource, EveryReaderFailsNamingTheFileAndLeavesNoOutput) {
              const DemuxResult r = demux.Run(state, settings, sink, stop);
              EXPECT_TRUE(std::filesystem::is_empty(out)) << "no program file is kept";
              std::filesystem::remove(out);
-             return Outcome{r.Ending == DemuxEnding::Failed, r.Message};
+             return Outcome{r.Ending == DemuxEnding::Failed, r.Message.English()};
          }},
         {"check", test::Fixture("long_4m.ts"), EventId::ChangeProgressPosG1, false,
          [](const std::string& source, const std::string&, EventSink& sink, const std::function<void()>&) {

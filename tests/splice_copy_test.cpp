@@ -165,7 +165,7 @@ TEST(SpliceCopy, ReadAndWriteFailuresEndTheSpliceNamingTheFile) {
         // Found when the splice starts, before anything is written.
         const SpliceResult r = s.Go();
         EXPECT_EQ(r.Ending, SpliceEnding::Refused);
-        EXPECT_NE(r.Message.find("folder.ts: cannot read"), std::string::npos) << r.Message;
+        EXPECT_NE(r.Message.English().find("folder.ts: cannot read"), std::string::npos) << r.Message;
         EXPECT_EQ(r.FilesCopied, 0);
         EXPECT_EQ(test::ReadFileBytes(s.out), old);
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(s.dir.path()), {}), 5) << "no file left behind";
@@ -178,7 +178,7 @@ TEST(SpliceCopy, ReadAndWriteFailuresEndTheSpliceNamingTheFile) {
         ASSERT_TRUE(AddSpliceFiles(s.job, s.Inputs({70000})));
         const SpliceResult r = s.Go();
         EXPECT_EQ(r.Ending, SpliceEnding::Failed);
-        EXPECT_NE(r.Message.find("out.ts: cannot write"), std::string::npos) << r.Message;
+        EXPECT_NE(r.Message.English().find("out.ts: cannot write"), std::string::npos) << r.Message;
     }
 }
 
@@ -225,7 +225,7 @@ TEST(SpliceCopy, InputsWithoutPacketsOrOfAnotherPacketSizeAreRefusedBeforeAnythi
             ASSERT_TRUE(AddSpliceFiles(s.job, paths));
             const SpliceResult r = s.Go();
             EXPECT_EQ(r.Ending, SpliceEnding::Refused);
-            EXPECT_NE(r.Message.find((s.dir / c.message).string()), std::string::npos) << r.Message;
+            EXPECT_NE(r.Message.English().find((s.dir / c.message).string()), std::string::npos) << r.Message;
             EXPECT_EQ(test::ReadFileBytes(s.out), old);
             EXPECT_EQ(std::distance(std::filesystem::directory_iterator(s.dir.path()), {}),
                       static_cast<std::ptrdiff_t>(c.files.size() + 1))
@@ -238,7 +238,7 @@ TEST(SpliceCopy, StartIsRefusedWithoutAnOutput) {
     Splice s;
     const SpliceResult r = s.Go();
     EXPECT_EQ(r.Ending, SpliceEnding::Refused);
-    EXPECT_NE(r.Message.find("no output file"), std::string::npos) << r.Message;
+    EXPECT_NE(r.Message.English().find("no output file"), std::string::npos) << r.Message;
 }
 
 // Events as auto-reset flags, taken lowest first by the test's own loop.
@@ -346,7 +346,7 @@ TEST(SpliceCopy, AFileThatShrinksDuringTheSpliceFailsItNamingTheFile) {
                     std::filesystem::resize_file(paths[c.file], c.to);
             });
             EXPECT_EQ(r.Ending, SpliceEnding::Failed);
-            EXPECT_NE(r.Message.find(paths[c.file] + ": the file shrank while it was read (was " +
+            EXPECT_NE(r.Message.English().find(paths[c.file] + ": the file shrank while it was read (was " +
                                      std::to_string(c.was) + " bytes, now " + std::to_string(c.to) + ")"),
                       std::string::npos)
                 << r.Message;

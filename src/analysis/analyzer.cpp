@@ -134,16 +134,16 @@ int ScanWindow(const std::uint8_t* base, std::uint64_t& pos, std::uint64_t end, 
     return kScanExhausted;
 }
 
-std::string MissingDescriptionText(const StreamAnalysis& analysis, const ResultLists& lists) {
-    if (!analysis.PatDone) return "no PAT before the end of the file";
-    if (lists.ProgramNumbers.empty()) return "the PAT announces no program";
+Words MissingDescriptionText(const StreamAnalysis& analysis, const ResultLists& lists) {
+    if (!analysis.PatDone) return Words(N_("no PAT before the end of the file"));
+    if (lists.ProgramNumbers.empty()) return Words(N_("the PAT announces no program"));
     std::string missing;
     for (const ProgramEntry& entry : analysis.PatPrograms) {
         if (entry.PmtRead) continue;
         if (!missing.empty()) missing += ", ";
         missing += "0x" + HexDigits(entry.ProgramNumber, 4);
     }
-    return "no PMT before the end of the file for program " + missing;
+    return Words(N_("no PMT before the end of the file for program %1"), {missing});
 }
 
 // The service names of program_number, with the defaults for names the
@@ -269,15 +269,15 @@ void ForgetDescription(StreamState& state) {
     state.IsH264Stream = false;
 }
 
-AnalysisResult Refused(std::string message) {
+AnalysisResult Refused(Words message) {
     AnalysisResult refused;
     refused.Ending = AnalysisEnding::Refused;
     refused.Message = std::move(message);
     return refused;
 }
 
-std::string BusyMessage(const AnalysisRequest& request) {
-    return request.Path + ": refused, another analysis is in progress";
+Words BusyMessage(const AnalysisRequest& request) {
+    return Words(N_("%1: refused, another analysis is in progress"), {request.Path});
 }
 
 }  // namespace
@@ -299,7 +299,7 @@ AnalysisResult Analyzer::Run(const AnalysisRequest& request, StreamState& state,
     AnalysisResult result;
     const Status ran =
         run_.RunHere(BusyMessage(request), [&] { return RunClaimed(request, state, events, stop); }, result);
-    return ran ? result : Refused(ran.message());
+    return ran ? result : Refused(ran.words());
 }
 
 Status Analyzer::Start(const AnalysisRequest& request, StreamState& state, EventSink& events, StopFlag& stop) {
@@ -322,7 +322,7 @@ AnalysisResult Analyzer::RunClaimed(const AnalysisRequest& request, StreamState&
 
     // Every ending passes here: what this run opened is closed unless a
     // completed run hands it on, and the front end hears of it once.
-    auto end_run = [&](AnalysisEnding ending, std::string message) {
+    auto end_run = [&](AnalysisEnding ending, Words message) {
         result.Ending = ending;
         result.Message = std::move(message);
         if (ending != AnalysisEnding::Complete) {
@@ -352,16 +352,16 @@ AnalysisResult Analyzer::RunClaimed(const AnalysisRequest& request, StreamState&
     state.Layout.StreamFileName = std::filesystem::path(path).filename().string();
     state.Path = path;
 
-    if (Status st = OpenStreamFile(path, file); !st) return end_run(AnalysisEnding::Failed, st.message());
+    if (Status st = OpenStreamFile(path, file); !st) return end_run(AnalysisEnding::Failed, st.words());
 
     // Sync search.
     const PacketProbe probe = ProbePacketSize(file, &stop);
     switch (probe.Outcome) {
         case ProbeOutcome::Found: break;
-        case ProbeOutcome::Stopped: return end_run(AnalysisEnding::Stopped, path + ": analysis stopped");
+        case ProbeOutcome::Stopped: return end_run(AnalysisEnding::Stopped, Words(N_("%1: analysis stopped"), {path}));
         case ProbeOutcome::UnknownFormat:
             return end_run(AnalysisEnding::SyncFailed,
-                           path + ": " + kUnknownStreamFormat + " (" + probe.Message + ")");
+                           UnknownStreamFormat(path, probe.Message));
         case ProbeOutcome::Failed: return end_run(AnalysisEnding::Failed, probe.Message);
     }
     const std::size_t unit = probe.PacketSize;
@@ -370,7 +370,7 @@ AnalysisResult Analyzer::RunClaimed(const AnalysisRequest& request, StreamState&
     state.SyncOffset = probe.SyncOffset;
 
     // The size the rest of the run goes by: measured now, after the probe.
-    if (Status st = source.Open(std::move(file)); !st) return end_run(AnalysisEnding::Failed, st.message());
+    if (Status st = source.Open(std::move(file)); !st) return end_run(AnalysisEnding::Failed, st.words());
     const std::uint64_t size = source.Size();
 
     // Skip leading null packets. A file of nothing else ends the skip at
@@ -383,7 +383,7 @@ AnalysisResult Analyzer::RunClaimed(const AnalysisRequest& request, StreamState&
         std::size_t kept = 0;
         bool found = false;
         while (!found && reader.Next(kept, data, length)) {
-            if (stop.TakeIfSet()) return end_run(AnalysisEnding::Stopped, path + ": analysis stopped");
+            if (stop.TakeIfSet()) return end_run(AnalysisEnding::Stopped, Words(N_("%1: analysis stopped"), {path}));
             std::size_t pos = 0;
             for (; pos + unit <= length; pos += unit) {
                 if (FoldPid(data + pos + prefix) != kNullPid) {
@@ -394,7 +394,7 @@ AnalysisResult Analyzer::RunClaimed(const AnalysisRequest& request, StreamState&
             start = reader.Position() - length + pos;
             kept = length - pos;
         }
-        if (reader.Failed()) return end_run(AnalysisEnding::Failed, reader.Error().message());
+        if (reader.Failed()) return end_run(AnalysisEnding::Failed, reader.Error().words());
     }
 
     // Layout.
@@ -419,16 +419,16 @@ AnalysisResult Analyzer::RunClaimed(const AnalysisRequest& request, StreamState&
     int code = kScanExhausted;
     const std::uint64_t windows = layout.WindowCount + (layout.TailBytes > 0 ? 1 : 0);
     for (std::uint64_t i = 0; i < windows; ++i) {
-        if (stop.TakeIfSet()) return end_run(AnalysisEnding::Stopped, path + ": analysis stopped");
+        if (stop.TakeIfSet()) return end_run(AnalysisEnding::Stopped, Words(N_("%1: analysis stopped"), {path}));
         const std::uint8_t* data = nullptr;
         std::size_t length = 0;
         if (!reader.Next(kept, data, length)) {
-            if (reader.Failed()) return end_run(AnalysisEnding::Failed, reader.Error().message());
+            if (reader.Failed()) return end_run(AnalysisEnding::Failed, reader.Error().words());
             break;
         }
         std::uint64_t pos = 0;
         code = ScanWindow(data, pos, length, unit, analysis, state.Lists, stop, scan);
-        if (code == kScanStopped) return end_run(AnalysisEnding::Stopped, path + ": analysis stopped");
+        if (code == kScanStopped) return end_run(AnalysisEnding::Stopped, Words(N_("%1: analysis stopped"), {path}));
         if (code == kScanComplete) break;
         kept = static_cast<std::size_t>(length - pos);
         layout.WindowOffset += kWindowSize;
@@ -444,7 +444,7 @@ AnalysisResult Analyzer::RunClaimed(const AnalysisRequest& request, StreamState&
             request.Mode == AnalysisMode::ModeParse && state.Lists.ProgramNumbers.size() == 1;
         layout.WindowOffset = static_cast<std::uint64_t>(layout.StartOffset);
         return end_run(AnalysisEnding::NoDescription,
-                       path + ": " + MissingDescriptionText(analysis, state.Lists));
+                       Words(N_("%1: %2"), {path, MissingDescriptionText(analysis, state.Lists)}));
     }
     scanning_.store(false, std::memory_order_release);
     state.AnalysisScanning = false;

@@ -98,7 +98,7 @@ struct [[nodiscard]] AnalysisResult {
     AnalysisEnding Ending = AnalysisEnding::Failed;
     // For every ending but Complete: what happened, naming the file. For
     // SyncFailed: "<path>: Unknow stream format (<what the file held>)".
-    std::string Message;
+    Words Message;
     // Complete only: root (the file name) > programs > PCR and stream lines.
     ContentNode Tree;
     // ModeParse: the PAT announced exactly one program; the operator is
@@ -107,8 +107,8 @@ struct [[nodiscard]] AnalysisResult {
 };
 
 constexpr const char* kOnlyOneProgramMessage =
-    "In selected stream is only one programm.There is no need paresed it";
-constexpr const char* kContentErrorCaption = "Content  error";
+    N_("In selected stream is only one programm.There is no need paresed it");
+constexpr const char* kContentErrorCaption = N_("Content  error");
 
 // Once the PMTs are complete the scan goes on for the SDT until it is read,
 // or a PCR lies this many ticks (2 s) after the first PCR seen on its PID

@@ -47,7 +47,7 @@ bool OpenSource(const std::string& path, StopFlag& stop, Source& source, Bitrate
                 int open_failed_code, int stopped_code, std::uint64_t skip188, std::uint64_t skip192) {
     if (Status st = OpenStreamFile(path, source.file); !st) {
         out.Code = open_failed_code;
-        out.Message = st.message();
+        out.Message = st.words();
         return false;
     }
     const PacketProbe probe = ProbePacketSize(source.file, &stop);
@@ -59,7 +59,7 @@ bool OpenSource(const std::string& path, StopFlag& stop, Source& source, Bitrate
             return false;
         case ProbeOutcome::UnknownFormat:
             out.Code = 0;
-            out.Message = path + ": " + kUnknownStreamFormat + " (" + probe.Message + ")";
+            out.Message = UnknownStreamFormat(path, probe.Message);
             return false;
         case ProbeOutcome::Failed:
             out.Code = 0;
@@ -85,7 +85,7 @@ public:
         return unit + prefix_;
     }
     std::uint64_t Read() const { return read_; }
-    std::string Error() const { return reader_.Failed() ? reader_.Error() : std::string(); }
+    Words Error() const { return reader_.Failed() ? reader_.Error() : Words(); }
 
 private:
     UnitReader reader_;

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/words.h"
+
 #include "platform/stop_flag.h"
 #include "psi/psi_state.h"
 
@@ -54,7 +56,7 @@ struct [[nodiscard]] BitrateMeasurement {
     std::string CardRateText;
     // Open failure: what OpenStreamFile says. Otherwise why
     // nothing was measured, when the file gave a reason (empty, no packets).
-    std::string Message;
+    Words Message;
 
     // What the measurement saw, for saying why it measured nothing. Where
     // it started (the byte of the first unit it reads), how many units it

@@ -14,24 +14,26 @@
 #include "app/gauge.h"
 #include "app/main_panel.h"
 #include "app/panel_parts.h"
+#include "app/said.h"
 #include "app/torvane_service.h"
 #include "card/card_format.h"
 #include "card/card_open.h"
 #include "card/card_panel.h"
 
 namespace tscard::app {
-namespace {
+std::string CardPanel::CardJobRunningText() const {
+    return tr("A card write or read is running; wait for its end.").toStdString();
+}
 
-constexpr const char* kCardJobRunning = "A card write or read is running; wait for its end.";
-
-}  // namespace
-
-bool CardPanel::Confirm(const std::string& verb, const QAbstractButton* command) {
+bool CardPanel::Confirm(bool format, const QAbstractButton* command) {
     const CardRecord* record = ListedCard(window_.State().Cards, window_.State().Cards.InUse);
     const std::string what =
         record != nullptr ? record->ItemText + " (" + DescribeCard(*record).FileSystemText + ")" : window_.State().Cards.InUse;
     MessageRequest question;
-    question.Text = verb + " " + what + "? Everything on the card will be lost.";
+    question.Text = Filled(format ? tr("Format %1? Everything on the card will be lost.")
+                                  : tr("Clear %1? Everything on the card will be lost."),
+                           {QString::fromStdString(what)})
+                        .toStdString();
     question.Caption = ShownCaption(command).toStdString();
     question.Buttons = {DialogButton::Yes, DialogButton::No};
     question.Default = DialogButton::No;
@@ -47,7 +49,7 @@ bool CardPanel::OpenInUseForWriting() {
     // Its file systems are unmounted and it is held exclusively while open.
     if (status) status = OpenCard(target, true, state.Cards.Roots, state.Card);
     if (!status) {
-        window_.Dialog().Tell(status.message(), {}, DialogIcon::Error);
+        window_.Dialog().Tell(SaidText(status.words()), {}, DialogIcon::Error);
         return false;
     }
     return true;
@@ -61,26 +63,26 @@ void CardPanel::SpeedButton13Click() {
         return;
     }
     if (window_.Poll().CardJobRunning()) {
-        window_.Dialog().Tell(kCardJobRunning);
+        window_.Dialog().Tell(CardJobRunningText());
         return;
     }
     if (window_.Main()->ComboBoxEx1->currentIndex() < 0) {
-        window_.Dialog().Tell("Select card drive first");
+        window_.Dialog().Tell(tr("Select card drive first").toStdString());
         return;
     }
     if (ListedCard(window_.State().Cards, window_.State().Cards.InUse) == nullptr) return;
-    if (!Confirm("Format", SpeedButton13)) return;
+    if (!Confirm(true, SpeedButton13)) return;
     if (!OpenInUseForWriting()) return;
     RunFormat(RadioButton2->isChecked());
 }
 
 void CardPanel::SpeedButton19Click() {
     if (window_.Poll().CardJobRunning()) {
-        window_.Dialog().Tell(kCardJobRunning);
+        window_.Dialog().Tell(CardJobRunningText());
         return;
     }
     if (ListedCard(window_.State().Cards, window_.State().Cards.InUse) == nullptr) return;
-    if (!Confirm("Clear", SpeedButton19)) return;
+    if (!Confirm(false, SpeedButton19)) return;
     if (!OpenInUseForWriting()) return;
     window_.SetCommandsEnabled(false);
     QCoreApplication::processEvents();
@@ -138,7 +140,7 @@ void CardPanel::FormatEnded(const Status& status) {
     stop_asked_ = false;
     state.Cards.Pulled = false;
     state.StopRequested.Clear();
-    if (!status && !asked) window_.Dialog().Tell(status.message(), {}, DialogIcon::Error);
+    if (!status && !asked) window_.Dialog().Tell(SaidText(status.words()), {}, DialogIcon::Error);
     if (state.Card.IsOpen() && state.Card.CardChanged) {
         // The header was written: the poll lets the card go, finds it again
         // and enables the commands.

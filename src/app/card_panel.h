@@ -84,7 +84,9 @@ public:
 
 private:
     // Asks before a card loses its content; false on No.
-    bool Confirm(const std::string& verb, const QAbstractButton* command);
+    // format: "Format ...?", else "Clear ...?".
+    bool Confirm(bool format, const QAbstractButton* command);
+    std::string CardJobRunningText() const;
     // Opens the card in use for writing into the window's card; false (and
     // told) when that fails.
     bool OpenInUseForWriting();

@@ -16,6 +16,7 @@
 #include "app/images.h"
 #include "app/main_panel.h"
 #include "app/read_panel.h"
+#include "app/said.h"
 #include "app/torvane_service.h"
 #include "app/write_panel.h"
 #include "card/card_open.h"
@@ -75,17 +76,17 @@ void CardPoll::Attachcardimage1Click() {
     const std::string caption(lang::MainCaptions(window_.Language()).Attachcardimage1);
     FileRequest request;
     request.Title = caption;
-    request.Filter = "card images|*.img;*.bin;*.raw|all|*.*";
+    request.Filter = tr("card images").toStdString() + "|*.img;*.bin;*.raw|all|*.*";
     const std::optional<FileChoice> choice = window_.Dialog().OpenFile(request);
     if (!choice || choice->Paths.empty()) return;
     const std::string path = choice->Paths.front();
-    if (Status attached = Attach(path); !attached) return TellRefused(attached.message());
+    if (Status attached = Attach(path); !attached) return TellRefused(attached.words());
     // Listed at once, and selected: the operator attached it to work on it.
     ShowAttached(window_.State().Cards.Attached.back());
 }
 
 Status CardPoll::AttachNamed(const std::vector<std::string>& paths) {
-    std::vector<std::string> refused;
+    std::vector<Words> refused;
     for (const std::string& path : paths) {
         bool system_disk = false;
         if (Status attached = Attach(path, &system_disk); !attached) {
@@ -93,21 +94,21 @@ Status CardPoll::AttachNamed(const std::vector<std::string>& paths) {
                 window_.State().Cards.Attached.clear();
                 return attached;
             }
-            refused.push_back(attached.message());
+            refused.push_back(attached.words());
         }
     }
     // Once the window shows: the event loop runs these in order.
     QTimer::singleShot(0, this, [this, refused] {
         const std::vector<std::string>& attached = window_.State().Cards.Attached;
         if (!attached.empty()) ShowAttached(attached.front());
-        for (const std::string& message : refused) TellRefused(message);
+        for (const Words& message : refused) TellRefused(message);
     });
     return Status::Ok();
 }
 
-void CardPoll::TellRefused(const std::string& message) {
+void CardPoll::TellRefused(const Words& message) {
     const std::string caption(lang::MainCaptions(window_.Language()).Attachcardimage1);
-    window_.Dialog().Tell(message, caption, DialogIcon::Error);
+    window_.Dialog().Tell(SaidText(message), caption, DialogIcon::Error);
 }
 
 void CardPoll::ShowAttached(std::string identity) {
@@ -173,7 +174,8 @@ void CardPoll::Timer1Timer() {
     if (state.WriteFinished != 0) {
         state.WriteFinished = 0;
         window_.SendToBack(window_.Write());
-        window_.Dialog().Tell("The operation of write stream on flash card finished succesfuly.", "End of operation");
+        window_.Dialog().Tell(tr("The operation of write stream on flash card finished succesfuly.").toStdString(),
+                              tr("End of operation").toStdString());
         Reselect(state.Cards.InUse);
     }
 }
@@ -184,7 +186,7 @@ void CardPoll::Scan() {
     // whether it has been given meanwhile.
     const std::shared_ptr<DeviceOpener> opener = cards.PermissionRefused ? cards.QuietOpener : cards.Opener;
     CardList list;
-    if (Status scanned = ScanCards(cards.Roots, list, opener); !scanned) list.Problems.push_back(scanned.message());
+    if (Status scanned = ScanCards(cards.Roots, list, opener); !scanned) list.Problems.push_back(scanned.words());
 
     std::vector<std::string> attached;
     for (const std::string& path : cards.Attached) {
@@ -201,16 +203,16 @@ void CardPoll::Scan() {
         if (status) status = CheckCardTarget(target, true);
         if (status) status = OpenCard(target, false, cards.Roots, device);
         if (!status) {
-            list.Problems.push_back(status.message());
+            list.Problems.push_back(status.words());
             list.PermissionRefused = list.PermissionRefused || status.error() == EACCES;
             continue;
         }
         CardRecord record;
-        std::string problem;
+        Words problem;
         if (ExamineCard(device, list.Records.size(), target.PartitionNodes, record, problem))
             list.Records.push_back(std::move(record));
         else
-            list.Problems.push_back(problem + "; not listed");
+            list.Problems.push_back(NotListed(problem));
     }
     cards.Attached = std::move(attached);
     cards.PermissionRefused = cards.PermissionRefused || list.PermissionRefused;
@@ -224,7 +226,8 @@ void CardPoll::ShowList() {
     // A reader without a card says so where the operator looks for cards.
     std::string empty;
     for (const std::string& reader : state.Cards.List.EmptyReaders)
-        empty += (empty.empty() ? "" : "\n") + reader + ": no card in the reader; insert a card";
+        empty += (empty.empty() ? "" : "\n") +
+                 Filled(tr("%1: no card in the reader; insert a card"), {QString::fromStdString(reader)}).toStdString();
     selector->setToolTip(QString::fromStdString(empty));
     if (state.Cards.List.Records.empty()) {
         // Nothing to choose: say so, and look again in a second.
@@ -254,17 +257,22 @@ bool CardPoll::Reselect(std::string identity) {
 
 void CardPoll::TellProblems() {
     CardState& cards = window_.State().Cards;
-    std::vector<std::string> fresh;
-    for (const std::string& problem : cards.List.Problems)
-        if (std::find(cards.Told.begin(), cards.Told.end(), problem) == cards.Told.end()) fresh.push_back(problem);
+    std::vector<Words> fresh;
+    std::vector<std::string> now;
+    for (const Words& problem : cards.List.Problems) {
+        now.push_back(problem.English());
+        if (std::find(cards.Told.begin(), cards.Told.end(), problem.English()) == cards.Told.end())
+            fresh.push_back(problem);
+    }
     // A problem that went and comes back is told again.
-    cards.Told = cards.List.Problems;
+    cards.Told = std::move(now);
     if (fresh.empty()) return;
 
-    std::string text = "Not every card could be looked at:";
-    for (const std::string& problem : fresh) text += "\n" + problem;
+    std::string text = tr("Not every card could be looked at:").toStdString();
+    for (const Words& problem : fresh) text += "\n" + SaidText(problem);
     if (cards.List.PermissionRefused)
-        text += "\n\nThe card refresh button asks for permission again. A card image can be attached in any case.";
+        text += tr("\n\nThe card refresh button asks for permission again. A card image can be attached in any case.")
+                    .toStdString();
     window_.Dialog().Tell(text, std::string(lang::MainCaptions(window_.Language()).SDcardmanadger1),
                           DialogIcon::Warning);
 }

@@ -75,7 +75,7 @@ private:
     void Scan();
     void ShowList();
     void TellProblems();
-    void TellRefused(const std::string& message);
+    void TellRefused(const Words& message);
 
     TTorvaneService& window_;
 };

@@ -86,7 +86,7 @@ void CardPanel::ComboBoxEx1Click(int index) {
         SpeedButton19->setEnabled(HoldsStreams(TreeView1));
     } else {
         cards.CardReady = false;
-        StaticText3->setText("Mast be formated");
+        StaticText3->setText(tr("Mast be formated"));
         // Formatting is the only card command left.
         for (QAbstractButton* command : {SpeedButton19, SpeedButton22, SpeedButton23}) command->setEnabled(false);
     }

@@ -15,6 +15,7 @@
 #include "app/gauge.h"
 #include "app/main_panel.h"
 #include "app/parse_panel.h"
+#include "app/said.h"
 #include "app/start_button.h"
 #include "app/torvane_service.h"
 #include "app/value_box.h"
@@ -26,42 +27,45 @@
 namespace tscard::app {
 namespace {
 
-constexpr const char* kWriteCaption = "Write TS file into SD card";
-
-std::string Blocks(std::uint64_t count) { return std::to_string(count) + (count == 1 ? " block" : " blocks"); }
+QString Path(const std::string& path) { return QString::fromStdString(path); }
 
 }  // namespace
+
+std::string WritePanel::WriteCaption() const { return tr("Write TS file into SD card").toStdString(); }
 
 bool WritePanel::AskBeforeWriting(std::uint32_t& bitrate) {
     AppState& state = window_.State();
     Dialogs& dialog = window_.Dialog();
     const CardRecord* record = ListedCard(state.Cards, state.Cards.InUse);
     if (!state.Cards.CardReady || record == nullptr) {
-        dialog.Tell("Drive of SD card no selected");
+        dialog.Tell(NoCardSelected());
         return false;
     }
     const std::string text = Edit4->text().toStdString();
     const std::optional<std::uint32_t> rate = ParseCardBitrate(text);
     if (!rate) {
-        dialog.Tell("The bit rate '" + text + "' is not " + CardBitrateRangeText() + "; nothing was written.",
-                    kWriteCaption, DialogIcon::Error);
+        dialog.Tell(Filled(tr("The bit rate '%1' is not %2; nothing was written."), {Path(text), Said(CardBitrateRangeText())})
+                        .toStdString(),
+                    WriteCaption(), DialogIcon::Error);
         return false;
     }
     bitrate = *rate;
     const std::int64_t stored_bytes = job_.Size ? job_.Size->Bytes() : state.Cards.CardBytes;
     if (job_.Size && job_.Size->PacketsStored == 0) {
-        dialog.Tell(DecodeCodePage(job_.FileName, SystemCodePage()) +
-                        ": the stream holds no packet to store (only null packets); nothing was written.",
-                    kWriteCaption, DialogIcon::Error);
+        dialog.Tell(Filled(tr("%1: the stream holds no packet to store (only null packets); nothing was written."),
+                           {Path(DecodeCodePage(job_.FileName, SystemCodePage()))})
+                        .toStdString(),
+                    WriteCaption(), DialogIcon::Error);
         return false;
     }
     // The write empties the card first: its whole data area is free for it.
     // The stream takes what it stores, its null packets kept as counts.
     if (StreamExceedsDataArea(stored_bytes, record->DataUnits)) {
         MessageRequest question;
-        question.Text = "Len of file,that will be write on card,\nis  more than free space on this card.\n"
-                        "         Write it's all the same?";
-        question.Caption = kWriteCaption;
+        question.Text = tr("Len of file,that will be write on card,\nis  more than free space on this card.\n"
+                           "         Write it's all the same?")
+                            .toStdString();
+        question.Caption = WriteCaption();
         question.Buttons = {DialogButton::Yes, DialogButton::No};
         question.Default = DialogButton::Yes;
         question.Icon = DialogIcon::Question;
@@ -69,9 +73,11 @@ bool WritePanel::AskBeforeWriting(std::uint32_t& bitrate) {
     }
     if (record->HeaderValid && record->Directory.Header.FileCount > 0) {
         MessageRequest question;
-        question.Text = "Write " + DecodeCodePage(job_.FileName, SystemCodePage()) + " to " + record->ItemText + " (" +
-                        DescribeCard(*record).FileSystemText + ")? Everything on the card will be lost.";
-        question.Caption = kWriteCaption;
+        question.Text = Filled(tr("Write %1 to %2 (%3)? Everything on the card will be lost."),
+                               {Path(DecodeCodePage(job_.FileName, SystemCodePage())), Path(record->ItemText),
+                                Path(DescribeCard(*record).FileSystemText)})
+                            .toStdString();
+        question.Caption = WriteCaption();
         question.Buttons = {DialogButton::Yes, DialogButton::No};
         question.Default = DialogButton::No;
         question.Icon = DialogIcon::Warning;
@@ -85,7 +91,7 @@ void WritePanel::SpeedButton1Click() {
     // The card is opened afresh for the write: never under another job.
     if (window_.Poll().CardJobRunning()) {
         SpeedButton1->SetState(StartState::Ready);
-        window_.Dialog().Tell("A card format or read is running; wait for its end.", kWriteCaption,
+        window_.Dialog().Tell(tr("A card format or read is running; wait for its end.").toStdString(), WriteCaption(),
                               DialogIcon::Warning);
         return;
     }
@@ -102,10 +108,12 @@ void WritePanel::SpeedButton1Click() {
     if (opened) opened = OpenCard(target, true, state.Cards.Roots, state.Card);
     if (opened && (state.Card.LoadDirectory(state.Card.Directory) != DirectoryState::Valid ||
                    !state.Card.Directory.Header.Formatted()))
-        opened = Status::Fail(state.Cards.InUse + ": Mast be formated (the card is not in the card layout)");
+        opened = Status::Fail(
+            Filled(tr("%1: Mast be formated (the card is not in the card layout)"), {Path(state.Cards.InUse)})
+                .toStdString());
     if (!opened) {
         state.Card = CardDevice();
-        window_.Dialog().Tell(opened.message(), kWriteCaption, DialogIcon::Error);
+        window_.Dialog().Tell(SaidText(opened.words()), WriteCaption(), DialogIcon::Error);
         return;
     }
     job_.Bitrate = bitrate;
@@ -133,7 +141,7 @@ void WritePanel::SpeedButton1Click() {
         state.CardWriteBusy = 0;
         state.Card = CardDevice();
         ResetWriteControls();
-        window_.Dialog().Tell(started.message(), kWriteCaption, DialogIcon::Error);
+        window_.Dialog().Tell(SaidText(started.words()), WriteCaption(), DialogIcon::Error);
     }
 }
 
@@ -194,38 +202,39 @@ void WritePanel::WriteEnded() {
     }
     if (state.Closing) return;
 
-    const std::string card = state.Card.IsOpen() ? state.Card.Path() : state.Cards.InUse;
-    const std::string recorded =
-        result.Recorded ? Blocks(result.BlocksWritten) + " reached the card and " +
-                              (result.BlocksWritten == 1 ? "is" : "are") + " recorded as its stream"
-                        : "no block reached the card";
-    std::string message;
+    const QString card = Path(state.Card.IsOpen() ? state.Card.Path() : state.Cards.InUse);
+    const QString blocks = QString::number(result.BlocksWritten);
+    const QString recorded = !result.Recorded ? tr("no block reached the card")
+                             : result.BlocksWritten == 1
+                                 ? Filled(tr("%1 block reached the card and is recorded as its stream"), {blocks})
+                                 : Filled(tr("%1 blocks reached the card and are recorded as its stream"), {blocks});
+    QString message;
     switch (result.Ending) {
         case CardWriteEnding::Refused:
-        case CardWriteEnding::Failed: message = result.Message; break;
+        case CardWriteEnding::Failed: message = Said(result.Message); break;
         case CardWriteEnding::Complete:
             if (!result.Recorded)
-                message = DecodeCodePage(job_.FileName, SystemCodePage()) +
-                          ": the stream holds no packet to store (only null packets); the card is left empty";
+                message = Filled(tr("%1: the stream holds no packet to store (only null packets); the card is left empty"),
+                                 {Path(DecodeCodePage(job_.FileName, SystemCodePage()))});
             break;
         case CardWriteEnding::Stopped:
             if (pulled || result.StopReason == CardWriteStop::CardRemoved)
-                message = card + ": the card was removed during the write; the write was stopped: " + recorded;
+                message = Filled(tr("%1: the card was removed during the write; the write was stopped: %2"), {card, recorded});
             else if (result.StopReason == CardWriteStop::CardFull)
-                message = card + ": the card is full: " + recorded + "; the rest of the stream was not written";
+                message = Filled(tr("%1: the card is full: %2; the rest of the stream was not written"), {card, recorded});
             else if (result.StopReason == CardWriteStop::WriteFailed ||
                      result.StopReason == CardWriteStop::SourceFailed)
-                message = result.Message + "; the write stopped: " + recorded;
+                message = Filled(tr("%1; the write stopped: %2"), {Said(result.Message), recorded});
             break;
     }
     if (result.Ending != CardWriteEnding::Refused && result.Ending != CardWriteEnding::Failed && !write_.DirectoryStored)
-        message = write_.DirectoryStatus.message() +
-                  "; the directory was not stored: the card holds the new header and the blocks, with no entry";
-    if (message.empty()) return;
+        message = Filled(tr("%1; the directory was not stored: the card holds the new header and the blocks, with no entry"),
+                         {Said(write_.DirectoryStatus.words())});
+    if (message.isEmpty()) return;
     // Told here, not as a success by the poll; the panel keeps saying it.
     state.WriteFinished = 0;
     ShowEndedBadly(message);
-    window_.Dialog().Tell(message, kWriteCaption, DialogIcon::Error);
+    window_.Dialog().Tell(message.toStdString(), WriteCaption(), DialogIcon::Error);
 }
 
 }  // namespace tscard::app

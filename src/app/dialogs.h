@@ -59,6 +59,8 @@ public:
     virtual std::optional<FileChoice> OpenFiles(const FileRequest& request) = 0;
     virtual std::optional<FileChoice> SaveFile(const FileRequest& request) = 0;
     virtual std::optional<std::string> ChooseFolder(const FolderRequest& request) = 0;
+    // Opens a folder in the desktop's file manager, beside the window.
+    virtual void ShowFolder(const std::string& folder) = 0;
 
     // An OK-only message (errors, prompts).
     void Tell(const std::string& text, const std::string& caption = {}, DialogIcon icon = DialogIcon::None) {

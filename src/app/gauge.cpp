@@ -1,13 +1,57 @@
 #include "app/gauge.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QPainter>
 #include <QStyleOptionFrame>
 
 #include <algorithm>
 
 namespace tscard::app {
+namespace {
+
+// A gauge as screen readers see it: a progress bar whose value is the
+// percentage shown (a pie: of its current turn).
+class AccessibleGauge final : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    explicit AccessibleGauge(Gauge* gauge) : QAccessibleWidget(gauge, QAccessible::ProgressBar) {}
+
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        if (type == QAccessible::ValueInterface) return static_cast<QAccessibleValueInterface*>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+    QString text(QAccessible::Text kind) const override {
+        if (kind == QAccessible::Value) return QString("%1%").arg(Percent());
+        return QAccessibleWidget::text(kind);
+    }
+
+    QVariant currentValue() const override { return Percent(); }
+    void setCurrentValue(const QVariant&) override {}
+    QVariant maximumValue() const override { return 100; }
+    QVariant minimumValue() const override { return 0; }
+    QVariant minimumStepSize() const override { return 1; }
+
+private:
+    int Percent() const {
+        const auto* gauge = static_cast<const Gauge*>(widget());
+        return int(gauge->Progress() * 100 / std::max<std::uint64_t>(gauge->Maximum(), 1));
+    }
+};
+
+QAccessibleInterface* GaugeAccessible(const QString& class_name, QObject* object) {
+    if (class_name == QLatin1String(Gauge::staticMetaObject.className()) && object->isWidgetType())
+        return new AccessibleGauge(static_cast<Gauge*>(object));
+    return nullptr;
+}
+
+}  // namespace
 
 Gauge::Gauge(const QString& name, Kind kind, QWidget* parent) : QWidget(parent), kind_(kind) {
+    static const bool installed = [] {
+        QAccessible::installFactory(GaugeAccessible);
+        return true;
+    }();
+    (void)installed;
     setObjectName(name);
     if (kind == Kind::Bar)
         setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
@@ -21,8 +65,13 @@ void Gauge::SetMaximum(std::uint64_t maximum) {
 }
 
 void Gauge::SetProgress(std::uint64_t progress) {
+    const std::uint64_t before = progress_;
     progress_ = kind_ == Kind::Bar ? std::min(progress, maximum_) : progress % maximum_;
     update();
+    if (progress_ != before && QAccessible::isActive()) {
+        QAccessibleValueChangeEvent changed(this, int(progress_ * 100 / maximum_));
+        QAccessible::updateAccessibility(&changed);
+    }
 }
 
 void Gauge::ShowPosition(std::uint64_t position, std::uint64_t maximum) {

@@ -5,6 +5,7 @@
 #include <QLayout>
 #include <QToolBar>
 
+#include "app/accessible_names.h"
 #include "app/images.h"
 #include "app/main_panel.h"
 #include "app/panel_parts.h"
@@ -38,6 +39,7 @@ void ApplyGlyphTips(TTorvaneService& window, lang::Language language) {
             widget->setAccessibleName(text);
         }
     }
+    ApplyAccessibleNames(window);
 }
 
 void ApplyLanguage(TTorvaneService& window, lang::Language language) {

@@ -112,6 +112,8 @@ int main(int argc, char** argv) {
     const std::string& file = arguments.File;
 
     QApplication app(argc, argv);
+    // Settings (the streams opened last) in ~/.config/tscard/tscard.conf.
+    QApplication::setOrganizationName("tscard");
     QApplication::setApplicationName("tscard");
     QApplication::setApplicationVersion(TSCARD_VERSION);
     QGuiApplication::setDesktopFileName("tscard");

@@ -1,6 +1,7 @@
 #include "app/main_panel.h"
 
 #include <QEvent>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPainter>
@@ -14,23 +15,34 @@
 #include "app/panel_parts.h"
 #include "app/panel_stack.h"
 #include "app/splice_panel.h"
+#include "app/start_screen.h"
+#include "app/status_line.h"
+#include "app/torvane_service.h"
 #include "lang/captions.h"
 
 namespace tscard::app {
 namespace {
 
-// The page behind all panels: the program's card, faintly, in the middle.
+// The page behind all panels: the start screen, or the splice panel while
+// a splice is set up.
 class BackPage final : public QWidget {
 public:
     explicit BackPage(QWidget* parent) : QWidget(parent) { setObjectName("MainPage"); }
 
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.setOpacity(0.12);
-        const int side = std::min(128, std::min(width(), height()) / 2);
-        PaintGlyph(painter, QRectF((width() - side) / 2.0, (height() - side) / 2.0, side, side), Glyph::AppIcon);
+    void Hold(QWidget* start, QWidget* splice) {
+        start_ = start;
+        splice->installEventFilter(this);
     }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (start_ != nullptr && (event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent))
+            start_->setVisible(event->type() == QEvent::HideToParent);
+        return QWidget::eventFilter(watched, event);
+    }
+
+private:
+    QWidget* start_ = nullptr;
 };
 
 }  // namespace
@@ -91,13 +103,25 @@ MainPanel::MainPanel(TTorvaneService& window, QWidget* parent) : QWidget(parent)
     SpeedButton2->setIcon(ListIcon(kRefreshImage));
 
     Panels = new PanelStack(this);
-    MainPage = new BackPage(Panels);
+    auto* back = new BackPage(Panels);
+    MainPage = back;
     Panel1 = new SplicePanel(window, MainPage);
     Panel1->hide();
-    auto* page = new QVBoxLayout(MainPage);
+    Start = new StartScreen(window, MainPage);
+    Start->AttachMenu(window.Menu().OpenMenu);
+    back->Hold(Start, Panel1);
+    // One place for both: while one is shown and the other not yet hidden,
+    // the page needs the room of the larger, not of both.
+    auto* page = new QGridLayout(MainPage);
     page->setContentsMargins(4, 4, 4, 4);
-    page->addWidget(Panel1);
+    page->addWidget(Panel1, 0, 0);
+    page->addWidget(Start, 0, 0);
     Panels->Add(MainPage);
+    Status = new StatusLine(window.Dialog(), this);
+    connect(&window, &TTorvaneService::LanguageChanged, this, [this] {
+        Start->Retell();
+        Status->Retell();
+    });
 
     auto* top = new QHBoxLayout;
     top->setContentsMargins(2, 2, 2, 2);
@@ -115,6 +139,7 @@ MainPanel::MainPanel(TTorvaneService& window, QWidget* parent) : QWidget(parent)
     layout->addLayout(top);
     layout->addWidget(rule);
     layout->addWidget(Panels, 1);
+    layout->addWidget(Status);
 }
 
 }  // namespace tscard::app

@@ -15,6 +15,8 @@ namespace tscard::app {
 
 class PanelStack;
 class SplicePanel;
+class StartScreen;
+class StatusLine;
 class TTorvaneService;
 
 // ComboBoxEx1: the cards found, one item each, and a text of its own (the
@@ -46,6 +48,10 @@ public:
     PanelStack* Panels;
     QWidget* MainPage;
     SplicePanel* Panel1;
+    // What to do first and the streams opened last (behind the splice panel).
+    StartScreen* Start;
+    // The word after a run that ended by itself, below the panels.
+    StatusLine* Status;
 };
 
 }  // namespace tscard::app

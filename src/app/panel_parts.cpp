@@ -75,6 +75,19 @@ QLabel* NewLabel(const char* name, QWidget* parent) {
     return label;
 }
 
+QLabel* NewNoteLabel(const char* name, QWidget* parent) {
+    class NoteLabel final : public QLabel {
+    public:
+        using QLabel::QLabel;
+        bool hasHeightForWidth() const override { return false; }
+    };
+    auto* label = new NoteLabel(parent);
+    label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    return label;
+}
+
 QRadioButton* NewRadioButton(const char* name, QWidget* parent) {
     auto* radio = new QRadioButton(parent);
     radio->setObjectName(name);

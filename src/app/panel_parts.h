@@ -33,6 +33,11 @@ QString ShownCaption(const QObject* control);
 
 // Controls named `name` with the caption they are designed with.
 QLabel* NewLabel(const char* name, QWidget* parent);
+// A label of the window's own words, wrapped into lines when narrow. It
+// asks its layout for the height of its size hint, not for a height that
+// follows the width: one such label would make every panel of the stack
+// ask that of the window, which then grows past its design size.
+QLabel* NewNoteLabel(const char* name, QWidget* parent);
 QRadioButton* NewRadioButton(const char* name, QWidget* parent);
 QGroupBox* NewGroupBox(const char* name, QWidget* parent);
 // A captioned button (the panels' SpeedButtons with text, and Buttons).

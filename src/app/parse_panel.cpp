@@ -12,6 +12,8 @@
 #include <QVBoxLayout>
 
 #include <QAction>
+#include <QFile>
+#include <QFileInfo>
 #include <QTimer>
 
 #include <filesystem>
@@ -28,6 +30,10 @@
 #include "app/start_button.h"
 #include "app/stream_launcher.h"
 #include "app/torvane_service.h"
+#include "app/said.h"
+#include "app/status_line.h"
+#include "ts/fixed_text.h"
+#include "ts/packet.h"
 #include "app/value_box.h"
 #include "demux/parsed_programs.h"
 #include "ts/packet_probe.h"
@@ -36,11 +42,8 @@
 namespace tscard::app {
 namespace {
 
-// The folder dialog speaks English whatever the language.
-constexpr const char* kFolderTitle = "Select folder for save parsed stream";
-constexpr const char* kFolderPrompt = "Select target folder";
-constexpr const char* kFolderCancel = "Cancel";
-constexpr const char* kFolderNew = "New folder";
+// "12.345" MiB with the operator's decimal separator.
+QString MiB(std::uint64_t bytes) { return ShownNumber(FixedText(double(bytes) / 1048576.0, 10, 3)); }
 
 }  // namespace
 
@@ -67,6 +70,7 @@ ParsePanel::ParsePanel(TTorvaneService& window, QWidget* parent) : QWidget(paren
 
     Label30 = NewLabel("Label30", this);
     TreeView4 = NewTree("TreeView4", true, this);
+    ParseHint = NewNoteLabel("ParseHint", this);
     ListBox1 = new QListWidget(this);
     ListBox1->setObjectName("ListBox1");
     ListBox1->setSelectionMode(QAbstractItemView::NoSelection);
@@ -108,6 +112,7 @@ ParsePanel::ParsePanel(TTorvaneService& window, QWidget* parent) : QWidget(paren
 
     auto* middle = new QGridLayout;
     middle->addWidget(Label30, 0, 0);
+    middle->addWidget(ParseHint, 0, 1);
     middle->addWidget(TreeView4, 1, 0, 2, 1);
     middle->addWidget(ListBox1, 1, 1);
     middle->addLayout(reset, 2, 1);
@@ -136,6 +141,13 @@ ParsePanel::ParsePanel(TTorvaneService& window, QWidget* parent) : QWidget(paren
             [&state = window.State()](bool on) { state.SplitSettings.RemoveStuffing.store(on); });
     connect(SpeedButton3, &StartButton::StartRequested, this, &ParsePanel::SpeedButton3Click);
     connect(SpeedButton11, &QToolButton::clicked, this, &ParsePanel::SpeedButton11Click);
+    connect(&window, &TTorvaneService::LanguageChanged, this, &ParsePanel::Retell);
+    Retell();
+}
+
+void ParsePanel::Retell() {
+    ParseHint->setText(tr("Ctrl+click to pick several programs"));
+    ListBox1->setAccessibleName(tr("Programs to split"));
 }
 
 void ParsePanel::MultyprogramstreamMPEG2TS1Click() {
@@ -154,10 +166,12 @@ void ParsePanel::MultyprogramstreamMPEG2TS1Click() {
             switch (probe.Outcome) {
                 case ProbeOutcome::Found: OpenForSplitting(path); return;
                 case ProbeOutcome::Stopped: return;
-                case ProbeOutcome::Failed: window_.Dialog().Tell(probe.Message, {}, DialogIcon::Warning); return;
+                case ProbeOutcome::Failed:
+                    window_.Dialog().Tell(SaidText(probe.Message), {}, DialogIcon::Warning);
+                    return;
                 case ProbeOutcome::UnknownFormat:
-                    window_.Dialog().Tell(path + ": " + kUnknownStreamFormat + " (" + probe.Message + ")",
-                                          kSynchronizationErrorCaption, DialogIcon::Warning);
+                    window_.Dialog().Tell(SaidText(UnknownStreamFormat(path, probe.Message)),
+                                          SaidText(Words(kSynchronizationErrorCaption)), DialogIcon::Warning);
                     return;
             }
         });
@@ -194,15 +208,18 @@ void ParsePanel::OpenFromOutside(const std::string& path, std::function<void(con
                 return;
             case AnalysisEnding::Stopped: return;
             case AnalysisEnding::SyncFailed:
-                window_.Dialog().Tell(result.Message, kSyncErrorCaption, DialogIcon::Warning);
+                window_.Dialog().Tell(SaidText(result.Message), SaidText(Words(kSynchronizationErrorCaption)),
+                                      DialogIcon::Warning);
                 return;
             case AnalysisEnding::NoDescription:
             case AnalysisEnding::Failed:
-            case AnalysisEnding::Refused: window_.Dialog().Tell(result.Message, {}, DialogIcon::Warning); return;
+            case AnalysisEnding::Refused:
+                window_.Dialog().Tell(SaidText(result.Message), {}, DialogIcon::Warning);
+                return;
         }
     };
     if (!window_.Launcher().RunAside<AnalysisResult>(std::move(count), std::move(route)))
-        window_.Dialog().Tell(path + ": not opened; the work under way must end first", {}, DialogIcon::Warning);
+        window_.Dialog().Tell(window_.NotOpenedNow(path), {}, DialogIcon::Warning);
 }
 
 void ParsePanel::SpeedButton12Click() {
@@ -246,10 +263,10 @@ void ParsePanel::OnAnalysisEnded(const AnalysisResult& result) {
 void ParsePanel::SpeedButton15Click() {
     AppState& state = window_.State();
     FolderRequest request;
-    request.Title = kFolderTitle;
-    request.Prompt = kFolderPrompt;
-    request.CancelCaption = kFolderCancel;
-    request.NewFolderCaption = kFolderNew;
+    request.Title = tr("Select folder for save parsed stream").toStdString();
+    request.Prompt = tr("Select target folder").toStdString();
+    request.CancelCaption = tr("Cancel").toStdString();
+    request.NewFolderCaption = tr("New folder").toStdString();
     request.Folder =
         state.ParseFolder.empty() ? std::filesystem::path(path_).parent_path().string() : state.ParseFolder;
     if (const std::optional<std::string> folder = window_.Dialog().ChooseFolder(request)) state.ParseFolder = *folder;
@@ -288,13 +305,13 @@ void ParsePanel::ShowSize() {
 void ParsePanel::SpeedButton3Click() {
     AppState& state = window_.State();
     if (state.ParseFolder.empty()) {
-        window_.Dialog().Tell(kSelectDemuxFolderMessage);
+        window_.Dialog().Tell(SaidText(Words(kSelectDemuxFolderMessage)));
         return;
     }
     state.SplitSettings.OutputFolder = state.ParseFolder;
     state.SplitSettings.RemoveStuffing.store(CheckBox1->isChecked());
     if (const Status allowed = CheckDemuxRun(state.Stream, state.SplitSettings); !allowed) {
-        window_.Dialog().Tell(allowed.message());
+        window_.Dialog().Tell(SaidText(allowed.words()));
         return;
     }
 
@@ -313,7 +330,7 @@ void ParsePanel::SpeedButton3Click() {
         !started) {
         window_.Events().CancelRun();
         TreeView4->setEnabled(true);
-        window_.Dialog().Tell(started.message());
+        window_.Dialog().Tell(SaidText(started.words()));
     }
 }
 
@@ -324,7 +341,20 @@ void ParsePanel::OnSplitEnded() {
     TreeView4->viewport()->update();
     window_.Timer1()->start();
     if (state.Closing) return;
-    if (result.Ending == DemuxEnding::Failed) window_.Dialog().Tell(result.Message);
+    if (result.Ending == DemuxEnding::Failed) window_.Dialog().Tell(SaidText(result.Message));
+    if (result.Ending == DemuxEnding::Complete) {
+        std::uint64_t packets = 0;
+        for (std::uint64_t written : result.PacketsWritten) packets += written;
+        const QString source = ShownPath(path_);
+        const QString folder = ShownPath(state.SplitSettings.OutputFolder);
+        const QString count = QString::number(result.OutputFiles.size());
+        const QString mib = MiB(packets * kPacketSize);
+        window_.Main()->Status->Tell(
+            [this, source, folder, count, mib] {
+                return Filled(tr("Split %1 into %2 program files in %3: %4 MiB"), {source, count, folder, mib});
+            },
+            state.SplitSettings.OutputFolder);
+    }
     if (result.Ending == DemuxEnding::Complete || close_pending_) {
         // The stream is used up: it has to be opened again.
         Close();

@@ -85,6 +85,7 @@ public:
     // Programs.
     QLabel* Label30;
     QTreeWidget* TreeView4;
+    QLabel* ParseHint;      // how to pick more than one program
     QListWidget* ListBox1;  // one line per picked program
     QLabel* Label34;
     QToolButton* SpeedButton12;  // analyse again: every program picked
@@ -95,6 +96,7 @@ public:
     StartButton* SpeedButton3;
 
 private:
+    void Retell();
     void OnAnalysisEnded(const AnalysisResult& result);
     void OnSplitEnded();
     // Runs the parse-mode analysis of path_; false when it did not start.

@@ -16,6 +16,7 @@
 #include "app/prepare_panel.h"
 #include "app/stream_launcher.h"
 #include "app/torvane_service.h"
+#include "app/said.h"
 #include "app/value_box.h"
 #include "platform/codepage.h"
 #include "platform/hex_text.h"
@@ -216,7 +217,7 @@ void PreparePanel::OnNameEdited(QLineEdit* edit, bool provider) {
 void PreparePanel::OnNumberLeft(QLineEdit* edit) {
     if (!Preparable() || !refused_.contains(edit) || told_.contains(edit)) return;
     told_.insert(edit);
-    window_.Dialog().Tell(edit->text().toStdString() + kInvalidTargetSuffix);
+    window_.Dialog().Tell(SaidText(InvalidTargetText(edit->text().toStdString())));
 }
 
 bool PreparePanel::CheckShownTargets() {
@@ -224,7 +225,7 @@ bool PreparePanel::CheckShownTargets() {
         if (!refused_.contains(edit)) continue;
         // Focus goes back to the edit: leaving it again says nothing new.
         told_.insert(edit);
-        window_.Dialog().Tell(edit->text().toStdString() + kInvalidTargetSuffix);
+        window_.Dialog().Tell(SaidText(InvalidTargetText(edit->text().toStdString())));
         edit->setFocus();
         return false;
     }

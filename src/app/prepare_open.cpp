@@ -14,8 +14,8 @@
 #include "app/start_button.h"
 #include "app/stream_launcher.h"
 #include "app/torvane_service.h"
+#include "app/said.h"
 #include "app/value_box.h"
-#include "lang/notes.h"
 #include "prepare/prepare_job.h"
 #include "prepare/prepare_targets.h"
 #include "ts/packet_probe.h"
@@ -77,8 +77,8 @@ void PreparePanel::OpenWithMeasurement(const std::string& path, bool from_menu, 
     AppState& state = window_.State();
     Dialogs& dialogs = window_.Dialog();
     // A file that does not open is chosen again from the menu.
-    auto choose_again = [&](const std::string& message) {
-        dialogs.Tell(message, {}, DialogIcon::Warning);
+    auto choose_again = [&](const Words& message) {
+        dialogs.Tell(SaidText(message), {}, DialogIcon::Warning);
         if (from_menu) SimpleprogramMPEG2TS1Click();
     };
     // A file that is no stream is told before its output is asked for, and
@@ -88,17 +88,17 @@ void PreparePanel::OpenWithMeasurement(const std::string& path, bool from_menu, 
         case ProbeOutcome::Stopped: return;
         case ProbeOutcome::Failed: return choose_again(look.Probe.Message);
         case ProbeOutcome::UnknownFormat:
-            dialogs.Tell(path + ": " + kUnknownStreamFormat + " (" + look.Probe.Message + ")",
-                         kSynchronizationErrorCaption, DialogIcon::Warning);
+            dialogs.Tell(SaidText(UnknownStreamFormat(path, look.Probe.Message)),
+                         SaidText(Words(kSynchronizationErrorCaption)), DialogIcon::Warning);
             return;
     }
     const BitrateMeasurement& measured = look.Rate;
     if (measured.Stopped) return;
     if (measured.Code == kProgramRateNoFile) return choose_again(measured.Message);
-    const std::string question = ProgramBitrateQuestion(measured.Code, measured.MeasuredBitrate);
+    const Words question = ProgramBitrateQuestion(measured.Code, measured.MeasuredBitrate);
     if (!question.empty()) {
-        const MessageRequest ask{question, kProgramBitrateQuestionCaption, {DialogButton::Yes, DialogButton::No},
-                                 DialogButton::Yes, DialogIcon::Question};
+        const MessageRequest ask{SaidText(question), SaidText(Words(kProgramBitrateQuestionCaption)),
+                                 {DialogButton::Yes, DialogButton::No}, DialogButton::Yes, DialogIcon::Question};
         if (dialogs.Message(ask) != DialogButton::Yes) return;
     }
     if (running_) return;
@@ -156,15 +156,13 @@ void PreparePanel::OnAnalysisEnded(const AnalysisResult& result) {
     const std::size_t programs = state.Stream.Lists.ProgramNumbers.size();
     if (programs > 1) {
         SayWhy([this, programs] {
-            const lang::Language language = window_.Language();
-            const std::string_view note = lang::PrepareNotesIn(language).ManyPrograms;
-            const std::string_view split = lang::MainCaptions(language).MultyprogramstreamMPEG2TS1;
-            return QString::fromUtf8(note.data(), qsizetype(note.size()))
-                .arg(programs)
-                .arg(QString::fromUtf8(split.data(), qsizetype(split.size())));
+            const std::string_view split = lang::MainCaptions(window_.Language()).MultyprogramstreamMPEG2TS1;
+            return Filled(tr("The stream carries %1 programs; only a single-program stream can be prepared. "
+                             "Split it first with \"%2\"."),
+                          {QString::number(programs), QString::fromUtf8(split.data(), qsizetype(split.size()))});
         });
     } else {
-        SayWhy([message = QString::fromStdString(can_prepare.message())] { return message; });
+        SayWhy([words = can_prepare.words()] { return Said(words); });
     }
 }
 

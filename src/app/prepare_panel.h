@@ -23,6 +23,7 @@
 #include <string>
 
 #include "analysis/analyzer.h"
+#include "prepare/prepare_worker.h"
 
 class QComboBox;
 class QGroupBox;
@@ -136,6 +137,8 @@ private:
     void OnNameEdited(QLineEdit* edit, bool provider);
     bool CheckShownTargets();
     void OnRunEnded();
+    // The status line after a completed run.
+    void TellPrepared(const PrepareResult& result, const QString& output, bool handed_over);
     void ShowFigures();
     void SetRunning(bool running);
     void SetTargetsEnabled(bool enabled);

@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QThread>
 #include <QTimer>
@@ -19,10 +20,13 @@
 #include "app/start_button.h"
 #include "app/stream_launcher.h"
 #include "app/torvane_service.h"
+#include "app/said.h"
+#include "app/status_line.h"
 #include "app/value_box.h"
-#include "lang/notes.h"
 #include "prepare/mux_rate.h"
 #include "prepare/prepare_job.h"
+#include "ts/fixed_text.h"
+#include "ts/packet.h"
 
 namespace tscard::app {
 
@@ -42,7 +46,7 @@ void PreparePanel::SpeedButton4Click() {
     Status ready = MakePrepareJob(state.Stream, output, job);
     if (ready) ready = CheckPrepareJob(job);
     if (!ready) {
-        window_.Dialog().Tell(ready.message(), {}, DialogIcon::Warning);
+        window_.Dialog().Tell(SaidText(ready.words()), {}, DialogIcon::Warning);
         return;
     }
 
@@ -58,7 +62,7 @@ void PreparePanel::SpeedButton4Click() {
     if (Status started = state.Preparer.Start(job, state.Events, state.StopRequested, figures_.get()); !started) {
         window_.Events().CancelRun();
         SetRunning(false);
-        window_.Dialog().Tell(started.message(), {}, DialogIcon::Warning);
+        window_.Dialog().Tell(SaidText(started.words()), {}, DialogIcon::Warning);
     }
 }
 
@@ -92,7 +96,7 @@ void PreparePanel::OnRunEnded() {
         case PrepareEnding::Failed:
         case PrepareEnding::Refused:
             // Nothing was written: the stream can be prepared again.
-            dialogs.Tell(result.Message, {}, DialogIcon::Warning);
+            dialogs.Tell(SaidText(result.Message), {}, DialogIcon::Warning);
             SpeedButton4->SetState(StartState::Ready);
             return;
         case PrepareEnding::Stopped: {
@@ -102,13 +106,14 @@ void PreparePanel::OnRunEnded() {
             SetTargetsEnabled(false);
             const QString output = StaticText8->text();
             SayWhy([this, output] {
-                const std::string_view note = lang::PrepareNotesIn(window_.Language()).Stopped;
-                return QString::fromUtf8(note.data(), qsizetype(note.size())).arg(output);
+                return Filled(tr("Stopped: %1 holds what was prepared before the stop. Open the stream again to "
+                                 "prepare it anew."),
+                              {output});
             });
             return;
         }
         case PrepareEnding::PcrStepError:
-            dialogs.Tell(result.Message, kPcrStepErrorCaption, DialogIcon::Error);
+            dialogs.Tell(SaidText(result.Message), SaidText(Words(kPcrStepErrorCaption)), DialogIcon::Error);
             break;
         case PrepareEnding::Completed: break;
     }
@@ -116,8 +121,26 @@ void PreparePanel::OnRunEnded() {
     preparable_ = false;
     if (closing_) return;
     const std::string prepared = QFile::encodeName(StaticText8->text()).toStdString();
-    if (card_hand_over_ && card_hand_over_(prepared)) return;
+    const bool handed_over = card_hand_over_ && card_hand_over_(prepared);
+    if (result.Ending == PrepareEnding::Completed) TellPrepared(result, StaticText8->text(), handed_over);
+    if (handed_over) return;
     Close();
+}
+
+void PreparePanel::TellPrepared(const PrepareResult& result, const QString& output, bool handed_over) {
+    // The stream plays at the multiplex rate: one packet slot each TicksPerPacket.
+    const double seconds = double(result.OutputBytes / kPacketSize) * TicksPerPacket / double(kSystemClockHz);
+    const QString mib = ShownNumber(FixedText(double(result.OutputBytes) / 1048576.0, 10, 3));
+    const QString bytes = QString::number(result.OutputBytes);
+    const QString length = ShownNumber(FixedText(seconds, 10, 1));
+    const QFileInfo file(output);
+    window_.Main()->Status->Tell(
+        [this, output, mib, bytes, length, handed_over] {
+            return handed_over ? Filled(tr("Prepared %1: %2 MiB (%3 bytes), %4 s; handed over to the card writer"),
+                                        {output, mib, bytes, length})
+                               : Filled(tr("Prepared %1: %2 MiB (%3 bytes), %4 s"), {output, mib, bytes, length});
+        },
+        QFile::encodeName(file.absolutePath()).toStdString());
 }
 
 void PreparePanel::StopAndWait() {

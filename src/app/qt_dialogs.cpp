@@ -1,6 +1,8 @@
 #include "app/qt_dialogs.h"
 
+#include <QDesktopServices>
 #include <QFileDialog>
+#include <QUrl>
 #include <QMessageBox>
 #include <QToolButton>
 
@@ -58,14 +60,20 @@ std::optional<FileChoice> RunFileDialog(QWidget* owner, const FileRequest& reque
 
 }  // namespace
 
-DialogButton QtDialogs::Message(const MessageRequest& request) {
-    QMessageBox box(QtIcon(request.Icon), Utf8(request.Caption), Utf8(request.Text), QMessageBox::NoButton, owner_);
-    for (DialogButton button : request.Buttons) box.addButton(QtButton(button));
-    box.setDefaultButton(QtButton(request.Default));
+std::unique_ptr<QMessageBox> NewMessageBox(const MessageRequest& request, QWidget* owner) {
+    auto box = std::make_unique<QMessageBox>(QtIcon(request.Icon), Utf8(request.Caption), Utf8(request.Text),
+                                             QMessageBox::NoButton, owner);
+    for (DialogButton button : request.Buttons) box->addButton(QtButton(button));
+    box->setDefaultButton(QtButton(request.Default));
     const bool has_cancel =
         std::find(request.Buttons.begin(), request.Buttons.end(), DialogButton::Cancel) != request.Buttons.end();
-    if (has_cancel) box.setEscapeButton(QMessageBox::Cancel);
-    const auto pressed = static_cast<QMessageBox::StandardButton>(box.exec());
+    if (has_cancel) box->setEscapeButton(QMessageBox::Cancel);
+    return box;
+}
+
+DialogButton QtDialogs::Message(const MessageRequest& request) {
+    const std::unique_ptr<QMessageBox> box = NewMessageBox(request, owner_);
+    const auto pressed = static_cast<QMessageBox::StandardButton>(box->exec());
     for (DialogButton button : request.Buttons)
         if (QtButton(button) == pressed) return button;
     // Closed without a button: the only button, else Cancel.
@@ -100,5 +108,7 @@ std::optional<std::string> QtDialogs::ChooseFolder(const FolderRequest& request)
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return PathBytes(dialog.selectedFiles().front());
 }
+
+void QtDialogs::ShowFolder(const std::string& folder) { QDesktopServices::openUrl(QUrl::fromLocalFile(ShownPath(folder))); }
 
 }  // namespace tscard::app

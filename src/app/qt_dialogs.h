@@ -5,9 +5,16 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <memory>
+
 #include "app/dialogs.h"
 
+class QMessageBox;
+
 namespace tscard::app {
+
+// The message box a request is shown in (not yet shown).
+std::unique_ptr<QMessageBox> NewMessageBox(const MessageRequest& request, QWidget* owner);
 
 class QtDialogs final : public Dialogs {
 public:
@@ -19,6 +26,7 @@ public:
     std::optional<FileChoice> OpenFiles(const FileRequest& request) override;
     std::optional<FileChoice> SaveFile(const FileRequest& request) override;
     std::optional<std::string> ChooseFolder(const FolderRequest& request) override;
+    void ShowFolder(const std::string& folder) override;
 
 private:
     QPointer<QWidget> owner_;

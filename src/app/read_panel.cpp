@@ -1,6 +1,8 @@
 #include "app/read_panel.h"
 
 #include <QAbstractButton>
+#include <QFile>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -16,6 +18,12 @@
 #include "app/dialogs.h"
 #include "app/gauge.h"
 #include "app/panel_parts.h"
+#include "app/said.h"
+#include "app/main_panel.h"
+#include "app/shown_number.h"
+#include "app/shown_path.h"
+#include "app/status_line.h"
+#include "ts/fixed_text.h"
 #include "app/start_button.h"
 #include "app/torvane_service.h"
 #include "card/card_open.h"
@@ -112,16 +120,17 @@ void ReadPanel::StartRead() {
     CGauge9->show();
 
     output_ = ReadOutputName(state.CardFileName, filter_index_);
-    auto refuse = [&](const std::string& message) {
-        window_.Dialog().Tell(message, {}, DialogIcon::Error);
+    auto refuse = [&](const QString& message) {
+        window_.Dialog().Tell(message.toStdString(), {}, DialogIcon::Error);
         Restore();
     };
-    if (SameFileOrDevice(output_, state.Cards.InUse)) return refuse(output_ + ": the output is the card itself");
+    if (SameFileOrDevice(output_, state.Cards.InUse))
+        return refuse(Filled(tr("%1: the output is the card itself"), {QString::fromStdString(output_)}));
     Status status = CheckOutputPath(output_);
     CardTarget target;
     if (status) status = ResolveCard(state.Cards.InUse, state.Cards.Roots, target, state.Cards.Opener);
     if (status) status = OpenCard(target, false, state.Cards.Roots, state.Card);
-    if (!status) return refuse(status.message());
+    if (!status) return refuse(Said(status.words()));
 
     CardReadJob job;
     job.ReadEntryIndex = state.Cards.ReadEntryIndex;
@@ -137,7 +146,7 @@ void ReadPanel::StartRead() {
             return reader_.Run(job, device, stop);
         },
         [this](CardReadResult result) { ReadEnded(std::move(result)); });
-    if (!started) return refuse(started.message());
+    if (!started) return refuse(Said(started.words()));
     progress_timer_->start();
 }
 
@@ -152,23 +161,39 @@ void ReadPanel::ReadEnded(CardReadResult result) {
     progress_timer_->stop();
     const bool pulled = state.Cards.Pulled;
     state.Cards.Pulled = false;
-    const std::string blocks = std::to_string(result.BlocksRead) + " of " + std::to_string(result.Blocks) + " blocks";
+    const QString output = QString::fromStdString(output_);
     // What the output holds after a copy that did not complete.
-    const std::string left = result.OutputKept       ? output_ + " holds the first " + blocks
-                             : result.WrittenInPlace ? "what was written to " + output_ + " stays there"
-                                                     : output_ + " is left as it was";
-    std::string message;
+    const QString left =
+        result.OutputKept ? Filled(tr("%1 holds the first %2 of %3 blocks"),
+                                   {output, QString::number(result.BlocksRead), QString::number(result.Blocks)})
+        : result.WrittenInPlace ? Filled(tr("what was written to %1 stays there"), {output})
+                                : Filled(tr("%1 is left as it was"), {output});
+    QString message;
     switch (result.Ending) {
-        case CardReadEnding::Complete: break;
+        case CardReadEnding::Complete: {
+            const QString stream = QString::fromStdString(state.Cards.ReadEntryName);
+            const QString path = ShownPath(output_);
+            const QString mib = ShownNumber(FixedText(double(result.BytesWritten) / 1048576.0, 10, 3));
+            const QString bytes = QString::number(result.BytesWritten);
+            const bool file = !result.WrittenInPlace && QFileInfo(path).isFile();
+            window_.Main()->Status->Tell(
+                [this, stream, path, mib, bytes] {
+                    return Filled(tr("Read %1 from the card into %2: %3 MiB (%4 bytes)"), {stream, path, mib, bytes});
+                },
+                file ? QFile::encodeName(QFileInfo(path).absolutePath()).toStdString() : std::string());
+            break;
+        }
         case CardReadEnding::Stopped:
             // The operator's own stop needs no word; a pulled card does.
-            if (pulled) message = state.Card.Path() + ": the card was removed during the read; " + left;
+            if (pulled)
+                message = Filled(tr("%1: the card was removed during the read; %2"),
+                                 {QString::fromStdString(state.Card.Path()), left});
             break;
-        case CardReadEnding::Failed: message = result.Message + "; " + left; break;
-        case CardReadEnding::Refused: message = result.Message; break;
+        case CardReadEnding::Failed: message = Filled(tr("%1; %2"), {Said(result.Message), left}); break;
+        case CardReadEnding::Refused: message = Said(result.Message); break;
     }
     Restore();
-    if (!message.empty() && !state.Closing) window_.Dialog().Tell(message, {}, DialogIcon::Error);
+    if (!message.isEmpty() && !state.Closing) window_.Dialog().Tell(message.toStdString(), {}, DialogIcon::Error);
 }
 
 void ReadPanel::hideEvent(QHideEvent* event) {

@@ -2,6 +2,8 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QFile>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -19,22 +21,36 @@
 #include "app/shown_number.h"
 #include "app/shown_path.h"
 #include "app/torvane_service.h"
+#include "app/said.h"
+#include "app/status_line.h"
+#include "ts/fixed_text.h"
 #include "app/value_box.h"
 #include "platform/file_identity.h"
+#include "platform/output_file.h"
 #include "splice/splice_chain.h"
 #include "splice/splice_job.h"
 
 namespace tscard::app {
 namespace {
 
-constexpr const char* kOverwriteQuestion = "File allready exist.Overwrite?";
-constexpr const char* kOverwriteCaption = "Stick files";
 constexpr const char* kDefaultOutputName = "New";
 
 std::uint64_t EntrySize(const StickFileEntry& entry) { return entry.Blocks * kSpliceBlockSize + entry.TailBytes; }
 
 // Whole mebibytes with three decimals ("1.000" for 1,572,863 bytes).
 QString SizeText(std::uint64_t bytes) { return ShownNumber(SpliceSizeText(bytes)); }
+
+}  // namespace
+
+namespace {
+
+// "12.345" MiB with the operator's decimal separator.
+QString MiB(std::uint64_t bytes) { return ShownNumber(FixedText(double(bytes) / 1048576.0, 10, 3)); }
+
+// The folder that holds a file written, for the status line's button.
+std::string FolderOf(const std::string& path) {
+    return QFile::encodeName(QFileInfo(QFile::decodeName(QByteArray::fromStdString(path))).absolutePath()).toStdString();
+}
 
 }  // namespace
 
@@ -140,7 +156,7 @@ void SplicePanel::Tosticktogether1Click() {
         path = SpliceOutputName(choice->Paths.front(), choice->FilterIndex);
         if (!IdentityOf(path)) break;
         const DialogButton answer =
-            window_.Dialog().Message({kOverwriteQuestion, kOverwriteCaption,
+            window_.Dialog().Message({tr("File allready exist.Overwrite?").toStdString(), tr("Stick files").toStdString(),
                                       {DialogButton::Yes, DialogButton::No, DialogButton::Cancel},
                                       DialogButton::Yes, DialogIcon::Warning});
         if (answer == DialogButton::Cancel) continue;
@@ -158,7 +174,7 @@ void SplicePanel::Tosticktogether1Click() {
     CGauge10->SetProgress(0);
     if (!opened) {
         hide();
-        window_.Dialog().Tell(opened.message());
+        window_.Dialog().Tell(SaidText(opened.words()));
         return;
     }
     // Nothing is created before the start: a replaced output starts empty,
@@ -185,7 +201,7 @@ void SplicePanel::Button2Click() {
             state.StickAddList = choice->Paths;
             ShowList(ListBox2->currentRow());
         } else {
-            window_.Dialog().Tell(added.message());
+            window_.Dialog().Tell(SaidText(added.words()));
         }
     }
     EnableListCommands();
@@ -224,7 +240,7 @@ void SplicePanel::SpeedButton7Click() {
 void SplicePanel::Button3Click() {
     AppState& state = window_.State();
     if (const Status started = state.StickChain.Start(); !started) {
-        window_.Dialog().Tell(started.message());
+        window_.Dialog().Tell(SaidText(started.words()));
         return;
     }
     Button2->setEnabled(false);
@@ -274,6 +290,7 @@ void SplicePanel::DoStickRefreshGauge() {
 void SplicePanel::DoStickFinish() {
     AppState& state = window_.State();
     const SpliceResult& result = state.StickChain.Result();
+    const std::string output = state.Stick.OutputPath;
     CGauge10->SetProgress(state.StickChain.Progress().Blocks);
     StaticText13->setText(SizeText(result.OutputSize));
     // Files a stop left uncopied are closed with the rest.
@@ -284,7 +301,19 @@ void SplicePanel::DoStickFinish() {
     Button2->setEnabled(true);
     EnableListCommands();
     window_.Menu().Tosticktogether1->setEnabled(true);
-    if (result.Ending == SpliceEnding::Failed) window_.Dialog().Tell(result.Message);
+    if (result.Ending == SpliceEnding::Failed) window_.Dialog().Tell(SaidText(result.Message));
+    if (result.Ending == SpliceEnding::Complete) {
+        const QString path = ShownPath(output);
+        const QString files = QString::number(result.FilesCopied);
+        const QString mib = MiB(result.OutputSize);
+        const QString bytes = QString::number(result.OutputSize);
+        const bool file = output != kStandardOutputName && QFileInfo(path).isFile();
+        window_.Main()->Status->Tell(
+            [this, path, files, mib, bytes] {
+                return Filled(tr("Spliced %1 files into %2: %3 MiB (%4 bytes)"), {files, path, mib, bytes});
+            },
+            file ? FolderOf(output) : std::string());
+    }
 }
 
 void SplicePanel::ShowList(int focused) {

@@ -13,8 +13,12 @@
 #include "app/shown_number.h"
 #include "app/start_button.h"
 #include "app/torvane_service.h"
+#include "app/recent_streams.h"
+#include "app/said.h"
+#include "app/start_screen.h"
 #include "app/value_box.h"
 #include "app/write_panel.h"
+#include "ts/packet_probe.h"
 #include "ts/stream_open.h"
 
 namespace tscard::app {
@@ -56,8 +60,8 @@ QTreeWidget* StreamLauncher::TreeOf(AnalysisMode mode) const { return View(mode)
 QWidget* StreamLauncher::PanelOf(AnalysisMode mode) const { return View(mode).Panel; }
 StartButton* StreamLauncher::ButtonOf(AnalysisMode mode) const { return View(mode).Button; }
 
-void StreamLauncher::Say(const std::string& text, const std::string& caption) {
-    window_.Dialog().Tell(text, caption, DialogIcon::Warning);
+void StreamLauncher::Say(const Words& text, const Words& caption) {
+    window_.Dialog().Tell(SaidText(text), SaidText(caption), DialogIcon::Warning);
 }
 
 bool StreamLauncher::StartAnalysis(const AnalysisRequest& request) {
@@ -78,7 +82,7 @@ bool StreamLauncher::StartAnalysis(const AnalysisRequest& request) {
     if (opened) opened = file.Size(size);
     file.CloseQuietly();
     if (!opened) {
-        Say(opened.message());
+        Say(opened.words());
         return false;
     }
     ShowSizeText(request, size);
@@ -101,8 +105,13 @@ bool StreamLauncher::StartAnalysis(const AnalysisRequest& request) {
         window_.Events().CancelRun();
         view.Button->SetState(StartState::Unavailable);
         window_.BringToFront(window_.Main());
-        Say(started.message());
+        Say(started.words());
         return false;
+    }
+    // A stream opened to prepare or split it is offered again at the start.
+    if (request.Mode != AnalysisMode::ModeCardWrite) {
+        RememberStream(request.Path);
+        window_.Main()->Start->ShowRecent();
     }
     return true;
 }
@@ -141,13 +150,13 @@ void StreamLauncher::OnAnalysisEnded() {
         case AnalysisEnding::Complete:
             ShowContent(view.Tree, result.Tree);
             if (request_.Mode == AnalysisMode::ModeParse && result.OnlyOneProgram) {
-                Say(kOnlyOneProgramMessage, kContentErrorCaption);
+                Say(Words(kOnlyOneProgramMessage), Words(kContentErrorCaption));
                 break;
             }
             view.Button->SetState(StartState::Ready);
             shown = true;
             break;
-        case AnalysisEnding::SyncFailed: Say(result.Message, kSyncErrorCaption); break;
+        case AnalysisEnding::SyncFailed: Say(result.Message, Words(kSynchronizationErrorCaption)); break;
         case AnalysisEnding::Stopped: break;
         case AnalysisEnding::NoDescription:
         case AnalysisEnding::Failed:

@@ -61,8 +61,6 @@ namespace tscard::app {
 class StartButton;
 class TTorvaneService;
 
-constexpr const char* kSyncErrorCaption = "Synhronization error";
-
 class StreamLauncher final : public QObject {
     Q_OBJECT
 
@@ -116,7 +114,7 @@ private:
     Ending& EndOf(AnalysisMode mode) { return endings_[static_cast<std::size_t>(mode)]; }
     void ShowSizeText(const AnalysisRequest& request, std::uint64_t file_size);
     void OnAnalysisEnded();
-    void Say(const std::string& text, const std::string& caption = {});
+    void Say(const Words& text, const Words& caption = {});
 
     // The job returns the step to run on the GUI thread.
     bool RunAsideJob(std::function<std::function<void()>()> job);

@@ -24,6 +24,7 @@
 #include "app/prepare_panel.h"
 #include "app/read_panel.h"
 #include "app/removal_watch.h"
+#include "app/said.h"
 #include "app/splice_panel.h"
 #include "app/stream_launcher.h"
 #include "app/write_panel.h"
@@ -134,6 +135,8 @@ void TTorvaneService::FormCreate() {
 
 void TTorvaneService::Language1Click() {
     language_ = lang::OtherLanguage(language_);
+    // The catalogue first: what the panels say from now on follows it.
+    catalogue_.Use(language_);
     ApplyLanguage(*this, language_);
     emit LanguageChanged(language_);
 }
@@ -163,11 +166,15 @@ void TTorvaneService::ShowFromOtherInstance() {
 void TTorvaneService::OpenFromOutside(const std::string& path) {
     if (state_.Closing) return;
     if (!menu_.Open1->isEnabled() || events_->Busy()) {
-        dialogs_.Tell(path + ": not opened; the work under way must end first", {}, DialogIcon::Warning);
+        dialogs_.Tell(NotOpenedNow(path), {}, DialogIcon::Warning);
         return;
     }
     // Its programs decide: more than one are split, one is prepared.
     parse_->OpenFromOutside(path, [this](const std::string& one) { prepare_->OpenForPreparing(one); });
+}
+
+std::string TTorvaneService::NotOpenedNow(const std::string& path) const {
+    return Filled(tr("%1: not opened; the work under way must end first"), {QString::fromStdString(path)}).toStdString();
 }
 
 void TTorvaneService::dragEnterEvent(QDragEnterEvent* event) {

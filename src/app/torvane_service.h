@@ -12,6 +12,7 @@
 #include <QMainWindow>
 
 #include "app/app_state.h"
+#include "app/catalogue.h"
 #include "app/main_menu.h"
 #include "lang/captions.h"
 
@@ -79,6 +80,8 @@ public:
     // preparing, as the menu command does once its file dialog is answered.
     // Refused, with a word to the operator, while other work is under way.
     void OpenFromOutside(const std::string& path);
+    // What a stream given from outside hears while other work is under way.
+    std::string NotOpenedNow(const std::string& path) const;
 
 signals:
     // After the language command: texts made by the panels follow it.
@@ -97,6 +100,7 @@ private:
     AppState state_;
     Dialogs& dialogs_;
     lang::Language language_ = lang::Language::English;
+    Catalogue catalogue_;
     MainMenu menu_;
     MainPanel* main_ = nullptr;
     PreparePanel* prepare_ = nullptr;

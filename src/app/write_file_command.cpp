@@ -17,6 +17,7 @@
 #include "app/dialogs.h"
 #include "app/main_panel.h"
 #include "app/shown_number.h"
+#include "app/said.h"
 #include "app/start_button.h"
 #include "app/stream_launcher.h"
 #include "app/torvane_service.h"
@@ -39,7 +40,7 @@ void WritePanel::SpeedButton23Click() {
     AppState& state = window_.State();
     state.WriteFinished = 0;
     if (!state.Cards.CardReady) {
-        window_.Dialog().Tell("Drive of SD card no selected");
+        window_.Dialog().Tell(NoCardSelected());
         return;
     }
     FileRequest request;
@@ -51,6 +52,8 @@ void WritePanel::SpeedButton23Click() {
     window_.Card()->SpeedButton23->setEnabled(false);
     Open(state.OpenDialogFile, true);
 }
+
+std::string WritePanel::NoCardSelected() const { return tr("Drive of SD card no selected").toStdString(); }
 
 void WritePanel::TakePreparedStream(const std::string& path) {
     window_.BringToFront(window_.Main());
@@ -83,8 +86,8 @@ void WritePanel::Opened(const std::string& path, bool chosen, const Look& look) 
     AppState& state = window_.State();
     Dialogs& dialog = window_.Dialog();
     // A file that does not open is chosen again, as the open dialog offers.
-    auto choose_again = [&](const std::string& message) {
-        dialog.Tell(message);
+    auto choose_again = [&](const Words& message) {
+        dialog.Tell(SaidText(message));
         EndPreparing();
         if (chosen) SpeedButton23Click();
     };
@@ -93,8 +96,8 @@ void WritePanel::Opened(const std::string& path, bool chosen, const Look& look) 
         case ProbeOutcome::Stopped: return EndPreparing();
         case ProbeOutcome::Failed: return choose_again(look.Probe.Message);
         case ProbeOutcome::UnknownFormat:
-            dialog.Tell(path + ": " + kUnknownStreamFormat + " (" + look.Probe.Message + ")",
-                        kSynchronizationErrorCaption);
+            dialog.Tell(SaidText(UnknownStreamFormat(path, look.Probe.Message)),
+                        SaidText(Words(kSynchronizationErrorCaption)));
             return EndPreparing();
     }
     const BitrateMeasurement& rate = look.Rate;
@@ -133,7 +136,7 @@ void WritePanel::AnalysisEnded(const AnalysisResult& result) {
         Status opened = OpenStreamFile(stream.Path, file);
         if (opened) opened = job_.Source.Open(std::move(file));
         if (!opened) {
-            window_.Dialog().Tell(opened.message());
+            window_.Dialog().Tell(SaidText(opened.words()));
             state.WritePanelOpen = 0;
             return;
         }
@@ -173,7 +176,7 @@ void WritePanel::Measured(const CardStreamSize& size) {
         state.StopRequested.Clear();
         state.WritePanelOpen = 0;
         window_.BringToFront(window_.Main());
-        if (!size.Read) window_.Dialog().Tell(size.Read.message());
+        if (!size.Read) window_.Dialog().Tell(SaidText(size.Read.words()));
         return;
     }
     job_.Size = size;

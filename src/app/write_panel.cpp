@@ -154,14 +154,14 @@ void WritePanel::SpeedButton10Click() {
     }
 }
 
-void WritePanel::ShowEndedBadly(const std::string& message) {
+void WritePanel::ShowEndedBadly(const QString& message) {
     AppState& state = window_.State();
     state.WritePanelOpen = 0;
     job_.Source.Close();
     StaticText1->setText("...");
     StaticText5->clear();
     TreeView2->clear();
-    WriteNote->setText(QString::fromStdString(message));
+    WriteNote->setText(message);
     WriteNote->show();
     WriteAgain->setText(window_.Card()->SpeedButton23->text());
     WriteAgain->show();

@@ -89,6 +89,8 @@ public:
 
 private:
     struct Look;
+    std::string NoCardSelected() const;
+    std::string WriteCaption() const;
     // Packet size and bit rate of the file, then its analysis for the card.
     void Open(const std::string& path, bool chosen);
     void Opened(const std::string& path, bool chosen, const Look& look);
@@ -97,7 +99,7 @@ private:
     void Measured(const CardStreamSize& size);
     void EndPreparing();
     // The panel after a write that ended badly: it holds no stream any more.
-    void ShowEndedBadly(const std::string& message);
+    void ShowEndedBadly(const QString& message);
     void HideEnding();
 
     void SpeedButton1Click();

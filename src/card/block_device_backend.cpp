@@ -46,13 +46,13 @@ public:
             return opened;
         }
         struct stat st {};
-        if (::fstat(fd_, &st) != 0 || !S_ISBLK(st.st_mode)) return Status::Fail(path_ + ": not a block device");
+        if (::fstat(fd_, &st) != 0 || !S_ISBLK(st.st_mode)) return Status::Fail(NotABlockDevice(path_));
         std::uint64_t length = 0;
         if (::ioctl(fd_, BLKGETSIZE64, &length) != 0)
-            return Status::Fail(FileError(path_, "cannot read the size of the card"));
+            return Status::Fail(FileError(path_, N_("cannot read the size of the card")));
         if (length == 0) {
             no_medium_ = true;
-            return Status::Fail(path_ + ": there is no card in the reader (size 0)");
+            return Status::Fail(Words(N_("%1: there is no card in the reader (size 0)"), {path_}));
         }
         length_ = length;
         // The layout's transfers are whole 512-byte sectors; a device with
@@ -121,14 +121,14 @@ public:
     }
 
     Status Flush() override {
-        if (::fsync(fd_) != 0) return Status::Fail(FileError(path_, "cannot flush the card"));
+        if (::fsync(fd_) != 0) return Status::Fail(FileError(path_, N_("cannot flush the card")));
         return Status::Ok();
     }
 
     Status CheckPresent() override {
         std::uint64_t length = 0;
-        if (::ioctl(fd_, BLKGETSIZE64, &length) != 0) return Status::Fail(FileError(path_, "the card is gone"));
-        if (length != length_) return Status::Fail(path_ + ": the card was removed or changed");
+        if (::ioctl(fd_, BLKGETSIZE64, &length) != 0) return Status::Fail(FileError(path_, N_("the card is gone")));
+        if (length != length_) return Status::Fail(Words(N_("%1: the card was removed or changed"), {path_}));
         return Status::Ok();
     }
 

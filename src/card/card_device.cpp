@@ -8,6 +8,8 @@
 #include "platform/log.h"
 
 namespace tscard {
+
+Words OpenedReadOnly(const std::string& card) { return Words(N_("%1: the card was opened read-only"), {card}); }
 namespace {
 
 const std::string kNoCard = "(no card)";
@@ -52,7 +54,7 @@ Status CardDevice::WriteFailure(std::uint64_t offset, std::size_t size, const Io
 DirectoryState CardDevice::LoadDirectory(CardDirectory& directory, Status* read_status) {
     DirectoryLoaded = false;
     if (!backend_) {
-        if (read_status) *read_status = Status::Fail("no card is open");
+        if (read_status) *read_status = Status::Fail(Words(kNoCardOpen));
         return DirectoryState::Unreadable;
     }
     const IoResult result = backend_->ReadAt(0, header_.data(), kHeaderRegionBytes);
@@ -118,7 +120,7 @@ Status CardDevice::WriteUnit(std::uint64_t unit, const void* buffer) { return Wr
 
 Status CardDevice::ReadUnits(std::uint64_t first_unit, std::size_t count, void* buffer, std::size_t* units_done) {
     if (units_done) *units_done = 0;
-    if (!backend_) return Status::Fail("no card is open");
+    if (!backend_) return Status::Fail(Words(kNoCardOpen));
     const std::uint64_t offset = UnitOffset(first_unit);
     const std::size_t size = count * kUnitSize;
     const IoResult result = backend_->ReadAt(offset, buffer, size);
@@ -146,12 +148,12 @@ Status CardDevice::WriteUnits(std::uint64_t first_unit, std::size_t count, const
 }
 
 Status CardDevice::Flush() {
-    if (!backend_) return Status::Fail("no card is open");
+    if (!backend_) return Status::Fail(Words(kNoCardOpen));
     return backend_->Flush();
 }
 
 Status CardDevice::CheckPresent() {
-    if (!backend_) return Status::Fail("no card is open");
+    if (!backend_) return Status::Fail(Words(kNoCardOpen));
     return backend_->CheckPresent();
 }
 

@@ -33,6 +33,10 @@ struct FillObserver {
     StopFlag* Stop = nullptr;
 };
 
+// "no card is open", and "<card>: the card was opened read-only".
+constexpr const char* kNoCardOpen = N_("no card is open");
+Words OpenedReadOnly(const std::string& card);
+
 class CardDevice {
 public:
     CardDevice();

@@ -11,8 +11,8 @@ namespace {
 constexpr std::size_t kFillChunk = 1 << 20;
 
 Status CheckCanFormat(CardDevice& device) {
-    if (!device.IsOpen()) return Status::Fail("no card is open");
-    if (!device.Backend().Writable()) return Status::Fail(device.Path() + ": the card was opened read-only");
+    if (!device.IsOpen()) return Status::Fail(Words(kNoCardOpen));
+    if (!device.Backend().Writable()) return Status::Fail(OpenedReadOnly(device.Path()));
     if (device.TotalSectors * kSectorSize < kMinimumCardBytes)
         return Status::Fail(TooSmallForLayout(device.Path(), device.Backend().Length()));
     return Status::Ok();
@@ -20,9 +20,9 @@ Status CheckCanFormat(CardDevice& device) {
 
 }  // namespace
 
-std::string TooSmallForLayout(const std::string& path, std::uint64_t length) {
-    return path + ": " + std::to_string(length) + " bytes is too small for the card layout (at least " +
-           std::to_string(kMinimumCardBytes) + " bytes are needed)";
+Words TooSmallForLayout(const std::string& path, std::uint64_t length) {
+    return Words(N_("%1: %2 bytes is too small for the card layout (at least %3 bytes are needed)"),
+                 {path, std::to_string(length), std::to_string(kMinimumCardBytes)});
 }
 
 Status CardDevice::FillCard(const FillObserver& observer) {
@@ -34,8 +34,8 @@ Status CardDevice::FillCard(const FillObserver& observer) {
     if (observer.Progress) observer.Progress(0, chunks);
     for (std::uint64_t i = 0; i < chunks; ++i) {
         if (observer.Stop != nullptr && observer.Stop->TakeIfSet())
-            return Status::Fail(Path() + ": full format stopped after " + std::to_string(i) + " of " +
-                                std::to_string(chunks) + " MiB");
+            return Status::Fail(Words(N_("%1: full format stopped after %2 of %3 MiB"),
+                                      {Path(), std::to_string(i), std::to_string(chunks)}));
         const std::uint64_t offset = i * kFillChunk;
         const std::size_t len = static_cast<std::size_t>(std::min<std::uint64_t>(kFillChunk, total_bytes - offset));
         const Status status = WriteRaw(offset, fill.data(), len);
@@ -62,7 +62,8 @@ Status CardDevice::WriteEmptyHeader(bool version01, std::uint32_t bitrate, const
     UpdateFreeUnits(Directory);
     CardChanged = true;
     if (!fill_status)
-        return Status::Fail(fill_status.message() + "; the empty header was written, the rest of the card was not filled");
+        return Status::Fail(Words(N_("%1; the empty header was written, the rest of the card was not filled"),
+                                  {fill_status.words()}));
     return Status::Ok();
 }
 

@@ -16,7 +16,7 @@ constexpr std::uint64_t kMinimumCardBytes = (kHeaderRegionSectors + 1 + kSectors
 
 // "<path>: N bytes is too small for the card layout (at least M bytes are
 // needed)": what every command says of a card that small.
-std::string TooSmallForLayout(const std::string& path, std::uint64_t length);
+Words TooSmallForLayout(const std::string& path, std::uint64_t length);
 
 Status FormatCard(CardDevice& device, bool full, const FillObserver& observer = {});
 Status ClearAllCard(CardDevice& device);

@@ -13,8 +13,10 @@ std::string CardItemText(std::size_t index, std::uint64_t capacity_mb, const std
            device_path;
 }
 
+Words NotListed(const Words& problem) { return Words(N_("%1; not listed"), {problem}); }
+
 bool ExamineCard(CardDevice& device, std::size_t index, const std::vector<std::string>& partition_nodes,
-                 CardRecord& record, std::string& problem) {
+                 CardRecord& record, Words& problem) {
     record = CardRecord{};
     record.DevicePath = device.Path();
     record.ItemText = CardItemText(index, device.CapacityMB, device.Path());
@@ -31,7 +33,7 @@ bool ExamineCard(CardDevice& device, std::size_t index, const std::vector<std::s
         case DirectoryState::Unreadable:
             record.FileSystemName = ProbeFileSystemName(device.Path(), partition_nodes);
             if (record.FileSystemName.empty()) {
-                problem = read_status.message();
+                problem = read_status.words();
                 return false;
             }
             break;
@@ -57,20 +59,20 @@ Status ScanCards(const SystemRoots& roots, CardList& list, std::shared_ptr<Devic
             if (no_medium) {
                 list.EmptyReaders.push_back(reader);
             } else {
-                list.Problems.push_back(status.message());
+                list.Problems.push_back(status.words());
                 list.PermissionRefused = list.PermissionRefused || status.error() == EACCES || status.error() == EPERM;
             }
             continue;
         }
         CardDevice device(std::move(backend));
         CardRecord record;
-        std::string problem;
+        Words problem;
         if (ExamineCard(device, list.Records.size(), disk.PartitionNodes(roots), record, problem)) {
             record.ReaderModel = disk.Model;
             list.Records.push_back(std::move(record));
         }
         else
-            list.Problems.push_back(problem + "; not listed");
+            list.Problems.push_back(NotListed(problem));
     }
     return Status::Ok();
 }

@@ -34,7 +34,7 @@ struct CardList {
     std::vector<CardRecord> Records;
     // Cards that exist but could not be examined (no permission, read
     // errors), one line each naming the device and the reason.
-    std::vector<std::string> Problems;
+    std::vector<Words> Problems;
     // Readers that hold no card: the node, and the reader's name when
     // sysfs gives one ("/dev/sdb (Generic STORAGE DEVICE)").
     std::vector<std::string> EmptyReaders;
@@ -42,13 +42,16 @@ struct CardList {
     bool PermissionRefused = false;
 };
 
+// "<problem>; not listed": a card that could not be examined.
+Words NotListed(const Words& problem);
+
 std::string CardItemText(std::size_t index, std::uint64_t capacity_mb, const std::string& device_path);
 
 // Loads the card's directory and fills the record. A card whose header
 // cannot be read is kept only when a file system is found on it
 // (partition_nodes are probed too); otherwise false, with the reason.
 [[nodiscard]] bool ExamineCard(CardDevice& device, std::size_t index, const std::vector<std::string>& partition_nodes,
-                 CardRecord& record, std::string& problem);
+                 CardRecord& record, Words& problem);
 
 // Lists the cards, opening each through the opener (the process itself
 // when null). Fails only when the system's device list cannot be read at

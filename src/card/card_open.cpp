@@ -29,7 +29,7 @@ std::function<Status()> UnmountCard(std::vector<DeviceNumber> numbers, SystemRoo
 Status OpenCardNode(const std::string& path, bool writable, std::function<Status()> unmount,
                     std::unique_ptr<CardBackend>& out, bool* no_medium, std::shared_ptr<DeviceOpener> opener) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return Status::Fail(FileError(path, "cannot open"));
+    if (::stat(path.c_str(), &st) != 0) return Status::Fail(FileError(path, N_("cannot open")));
     if (S_ISBLK(st.st_mode)) {
         BlockDeviceAccess access;
         access.Writable = writable;
@@ -38,7 +38,7 @@ Status OpenCardNode(const std::string& path, bool writable, std::function<Status
         return OpenBlockDeviceBackend(path, access, out, no_medium);
     }
     if (S_ISREG(st.st_mode)) return OpenImageFileBackend(path, writable, out);
-    return Status::Fail(path + ": not a card: neither a block device nor a card image file");
+    return Status::Fail(Words(N_("%1: not a card: neither a block device nor a card image file"), {path}));
 }
 
 Status ResolveCard(const std::string& path, const SystemRoots& roots, CardTarget& out,
@@ -47,12 +47,12 @@ Status ResolveCard(const std::string& path, const SystemRoots& roots, CardTarget
     out.Path = path;
     out.Opener = std::move(opener);
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return Status::Fail(FileError(path, "cannot open"));
+    if (::stat(path.c_str(), &st) != 0) return Status::Fail(FileError(path, N_("cannot open")));
     if (S_ISREG(st.st_mode)) {
         out.Verdict.Kind = DiskKind::Card;
         return Status::Ok();
     }
-    if (!S_ISBLK(st.st_mode)) return Status::Fail(path + ": not a card: neither a block device nor a card image file");
+    if (!S_ISBLK(st.st_mode)) return Status::Fail(Words(N_("%1: not a card: neither a block device nor a card image file"), {path}));
 
     out.IsBlockDevice = true;
     const DeviceNumber number{::major(st.st_rdev), ::minor(st.st_rdev)};
@@ -90,20 +90,20 @@ Status CheckCardTarget(const CardTarget& target, bool allow_non_removable) {
     switch (target.Verdict.Kind) {
         case DiskKind::Card: return Status::Ok();
         case DiskKind::SystemDisk:
-            return Status::Fail(target.Path + ": " + target.Verdict.Reason + "; it is never used as a card");
-        case DiskKind::EmptySlot: return Status::Fail(target.Path + ": " + target.Verdict.Reason);
+            return Status::Fail(Words(N_("%1: %2; it is never used as a card"), {target.Path, target.Verdict.Reason}));
+        case DiskKind::EmptySlot: return Status::Fail(Words(N_("%1: %2"), {target.Path, target.Verdict.Reason}));
         case DiskKind::NotACard:
             if (allow_non_removable) return Status::Ok();
-            return Status::Fail(target.Path + ": " + target.Verdict.Reason + "; only removable cards are used");
+            return Status::Fail(Words(N_("%1: %2; only removable cards are used"), {target.Path, target.Verdict.Reason}));
     }
-    return Status::Fail(target.Path + ": not a card");
+    return Status::Fail(Words(N_("%1: not a card"), {target.Path}));
 }
 
 Status OpenCard(const CardTarget& target, bool writable, const SystemRoots& roots, CardDevice& out) {
     std::function<Status()> unmount;
     if (target.IsBlockDevice && writable) {
         unmount = UnmountCard(target.Numbers, roots, target.Opener);
-        if (Status status = unmount(); !status) return Status::Fail(target.Path + ": " + status.message());
+        if (Status status = unmount(); !status) return Status::Fail(Words(N_("%1: %2"), {target.Path, status.words()}));
     }
     std::unique_ptr<CardBackend> backend;
     if (Status status = OpenCardNode(target.Path, writable, unmount, backend, nullptr, target.Opener); !status)

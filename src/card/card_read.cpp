@@ -11,15 +11,15 @@ namespace {
 
 bool HoldsStoredPacket(const std::uint8_t* slot) { return slot[0] == kSyncByte && FoldPid(slot) != kNullPid; }
 
-CardReadResult Refused(std::string message) {
+CardReadResult Refused(Words message) {
     CardReadResult refused;
     refused.Ending = CardReadEnding::Refused;
     refused.Message = std::move(message);
     return refused;
 }
 
-std::string BusyMessage(const CardDevice& device) {
-    return device.Path() + ": refused, another card read is in progress";
+Words BusyMessage(const CardDevice& device) {
+    return Words(N_("%1: refused, another card read is in progress"), {device.Path()});
 }
 
 }  // namespace
@@ -155,7 +155,7 @@ CardReadWorker::~CardReadWorker() { run_.Join(); }
 CardReadResult CardReadWorker::Run(const CardReadJob& job, CardDevice& device, StopFlag& stop) {
     CardReadResult result;
     const Status ran = run_.RunHere(BusyMessage(device), [&] { return RunClaimed(job, device, stop); }, result);
-    return ran ? result : Refused(ran.message());
+    return ran ? result : Refused(ran.words());
 }
 
 Status CardReadWorker::Start(const CardReadJob& job, CardDevice& device, StopFlag& stop) {
@@ -169,7 +169,7 @@ CardReadResult CardReadWorker::Finish() {
 
 CardReadResult CardReadWorker::RunClaimed(const CardReadJob& job, CardDevice& device, StopFlag& stop) {
     CardReadResult result;
-    const std::string stream = "stream " + std::to_string(job.ReadEntryIndex);
+    const Words stream(N_("stream %1"), {std::to_string(job.ReadEntryIndex)});
 
     // The directory afresh; the record by its index in memory.
     CardDirectory directory;
@@ -177,24 +177,27 @@ CardReadResult CardReadWorker::RunClaimed(const CardReadJob& job, CardDevice& de
     switch (device.LoadDirectory(directory, &read_status)) {
         case DirectoryState::Valid: break;
         case DirectoryState::NotInLayout:
-            result.Message = device.Path() + ": the card is not in the card layout (Mast be formated)";
+            result.Message = Words(N_("%1: the card is not in the card layout (Mast be formated)"), {device.Path()});
             return result;
-        case DirectoryState::Unreadable: result.Message = read_status.message(); return result;
+        case DirectoryState::Unreadable: result.Message = read_status.words(); return result;
     }
     const std::size_t count = std::min<std::size_t>(directory.Header.FileCount, directory.Records.size());
     if (job.ReadEntryIndex >= count) {
-        result.Message = device.Path() + ": there is no " + stream + " (the card holds " + std::to_string(count) +
-                         (count == 1 ? " stream)" : " streams)");
+        result.Message = count == 1 ? Words(N_("%1: there is no %2 (the card holds %3 stream)"),
+                                            {device.Path(), stream, std::to_string(count)})
+                                    : Words(N_("%1: there is no %2 (the card holds %3 streams)"),
+                                            {device.Path(), stream, std::to_string(count)});
         return result;
     }
     const DirEntry& entry = directory.Records[job.ReadEntryIndex];
     result.Entry = entry;
     if (entry.IsFree()) {
-        result.Message = device.Path() + ": " + stream + " has no blocks on the card";
+        result.Message = Words(N_("%1: %2 has no blocks on the card"), {device.Path(), stream});
         return result;
     }
     if (const std::string problem = EntryProblem(entry, CardUnits(device)); !problem.empty()) {
-        result.Message = device.Path() + ": the directory entry of " + stream + " does not fit the card: " + problem;
+        result.Message =
+            Words(N_("%1: the directory entry of %2 does not fit the card: %3"), {device.Path(), stream, problem});
         return result;
     }
     const std::uint64_t first_unit = SectorToUnit(entry.StartSector);
@@ -209,19 +212,19 @@ CardReadResult CardReadWorker::RunClaimed(const CardReadJob& job, CardDevice& de
             result.Ending = CardReadEnding::Stopped;
             return result;
         }
-        result.Message = st.message();
+        result.Message = st.words();
         return result;
     }
     result.WrittenInPlace = output.InPlace();
     BlockWriter out(output.Output());
-    auto finish = [&](CardReadEnding ending, std::string message) {
+    auto finish = [&](CardReadEnding ending, Words message) {
         Status done = out.Flush();
         result.BytesWritten = out.BytesWritten();
         const bool keep = ending == CardReadEnding::Complete || (ending == CardReadEnding::Stopped && result.BlocksRead > 0);
         if (done && keep) done = output.Commit();
         if (!done && ending != CardReadEnding::Failed) {
             ending = CardReadEnding::Failed;
-            message = done.message();
+            message = done.words();
         }
         result.OutputKept = done && keep;
         if (!result.OutputKept) output.Discard();
@@ -229,7 +232,7 @@ CardReadResult CardReadWorker::RunClaimed(const CardReadJob& job, CardDevice& de
         result.Message = std::move(message);
         return result;
     };
-    auto where = [&](std::uint64_t i) { return BlockName(i, first_unit + i, " of " + stream); };
+    auto where = [&](std::uint64_t i) { return BlockName(i, first_unit + i, " of " + stream.English()); };
 
     // Why the copy itself ended before the last block.
     CardReadEnding cut = CardReadEnding::Complete;

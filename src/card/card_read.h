@@ -50,7 +50,7 @@ enum class CardReadEnding {
 
 struct [[nodiscard]] CardReadResult {
     CardReadEnding Ending = CardReadEnding::Failed;
-    std::string Message;
+    Words Message;
     DirEntry Entry;               // the stream's record, once found
     std::uint64_t Blocks = 0;     // the stream's blocks
     std::uint64_t BlocksRead = 0;  // blocks read and handed to the output
@@ -86,7 +86,7 @@ struct PlayedPackets {
     bool Complete = false;        // every block was read and counted
     std::uint64_t Packets = 0;    // of the blocks read
     std::uint64_t BlocksRead = 0;
-    std::string Message;          // why it is not complete (empty when stopped)
+    std::string Message;        // why it is not complete (empty when stopped)
 };
 PlayedPackets CountPlayedPackets(CardDevice& device, const DirEntry& entry, StopFlag& stop,
                                  const std::function<void(std::uint64_t done, std::uint64_t total)>& progress);

@@ -19,22 +19,26 @@ DirEntry EntryOf(std::uint64_t start_unit, std::uint64_t blocks, std::uint8_t la
     return entry;
 }
 
-CardWriteResult Refused(std::string message) {
+CardWriteResult Refused(Words message) {
     CardWriteResult refused;
     refused.Ending = CardWriteEnding::Refused;
     refused.Message = std::move(message);
     return refused;
 }
 
-std::string BusyMessage(const CardDevice& device) {
-    return device.Path() + ": refused, another card write is in progress";
+Words BusyMessage(const CardDevice& device) {
+    return Words(N_("%1: refused, another card write is in progress"), {device.Path()});
 }
 
 }  // namespace
 
-std::string CardBitrateRangeText() {
-    return "a whole number of kbit/s from " + std::to_string(kMinCardBitrate) + " to " +
-           std::to_string(kMaxCardBitrate);
+Words CardBitrateRangeText() {
+    return Words(N_("a whole number of kbit/s from %1 to %2"),
+                 {std::to_string(kMinCardBitrate), std::to_string(kMaxCardBitrate)});
+}
+
+Words NothingToStore(const std::string& stream) {
+    return Words(N_("%1: the stream holds no packet to store (only null packets); nothing was written"), {stream});
 }
 
 std::optional<std::uint32_t> ParseCardBitrate(std::string_view text) {
@@ -62,7 +66,7 @@ CardWriteResult CardWriteWorker::Run(CardWriteJob& job, CardDevice& device, Card
     CardWriteResult result;
     const Status ran =
         run_.RunHere(BusyMessage(device), [&] { return RunClaimed(job, device, write, events, stop); }, result);
-    return ran ? result : Refused(ran.message());
+    return ran ? result : Refused(ran.words());
 }
 
 Status CardWriteWorker::Start(CardWriteJob& job, CardDevice& device, CardWriteState& write, EventSink& events,
@@ -84,30 +88,31 @@ CardWriteResult CardWriteWorker::RunClaimed(CardWriteJob& job, CardDevice& devic
     progress_position_.store(0, std::memory_order_release);
 
     // Refusals touch nothing, not even the card's header.
-    auto refuse = [&](std::string message) {
+    auto refuse = [&](Words message) {
         result.Ending = CardWriteEnding::Refused;
         result.Message = std::move(message);
         return result;
     };
-    if (!device.IsOpen()) return refuse("no card is open");
-    if (!device.Backend().Writable()) return refuse(device.Path() + ": the card was opened read-only");
+    if (!device.IsOpen()) return refuse(Words(kNoCardOpen));
+    if (!device.Backend().Writable()) return refuse(OpenedReadOnly(device.Path()));
     if (device.DataUnits <= 0) return refuse(TooSmallForLayout(device.Path(), device.Backend().Length()));
-    if (!job.Source.IsOpen()) return refuse(job.FileName + ": the source is not open for the card write");
+    if (!job.Source.IsOpen())
+        return refuse(Words(N_("%1: the source is not open for the card write"), {job.FileName}));
     if (job.StartOffset > job.Source.Size())
-        return refuse(job.FileName + ": the first packet lies past the end of the source");
+        return refuse(Words(N_("%1: the first packet lies past the end of the source"), {job.FileName}));
     // What the stream takes on the card is known before the card changes.
     if (!job.Size) {
         const CardStreamSize size = MeasureCardStream(job.Source, job.StartOffset, job.Packet192Mode,
                                                       [&](std::uint64_t) { return !stop.IsSet(); });
-        if (!size.Read) return refuse(size.Read.message());
+        if (!size.Read) return refuse(size.Read.words());
         if (!size.Complete) {
             stop.Clear();
-            return refuse(job.FileName + ": the write was stopped before it began; nothing was written");
+            return refuse(Words(N_("%1: the write was stopped before it began; nothing was written"), {job.FileName}));
         }
         job.Size = size;
     }
     if (job.Size->PacketsStored == 0)
-        return refuse(job.FileName + ": the stream holds no packet to store (only null packets); nothing was written");
+        return refuse(NothingToStore(job.FileName));
 
     write.StartUnit = 0;
     write.EntryIndex = 0;
@@ -123,7 +128,7 @@ CardWriteResult CardWriteWorker::RunClaimed(CardWriteJob& job, CardDevice& devic
     // card whose header cannot be rebuilt gets no block: the old directory
     // would describe them wrongly.
     const Status rebuilt = job.RebuildHeader ? job.RebuildHeader() : ReinitCardHeader(device, job.Bitrate);
-    auto fail = [&](std::string message) {
+    auto fail = [&](Words message) {
         write.CardWriteBusy = false;
         job.Source.Close();
         result.Ending = CardWriteEnding::Failed;
@@ -131,11 +136,13 @@ CardWriteResult CardWriteWorker::RunClaimed(CardWriteJob& job, CardDevice& devic
         events.Signal(EventId::evRefreshGauge);
         return result;
     };
-    if (!rebuilt) return fail(rebuilt.message() + "; the card header was not rebuilt and no block was written");
+    if (!rebuilt)
+        return fail(Words(N_("%1; the card header was not rebuilt and no block was written"), {rebuilt.words()}));
     auto& records = device.Directory.Records;
     const auto free_record =
         std::find_if(records.begin(), records.end(), [](const DirEntry& e) { return e.Length == 0; });
-    if (free_record == records.end()) return fail(device.Path() + ": the directory has no free record");
+    if (free_record == records.end())
+        return fail(Words(N_("%1: the directory has no free record"), {device.Path()}));
     write.EntryIndex = static_cast<std::int32_t>(free_record - records.begin());
 
     UnitBatchWriter batch(device, write.StartUnit);
@@ -165,7 +172,7 @@ CardWriteResult CardWriteWorker::RunClaimed(CardWriteJob& job, CardDevice& devic
 
     // Stop: the blocks handed to the card so far get there, the held and
     // current blocks are dropped; the entry describes what is on the card.
-    auto stop_path = [&](CardWriteStop reason, std::string message) {
+    auto stop_path = [&](CardWriteStop reason, Words message) {
         const Status flushed = batch.Flush();
         write.BlocksWritten = batch.UnitsOnCard();
         write.WriteFinished = true;
@@ -176,7 +183,7 @@ CardWriteResult CardWriteWorker::RunClaimed(CardWriteJob& job, CardDevice& devic
             result.StopReason = batch.CardGone()          ? CardWriteStop::CardRemoved
                                 : batch.ReachedCardEnd() ? CardWriteStop::CardFull
                                                          : CardWriteStop::WriteFailed;
-            result.Message = flushed.message();
+            result.Message = flushed.words();
         }
         result.PacketsStored = packer.PacketsStored();
         result.BlocksWritten = write.BlocksWritten;
@@ -194,7 +201,7 @@ CardWriteResult CardWriteWorker::RunClaimed(CardWriteJob& job, CardDevice& devic
         events.Signal(EventId::ChangeProgressPosG1);
         return !stop.TakeIfSet() && !batch.Failed();
     });
-    if (!packed.Read) return stop_path(CardWriteStop::SourceFailed, packed.Read.message());
+    if (!packed.Read) return stop_path(CardWriteStop::SourceFailed, packed.Read.words());
     if (packed.Stopped) return stop_path(CardWriteStop::Operator, std::string());
     // A block that failed in the last window or at the end stops the write
     // as well: the entry must describe only what is on the card. So does a

@@ -56,7 +56,10 @@ constexpr const char* kDefaultCardBitrateText = "120000";
 constexpr std::uint32_t kMinCardBitrate = 1;
 constexpr std::uint32_t kMaxCardBitrate = 213000;
 // "a whole number of kbit/s from 1 to 213000": what every refusal says.
-std::string CardBitrateRangeText();
+Words CardBitrateRangeText();
+// "<stream>: the stream holds no packet to store (only null packets);
+// nothing was written": a stream of null packets only is refused.
+Words NothingToStore(const std::string& stream);
 
 // The header's bit rate from its text: a decimal whole number in the range
 // above, digits only; anything else is refused.
@@ -126,7 +129,7 @@ struct [[nodiscard]] CardWriteResult {
     CardWriteStop StopReason = CardWriteStop::None;
     // Failed, Refused, and a stop by a failed write or source: what went
     // wrong, naming the card or the file.
-    std::string Message;
+    Words Message;
     std::uint64_t PacketsStored = 0;
     std::uint64_t BlocksWritten = 0;
     std::uint64_t PacketsOnCard = 0;

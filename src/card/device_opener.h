@@ -36,6 +36,9 @@ public:
 };
 
 // The message of a failed open(2) of a card's node.
-std::string OpenErrorMessage(const std::string& path, int error, bool writable);
+// "<path>: cannot open[ for writing]: <why>".
+Words NotABlockDevice(const std::string& path);
+Words CannotOpen(const std::string& path, bool writable, const Words& why);
+Words OpenErrorMessage(const std::string& path, int error, bool writable);
 
 }  // namespace tscard

@@ -49,13 +49,13 @@ public:
     }
 
     Status Flush() override {
-        if (::fsync(file_.Fd()) != 0) return Status::Fail(FileError(Path(), "cannot flush"));
+        if (::fsync(file_.Fd()) != 0) return Status::Fail(FileError(Path(), N_("cannot flush")));
         return Status::Ok();
     }
 
     Status CheckPresent() override {
         struct stat st {};
-        if (::fstat(file_.Fd(), &st) != 0) return Status::Fail(FileError(Path(), "card image is gone"));
+        if (::fstat(file_.Fd(), &st) != 0) return Status::Fail(FileError(Path(), N_("card image is gone")));
         if (st.st_nlink == 0) return Status::Fail(Path() + ": card image was deleted");
         if (static_cast<std::uint64_t>(st.st_size) < length_) return Status::Fail(Path() + ": card image shrank");
         return Status::Ok();
@@ -74,11 +74,11 @@ Status OpenImageFileBackend(const std::string& path, bool writable, std::unique_
     Status status = writable ? File::OpenReadWrite(path, file) : File::OpenRead(path, file);
     if (!status) return status;
     struct stat st {};
-    if (::fstat(file.Fd(), &st) != 0) return Status::Fail(FileError(path, "cannot read the size"));
+    if (::fstat(file.Fd(), &st) != 0) return Status::Fail(FileError(path, N_("cannot read the size")));
     if (!S_ISREG(st.st_mode)) return Status::Fail(path + ": not a card image (not a regular file)");
     if (writable && ::flock(file.Fd(), LOCK_EX | LOCK_NB) != 0) {
         if (errno == EWOULDBLOCK) return Status::Fail(path + ": card image is in use by another program");
-        return Status::Fail(FileError(path, "cannot lock the card image"));
+        return Status::Fail(FileError(path, N_("cannot lock the card image")));
     }
     out = std::make_unique<ImageFileBackend>(std::move(file), static_cast<std::uint64_t>(st.st_size), writable);
     return Status::Ok();

@@ -128,7 +128,7 @@ bool IsRemovableMediaMountPoint(std::string_view mount_point) {
 Status ReadSystemUse(const SystemRoots& roots, SystemUse& out) {
     std::string text;
     if (!ReadWholeFile(roots.MountInfo(), text))
-        return Status::Fail(roots.MountInfo() + ": cannot read the list of mounted file systems");
+        return Status::Fail(Words(N_("%1: cannot read the list of mounted file systems"), {roots.MountInfo()}));
     out.Mounts = ParseMountInfo(text);
     out.SwapDevices.clear();
     if (ReadWholeFile(roots.Swaps(), text)) {
@@ -166,12 +166,14 @@ Status UnmountAll(const std::vector<MountEntry>& mounts) {
         if (::umount2(it->MountPoint.c_str(), UMOUNT_NOFOLLOW) == 0) continue;
         const int error = errno;
         if (error == EINVAL) continue;  // no longer mounted there (gone with an earlier one)
-        std::string message = "cannot unmount " + it->MountPoint + " (" + it->Source + "): " + std::strerror(error);
+        const Words failed(N_("cannot unmount %1 (%2): %3"),
+                           {it->MountPoint, it->Source, std::string(std::strerror(error))});
         if (error == EPERM)
-            message += "; without root, a card is unmounted through the UDisks2 service, which is not running "
-                       "here (package udisks2)";
-        if (error == EBUSY) message += "; close the programs that use it";
-        return Status::Fail(message);
+            return Status::Fail(Words(N_("%1; without root, a card is unmounted through the UDisks2 service, which is "
+                                         "not running here (package udisks2)"),
+                                      {failed}));
+        if (error == EBUSY) return Status::Fail(Words(N_("%1; close the programs that use it"), {failed}));
+        return Status::Fail(failed);
     }
     return Status::Ok();
 }

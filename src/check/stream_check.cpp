@@ -131,8 +131,8 @@ private:
             case ProbeOutcome::Found: break;
             case ProbeOutcome::Stopped: return Fail(path_ + ": stopped before the first packet was found");
             case ProbeOutcome::UnknownFormat:
-                return Fail(path_ + ": not a transport stream" + (probe.Message.empty() ? "" : " (" + probe.Message + ")"));
-            case ProbeOutcome::Failed: return Fail(probe.Message);
+                return Fail(path_ + ": not a transport stream" + (probe.Message.empty() ? "" : " (" + probe.Message.English() + ")"));
+            case ProbeOutcome::Failed: return Fail(probe.Message.English());
         }
         unit_ = probe.PacketSize;
         result_.PacketSize = probe.PacketSize;

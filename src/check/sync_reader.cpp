@@ -33,7 +33,7 @@ void SyncReader::Refill() {
     if (n < 0) {
         failed_ = true;
         eof_ = true;
-        error_ = FileError(file_.Path(), "cannot read");
+        error_ = FileError(file_.Path(), N_("cannot read")).English();
         return;
     }
     end_ += static_cast<std::size_t>(n);

@@ -33,7 +33,7 @@ void ConfirmRawWriteOrExit(const CardTarget& target, const SystemRoots& roots, c
     {
         CardDevice device;
         CardRecord record;
-        std::string problem;
+        Words problem;
         if (OpenCard(target, false, roots, device) &&
             ExamineCard(device, target.ListIndex, target.PartitionNodes, record, problem))
             what = record.ItemText + " (" + DescribeCard(record).FileSystemText + ")";
@@ -53,8 +53,8 @@ void OpenCardOrExit(const CardTarget& target, bool writable, const SystemRoots& 
 CardRecord ExamineCardOrExit(const CardTarget& target, const SystemRoots& roots, CardDevice& device) {
     OpenCardOrExit(target, false, roots, device);
     CardRecord record;
-    std::string problem;
-    if (!ExamineCard(device, target.ListIndex, target.PartitionNodes, record, problem)) Fail(problem);
+    Words problem;
+    if (!ExamineCard(device, target.ListIndex, target.PartitionNodes, record, problem)) Fail(problem.English());
     return record;
 }
 

@@ -67,8 +67,9 @@ void PrintCardList(std::ostream& out, const std::vector<CardRecord>& records) {
 }
 
 nlohmann::json CardListJson(const CardList& list, const GlobalOptions& options) {
-    nlohmann::json j = {
-        {"cards", nlohmann::json::array()}, {"problems", list.Problems}, {"empty_readers", list.EmptyReaders}};
+    nlohmann::json problems = nlohmann::json::array();
+    for (const Words& problem : list.Problems) problems.push_back(problem.English());
+    nlohmann::json j = {{"cards", nlohmann::json::array()}, {"problems", problems}, {"empty_readers", list.EmptyReaders}};
     for (const CardRecord& record : list.Records) j["cards"].push_back(CardJson(record, options));
     return j;
 }

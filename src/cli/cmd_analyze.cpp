@@ -205,7 +205,7 @@ nlohmann::json ResultJson(const AnalysisResult& result, const StreamState& state
         {"Mode", mode_name},
         {"StreamFileName", l.StreamFileName},
     };
-    if (result.Ending != AnalysisEnding::Complete) j["Message"] = result.Message;
+    if (result.Ending != AnalysisEnding::Complete) j["Message"] = result.Message.English();
     if (result.Ending == AnalysisEnding::Complete || result.Ending == AnalysisEnding::NoDescription) {
         j["PacketSize"] = state.Packet192Mode ? 192 : 188;
         j["Packet192Mode"] = int(state.Packet192Mode);
@@ -267,7 +267,7 @@ int RunAnalyze(const AnalyzeArgs& args, const GlobalOptions& options) {
     if (mode == AnalysisMode::ModeParse && result.OnlyOneProgram)
         PrintError(args.file + ": " + kOnlyOneProgramMessage);
     if (result.Ending == AnalysisEnding::Complete) return kExitOk;
-    PrintError(result.Message);
+    PrintError(result.Message.English());
     return kExitFailed;
 }
 

@@ -80,7 +80,7 @@ std::string VerdictText(Verdict v, bool stream) {
 
 // Why nothing was measured, from what the measurement saw.
 std::string ReasonText(const BitrateMeasurement& m, bool stream) {
-    if (!m.Message.empty()) return m.Message;
+    if (!m.Message.English().empty()) return m.Message.English();
     const std::string start = "byte " + std::to_string(m.StartByte);
     if (m.UnitsRead == 0) return "the stream ends before " + start + ", where the measurement starts";
     if (!m.PcrFound)
@@ -140,7 +140,7 @@ nlohmann::json ResultJson(const BitrateArgs& args, const BitrateMeasurement& m, 
     if (!m.Rate204Text.empty()) j["rate204_text"] = m.Rate204Text;
     if (!m.CardRateText.empty()) j["card_rate_kbps"] = CardRate(m);
     if (verdict == Verdict::NotMeasured) j["reason"] = ReasonText(m, args.stream);
-    if (!m.Message.empty()) j["message"] = m.Message;
+    if (!m.Message.English().empty()) j["message"] = m.Message.English();
     return j;
 }
 
@@ -155,7 +155,7 @@ int RunBitrate(const BitrateArgs& args) {
     }
     const bool open_failed = !m.Stopped && m.Code == (args.stream ? kStreamRateFailed : kProgramRateNoFile);
     if (open_failed) {
-        PrintError(m.Message);
+        PrintError(m.Message.English());
         return kExitFailed;
     }
     if (m.Stopped) {
@@ -165,14 +165,14 @@ int RunBitrate(const BitrateArgs& args) {
     const Verdict verdict = VerdictOf(m, args.stream);
     // A stream too short for an interval was read; one that could not be
     // read (empty, not a stream, a read error) fails.
-    const bool failed = verdict == Verdict::NotMeasured && !m.Message.empty();
+    const bool failed = verdict == Verdict::NotMeasured && !m.Message.English().empty();
     if (args.json)
         PrintJson(ResultJson(args, m, verdict));
     else if (!failed)
         PrintText(args, m, verdict);
     if (!failed) return kExitOk;
     std::cout.flush();
-    PrintError(m.Message);
+    PrintError(m.Message.English());
     return kExitFailed;
 }
 

@@ -55,7 +55,7 @@ int RunList(const SystemRoots& roots, bool json, const GlobalOptions& options) {
         PrintCardList(out, list.Records);
     std::cout << out.str();
     std::cout.flush();
-    for (const std::string& problem : list.Problems) PrintError(problem);
+    for (const Words& problem : list.Problems) PrintError(problem.English());
     if (list.Records.empty() && list.Problems.empty()) std::cerr << "No connect memory card" << std::endl;
     for (const std::string& reader : list.EmptyReaders) PrintError(reader + ": no card in the reader; insert a card");
     return list.Problems.empty() ? kExitOk : kExitFailed;
@@ -128,7 +128,7 @@ void CheckBeforeWritingOrExit(const CardTarget& target, const SystemRoots& roots
     CardDevice look;
     OpenCardOrExit(target, false, roots, look);
     const std::uint64_t length = look.Backend().Length();
-    if (length < kMinimumCardBytes) Fail(TooSmallForLayout(target.Path, length) + "; nothing was written");
+    if (length < kMinimumCardBytes) Fail(TooSmallForLayout(target.Path, length).English() + "; nothing was written");
     CardDirectory directory;
     const DirectoryState state = look.LoadDirectory(directory);
     if (clear && (state != DirectoryState::Valid || !directory.Header.Formatted()))

@@ -92,8 +92,8 @@ int RunCardRead(const ReadArgs& args, const SystemRoots& roots, const GlobalOpti
                 << std::endl;
             return kExitOk;
         case CardReadEnding::Stopped: Fail(target.Path + ": the read was stopped: " + left);
-        case CardReadEnding::Failed: Fail(result.Message + "; " + left);
-        case CardReadEnding::Refused: Fail(result.Message);
+        case CardReadEnding::Failed: Fail(result.Message.English() + "; " + left);
+        case CardReadEnding::Refused: Fail(result.Message.English());
     }
     return kExitFailed;
 }

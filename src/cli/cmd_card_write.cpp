@@ -68,13 +68,13 @@ std::uint32_t BitrateOrExit(const WriteArgs& args, StopFlag& stop, std::string& 
         StreamAnalysis scratch;
         const BitrateMeasurement m = MeasureStreamBitrate(scratch, args.source, stop);
         if (m.Stopped) Fail(args.source + ": stopped; nothing was written");
-        if (m.Code == kStreamRateFailed) Fail(m.Message);
+        if (m.Code == kStreamRateFailed) Fail(m.Message.English());
         text = m.CardRateText.empty() ? kDefaultCardBitrateText : m.CardRateText;
         origin = m.CardRateText.empty() ? "default, no PCR interval of 10 s was found" : "measured";
     }
     const auto bitrate = ParseCardBitrate(text);
     if (!bitrate)
-        Fail(args.source + ": the bit rate '" + text + "' (" + origin + ") is not " + CardBitrateRangeText() +
+        Fail(args.source + ": the bit rate '" + text + "' (" + origin + ") is not " + CardBitrateRangeText().English() +
              "; --bitrate gives one; nothing was written");
     return *bitrate;
 }
@@ -86,12 +86,12 @@ void AnalyseOrExit(const std::string& source, StreamState& state, StopFlag& stop
         case AnalysisEnding::NoDescription:
             // The write panel is armed after such an analysis too: the card
             // takes the stream as it is.
-            PrintError("warning: " + analysis.Message + "; the stream is written all the same");
+            PrintError("warning: " + analysis.Message.English() + "; the stream is written all the same");
             return;
         case AnalysisEnding::Stopped: Fail(source + ": stopped; nothing was written");
         case AnalysisEnding::SyncFailed:
         case AnalysisEnding::Failed:
-        case AnalysisEnding::Refused: Fail(analysis.Message);
+        case AnalysisEnding::Refused: Fail(analysis.Message.English());
     }
 }
 
@@ -159,7 +159,7 @@ void VerifyOrExit(CardDevice& device, const CardWriteResult& result, const std::
 int RunCardWrite(const WriteArgs& args, const SystemRoots& roots, const GlobalOptions& options) {
     // A bit rate given on the command line is checked before anything else.
     if (args.bitrate_given && !ParseCardBitrate(args.bitrate))
-        Fail("--bitrate " + args.bitrate + ": not a bit rate in kbit/s (" + CardBitrateRangeText() +
+        Fail("--bitrate " + args.bitrate + ": not a bit rate in kbit/s (" + CardBitrateRangeText().English() +
                  ", what a DVB-ASI link carries)",
              kExitUsage);
     const CardTarget target = ResolveCardOrExit(args.card, args.allow_non_removable, roots, *options.qt);
@@ -173,8 +173,8 @@ int RunCardWrite(const WriteArgs& args, const SystemRoots& roots, const GlobalOp
         case ProbeOutcome::Found: break;
         case ProbeOutcome::Stopped: Fail(args.source + ": stopped; nothing was written");
         case ProbeOutcome::UnknownFormat:
-            Fail(args.source + ": " + kUnknownStreamFormat + " (" + probe.Message + ")");
-        case ProbeOutcome::Failed: Fail(probe.Message);
+            Fail(args.source + ": " + kUnknownStreamFormat + " (" + probe.Message.English() + ")");
+        case ProbeOutcome::Failed: Fail(probe.Message.English());
     }
     std::string bitrate_origin;
     const std::uint32_t bitrate = BitrateOrExit(args, stop, bitrate_origin);
@@ -227,7 +227,7 @@ int RunCardWrite(const WriteArgs& args, const SystemRoots& roots, const GlobalOp
     }
 
     ReportNullRuns(result.NullRuns);
-    if (result.Ending == CardWriteEnding::Refused || result.Ending == CardWriteEnding::Failed) Fail(result.Message);
+    if (result.Ending == CardWriteEnding::Refused || result.Ending == CardWriteEnding::Failed) Fail(result.Message.English());
     if (!write.DirectoryStored)
         Fail(write.DirectoryStatus.message() +
              "; the directory was not stored: the card holds the new header and the blocks, with no entry");
@@ -251,11 +251,11 @@ int RunCardWrite(const WriteArgs& args, const SystemRoots& roots, const GlobalOp
             PrintError(target.Path + ": the card is full: " + recorded + "; the rest of the stream was not written");
             break;
         case CardWriteStop::CardRemoved:
-            PrintError(target.Path + ": the card was removed during the write (" + result.Message +
+            PrintError(target.Path + ": the card was removed during the write (" + result.Message.English() +
                        "); the write was stopped: " + recorded);
             break;
         case CardWriteStop::WriteFailed:
-        case CardWriteStop::SourceFailed: PrintError(result.Message + "; the write stopped: " + recorded); break;
+        case CardWriteStop::SourceFailed: PrintError(result.Message.English() + "; the write stopped: " + recorded); break;
         case CardWriteStop::Operator:
         case CardWriteStop::None: PrintError(target.Path + ": the write was stopped: " + recorded); break;
     }

@@ -73,7 +73,7 @@ int RunDemux(const DemuxArgs& args) {
 
     const AnalysisResult analysis = AnalyseWithProgress(AnalysisMode::ModeParse, args.source, state, stop);
     if (analysis.Ending != AnalysisEnding::Complete) {
-        PrintError(analysis.Message);
+        PrintError(analysis.Message.English());
         return kExitFailed;
     }
     SelectParsedPrograms(state);
@@ -99,7 +99,7 @@ int RunDemux(const DemuxArgs& args) {
         events.Close();
     }
     if (result.Ending != DemuxEnding::Complete) {
-        PrintError(result.Message);
+        PrintError(result.Message.English());
         return kExitFailed;
     }
     for (std::size_t i = 0; i < result.OutputFiles.size(); ++i)

@@ -152,10 +152,10 @@ int CheckProgramBitrate(const PrepareArgs& args, StopFlag& stop) {
         return kExitFailed;
     }
     if (m.Code == kProgramRateNoFile) {
-        PrintError(m.Message);
+        PrintError(m.Message.English());
         return kExitFailed;
     }
-    const std::string question = ProgramBitrateQuestion(m.Code, m.MeasuredBitrate);
+    const std::string question = ProgramBitrateQuestion(m.Code, m.MeasuredBitrate).English();
     if (question.empty()) return kExitOk;
     if (args.force) {
         PrintError(args.source + ": " + question + " (prepared: --force)");
@@ -178,7 +178,7 @@ int RunPrepare(const PrepareArgs& args, const GlobalOptions& options) {
     StreamState state;
     const AnalysisResult analysis = AnalyseWithProgress(AnalysisMode::ModePrepare, args.source, state, stop);
     if (analysis.Ending != AnalysisEnding::Complete) {
-        PrintError(analysis.Message);
+        PrintError(analysis.Message.English());
         return kExitFailed;
     }
 
@@ -205,7 +205,7 @@ int RunPrepare(const PrepareArgs& args, const GlobalOptions& options) {
             return kExitOk;
         case PrepareEnding::PcrStepError:
             if (result.OutputKept) PrintPrepareSummary(args.json, job, result, figures);
-            PrintError(args.source + ": " + kPcrStepErrorCaption + ": " + result.Message +
+            PrintError(args.source + ": " + kPcrStepErrorCaption + ": " + result.Message.English() +
                        (result.OutputKept ? "" : "; nothing was written, " + output + " is left as it was"));
             return kExitFailed;
         case PrepareEnding::Stopped:
@@ -215,7 +215,7 @@ int RunPrepare(const PrepareArgs& args, const GlobalOptions& options) {
             return kExitFailed;
         case PrepareEnding::Failed:
         case PrepareEnding::Refused:
-            PrintError(result.Message);
+            PrintError(result.Message.English());
             return kExitFailed;
     }
     return kExitFailed;

@@ -58,7 +58,7 @@ int RunSplice(const SpliceArgs& args) {
         if (bar) bar->Finish();
     }
     if (result.Ending != SpliceEnding::Complete) {
-        PrintError(result.Message);
+        PrintError(result.Message.English());
         return kExitFailed;
     }
     // The standard output carries the stream: the summary goes beside it.

@@ -110,15 +110,15 @@ void RoutePacket(const std::uint8_t* packet, const DemuxRoute& route, bool remov
     }
 }
 
-DemuxResult Refused(std::string message) {
+DemuxResult Refused(Words message) {
     DemuxResult refused;
     refused.Ending = DemuxEnding::Refused;
     refused.Message = std::move(message);
     return refused;
 }
 
-std::string BusyMessage(const StreamState& state) {
-    return SourceName(state) + ": refused, a split is already in progress";
+Words BusyMessage(const StreamState& state) {
+    return Words(N_("%1: refused, a split is already in progress"), {SourceName(state)});
 }
 
 }  // namespace
@@ -126,28 +126,28 @@ std::string BusyMessage(const StreamState& state) {
 Status CheckDemuxRun(const StreamState& state, const DemuxSettings& settings) {
     const std::vector<ProgramRemap>& programs = state.Lists.ProgramList;
     if (programs.empty() || !state.DemuxInput.IsOpen())
-        return Status::Fail(SourceName(state) + ": no analysed stream to split; open and analyse it (parse mode) first");
+        return Status::Fail(Words(N_("%1: no analysed stream to split; open and analyse it (parse mode) first"),
+                                  {SourceName(state)}));
     if (state.Lists.ProgramNumbers.size() == 1 || programs.size() == 1)
-        return Status::Fail(SourceName(state) + ": " + kOnlyOneProgramMessage);
-    if (settings.OutputFolder.empty()) return Status::Fail(kSelectDemuxFolderMessage);
+        return Status::Fail(Words(N_("%1: %2"), {SourceName(state), Words(kOnlyOneProgramMessage)}));
+    if (settings.OutputFolder.empty()) return Status::Fail(Words(kSelectDemuxFolderMessage));
     const std::string source = SourceName(state);
     const std::vector<DemuxOutput> outputs = SelectedDemuxOutputs(programs, settings.OutputFolder);
     if (outputs.size() > kMaxDemuxOutputs)
-        return Status::Fail(source + ": " + std::to_string(outputs.size()) +
-                            " programs selected; at most " + std::to_string(kMaxDemuxOutputs) +
-                            " can be split in one run");
+        return Status::Fail(Words(N_("%1: %2 programs selected; at most %3 can be split in one run"),
+                                  {source, std::to_string(outputs.size()), std::to_string(kMaxDemuxOutputs)}));
     for (std::size_t i = 0; i < outputs.size(); ++i) {
         for (std::size_t j = 0; j < i; ++j) {
             if (outputs[j].ProgramNumber == outputs[i].ProgramNumber)
-                return Status::Fail(source + ": two selected programs have the program number " +
-                                    HexText(outputs[i].ProgramNumber, 4) + " and would both be written to " +
-                                    outputs[i].Path + "; select only one of them");
+                return Status::Fail(Words(N_("%1: two selected programs have the program number %2 and would both be "
+                                             "written to %3; select only one of them"),
+                                          {source, HexText(outputs[i].ProgramNumber, 4), outputs[i].Path}));
         }
     }
     const auto input = IdentityOf(state.DemuxInput);
     for (const DemuxOutput& out : outputs) {
         if (input && IdentityOf(out.Path) == input)
-            return Status::Fail(out.Path + ": is the stream being split; choose another output folder");
+            return Status::Fail(Words(N_("%1: is the stream being split; choose another output folder"), {out.Path}));
     }
     return Status::Ok();
 }
@@ -160,7 +160,7 @@ DemuxResult Demultiplexer::Run(StreamState& state, const DemuxSettings& settings
     const Status ran = run_.RunHere(
         BusyMessage(state), [&] { return RunClaimed(state, settings, events, stop); }, result,
         [&] { return CheckDemuxRun(state, settings); });
-    return ran ? result : Refused(ran.message());
+    return ran ? result : Refused(ran.words());
 }
 
 Status Demultiplexer::Start(StreamState& state, const DemuxSettings& settings, EventSink& events, StopFlag& stop) {
@@ -183,7 +183,7 @@ DemuxResult Demultiplexer::RunClaimed(StreamState& state, const DemuxSettings& s
 
     // Every ending but a refusal passes here: files closed, the description
     // used up, the front end told once everything is on disk.
-    auto end_run = [&](DemuxEnding ending, std::string message) {
+    auto end_run = [&](DemuxEnding ending, Words message) {
         result.Ending = ending;
         result.Message = std::move(message);
         if (ending == DemuxEnding::Complete) {
@@ -209,7 +209,7 @@ DemuxResult Demultiplexer::RunClaimed(StreamState& state, const DemuxSettings& s
     std::uint64_t size = static_cast<std::uint64_t>(std::max<std::int64_t>(state.Layout.StartOffset, 0)) +
                          state.Layout.RemainingBytes;
     if (size == 0) {
-        if (Status st = input.Size(size); !st) return end_run(DemuxEnding::Failed, st.message());
+        if (Status st = input.Size(size); !st) return end_run(DemuxEnding::Failed, st.words());
     }
     const std::uint64_t packets = size > offset ? (size - offset) / unit : 0;
     progress_maximum_.store(packets / kDemuxProgressPackets + 1, std::memory_order_release);
@@ -217,13 +217,13 @@ DemuxResult Demultiplexer::RunClaimed(StreamState& state, const DemuxSettings& s
 
     if (Status st = OpenDemuxOutputs(outputs, stop); !st) {
         if (stop.IsSet()) return end_run(DemuxEnding::Stopped, source + ": split stopped before a file was written");
-        return end_run(DemuxEnding::Failed, st.message());
+        return end_run(DemuxEnding::Failed, st.words());
     }
     OutputWriters writers(outputs);
-    auto close_outputs = [&](DemuxEnding ending, std::string message) {
+    auto close_outputs = [&](DemuxEnding ending, Words message) {
         Status closed = writers.Close(ending != DemuxEnding::Failed);
         result.PacketsWritten = writers.Packets();
-        if (!closed && ending != DemuxEnding::Failed) return end_run(DemuxEnding::Failed, closed.message());
+        if (!closed && ending != DemuxEnding::Failed) return end_run(DemuxEnding::Failed, closed.words());
         return end_run(ending, std::move(message));
     };
 
@@ -248,7 +248,7 @@ DemuxResult Demultiplexer::RunClaimed(StreamState& state, const DemuxSettings& s
         }
         // Write failures are looked at once per read block.
         if (read % kReadPackets == 0) {
-            if (Status st = writers.FirstError(); !st) return close_outputs(DemuxEnding::Failed, st.message());
+            if (Status st = writers.FirstError(); !st) return close_outputs(DemuxEnding::Failed, st.words());
         }
         // A short read is the end of the file; what is left of a partial
         // packet there is not written.

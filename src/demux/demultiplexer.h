@@ -72,14 +72,14 @@ enum class DemuxEnding {
 
 struct [[nodiscard]] DemuxResult {
     DemuxEnding Ending = DemuxEnding::Refused;
-    std::string Message;                      // for every ending but Complete
+    Words Message;                      // for every ending but Complete
     std::vector<std::string> OutputFiles;     // program-list order
     std::vector<std::uint64_t> PacketsWritten;  // per output file
     std::uint64_t PacketsRead = 0;            // whole input packets
 };
 
 // The operator's prompt when no output folder was chosen.
-constexpr const char* kSelectDemuxFolderMessage = "Select folder where streams will be saved";
+constexpr const char* kSelectDemuxFolderMessage = N_("Select folder where streams will be saved");
 
 // A progress step every this many input packets (65,424 bytes of 188-byte
 // packets).

@@ -41,15 +41,15 @@ bool IsFolder(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-std::string FileKindText(unsigned mode) {
-    if (S_ISDIR(mode)) return "a folder";
-    if (S_ISFIFO(mode)) return "a FIFO";
-    if (S_ISCHR(mode)) return "a character device";
-    if (S_ISBLK(mode)) return "a block device";
-    if (S_ISSOCK(mode)) return "a socket";
-    if (S_ISLNK(mode)) return "a symbolic link";
-    if (S_ISREG(mode)) return "a regular file";
-    return "not a file";
+Words FileKindText(unsigned mode) {
+    if (S_ISDIR(mode)) return N_("a folder");
+    if (S_ISFIFO(mode)) return N_("a FIFO");
+    if (S_ISCHR(mode)) return N_("a character device");
+    if (S_ISBLK(mode)) return N_("a block device");
+    if (S_ISSOCK(mode)) return N_("a socket");
+    if (S_ISLNK(mode)) return N_("a symbolic link");
+    if (S_ISREG(mode)) return N_("a regular file");
+    return N_("not a file");
 }
 
 }  // namespace tscard

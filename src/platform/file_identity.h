@@ -33,6 +33,6 @@ bool SameFileOrDevice(const std::string& a, const std::string& b);
 bool IsFolder(const std::string& path);
 // What a file of this st_mode is, for messages: "a folder", "a FIFO",
 // "a character device", "a block device", "a socket", "a regular file".
-std::string FileKindText(unsigned mode);
+Words FileKindText(unsigned mode);
 
 }  // namespace tscard

@@ -13,8 +13,8 @@
 
 namespace tscard {
 
-std::string FileError(const std::string& path, const std::string& what) {
-    return path + ": " + what + ": " + std::strerror(errno);
+Words FileError(const std::string& path, const char* what) {
+    return Words(N_("%1: %2: %3"), {path, Words(what), std::string(std::strerror(errno))});
 }
 
 namespace {
@@ -26,7 +26,7 @@ Status OpenWith(const std::string& path, int flags, File& out) {
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
         const int error = errno;
-        return Status::Fail(FileError(path, "cannot open"), error);
+        return Status::Fail(FileError(path, N_("cannot open")), error);
     }
     out = File::Adopt(fd, path);
     return Status::Ok();
@@ -72,11 +72,11 @@ File File::AdoptStream(int fd, std::string path) {
 
 Status File::Size(std::uint64_t& size) const {
     struct stat st {};
-    if (::fstat(fd_, &st) != 0) return Status::Fail(FileError(path_, "cannot read the size"));
+    if (::fstat(fd_, &st) != 0) return Status::Fail(FileError(path_, N_("cannot read the size")));
     // A block device's st_size is 0: the device knows its size.
     if (S_ISBLK(st.st_mode)) {
         std::uint64_t bytes = 0;
-        if (::ioctl(fd_, BLKGETSIZE64, &bytes) != 0) return Status::Fail(FileError(path_, "cannot read the size"));
+        if (::ioctl(fd_, BLKGETSIZE64, &bytes) != 0) return Status::Fail(FileError(path_, N_("cannot read the size")));
         size = bytes;
         return Status::Ok();
     }
@@ -86,9 +86,9 @@ Status File::Size(std::uint64_t& size) const {
 
 Status ShrankStatus(const File& file, std::uint64_t was) {
     std::uint64_t now = 0;
-    const std::string now_text = file.Size(now) ? std::to_string(now) : std::string("unknown");
-    return Status::Fail(file.Path() + ": the file shrank while it was read (was " + std::to_string(was) +
-                        " bytes, now " + now_text + ")");
+    const Words now_text = file.Size(now) ? Words(std::to_string(now)) : Words(N_("unknown"));
+    return Status::Fail(Words(N_("%1: the file shrank while it was read (was %2 bytes, now %3)"),
+                              {file.Path(), std::to_string(was), now_text}));
 }
 
 std::int64_t File::ReadAt(std::uint64_t offset, void* buffer, std::size_t len) const {
@@ -114,11 +114,11 @@ Status File::WriteAt(std::uint64_t offset, const void* buffer, std::size_t len) 
                                   : ::pwrite(fd_, in + done, len - done, static_cast<off_t>(offset + done));
         if (n < 0) {
             if (errno == EINTR) continue;
-            return Status::Fail(FileError(path_, "cannot write"));
+            return Status::Fail(FileError(path_, N_("cannot write")));
         }
         if (n == 0) {
             errno = ENOSPC;
-            return Status::Fail(FileError(path_, "cannot write"));
+            return Status::Fail(FileError(path_, N_("cannot write")));
         }
         done += static_cast<std::size_t>(n);
     }
@@ -127,7 +127,7 @@ Status File::WriteAt(std::uint64_t offset, const void* buffer, std::size_t len) 
 
 Status File::Truncate(std::uint64_t size) {
     if (::ftruncate(fd_, static_cast<off_t>(size)) != 0)
-        return Status::Fail(FileError(path_, "cannot truncate"));
+        return Status::Fail(FileError(path_, N_("cannot truncate")));
     return Status::Ok();
 }
 
@@ -135,12 +135,12 @@ Status File::Close() {
     if (fd_ < 0) return Status::Ok();
     const int fd = std::exchange(fd_, -1);
     stream_ = false;
-    if (::close(fd) != 0 && errno != EINTR) return Status::Fail(FileError(path_, "cannot close"));
+    if (::close(fd) != 0 && errno != EINTR) return Status::Fail(FileError(path_, N_("cannot close")));
     return Status::Ok();
 }
 
 Status RemoveFile(const std::string& path) {
-    if (::unlink(path.c_str()) != 0) return Status::Fail(FileError(path, "cannot remove"));
+    if (::unlink(path.c_str()) != 0) return Status::Fail(FileError(path, N_("cannot remove")));
     return Status::Ok();
 }
 
@@ -153,7 +153,7 @@ bool BlockReader::Fill() {
     const std::int64_t n = file_.ReadAt(next_offset_, buffer_.data(), buffer_.size());
     if (n < 0) {
         failed_ = true;
-        error_ = FileError(file_.Path(), "cannot read");
+        error_ = FileError(file_.Path(), N_("cannot read"));
         return false;
     }
     if (n == 0) {
@@ -202,7 +202,7 @@ bool BlockWriter::Drain() {
     used_ = 0;
     if (!st) {
         failed_ = true;
-        error_ = st.message();
+        error_ = st.words();
         return false;
     }
     return true;

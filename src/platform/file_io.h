@@ -12,7 +12,7 @@
 namespace tscard {
 
 // Error text naming the file and the system's reason, from errno.
-std::string FileError(const std::string& path, const std::string& what);
+Words FileError(const std::string& path, const char* what);
 
 class File {
 public:
@@ -74,7 +74,7 @@ public:
     std::size_t Skip(std::size_t len);
     std::uint64_t Position() const { return position_; }
     bool Failed() const { return failed_; }
-    const std::string& Error() const { return error_; }
+    const Words& Error() const { return error_; }
 
 private:
     bool Fill();
@@ -87,7 +87,7 @@ private:
     std::uint64_t position_;      // file offset of the next byte handed out
     bool eof_ = false;
     bool failed_ = false;
-    std::string error_;
+    Words error_;
 };
 
 // Gathers sequential writes into large ones. The first error is kept and
@@ -115,7 +115,7 @@ private:
     std::uint64_t start_;
     std::uint64_t written_ = 0;
     bool failed_ = false;
-    std::string error_;
+    Words error_;
 };
 
 // Removes a file (its name; a file still open stays readable until closed).

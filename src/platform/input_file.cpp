@@ -18,20 +18,20 @@ Status OpenInputFile(const std::string& path, File& out) {
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
         const int error = errno;
-        return Status::Fail(FileError(path, "cannot open"), error);
+        return Status::Fail(FileError(path, N_("cannot open")), error);
     }
     File file = File::Adopt(fd, path);
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
         const int error = errno;
-        return Status::Fail(FileError(path, "cannot look at the file"), error);
+        return Status::Fail(FileError(path, N_("cannot look at the file")), error);
     }
     if (!S_ISREG(st.st_mode) && !S_ISBLK(st.st_mode))
-        return Status::Fail(path + ": is not a regular file (" + FileKindText(st.st_mode) + ")");
+        return Status::Fail(Words(N_("%1: is not a regular file (%2)"), {path, FileKindText(st.st_mode)}));
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
         const int error = errno;
-        return Status::Fail(FileError(path, "cannot open"), error);
+        return Status::Fail(FileError(path, N_("cannot open")), error);
     }
     out = std::move(file);
     return Status::Ok();

@@ -19,7 +19,7 @@ namespace {
 constexpr int kMaxLinks = 40;
 constexpr auto kReaderPoll = std::chrono::milliseconds(50);
 
-Status Failure(const std::string& path, const std::string& what) {
+Status Failure(const std::string& path, const char* what) {
     const int error = errno;
     return Status::Fail(FileError(path, what), error);
 }
@@ -36,7 +36,7 @@ Status FollowLinks(const std::string& path, std::string& target) {
         }
         std::vector<char> buffer(PATH_MAX);
         const ssize_t n = ::readlink(at.c_str(), buffer.data(), buffer.size());
-        if (n < 0) return Failure(path, "cannot follow the link");
+        if (n < 0) return Failure(path, N_("cannot follow the link"));
         std::string next(buffer.data(), static_cast<std::size_t>(n));
         if (next.empty() || next[0] != '/') {
             const std::size_t slash = at.find_last_of('/');
@@ -45,32 +45,32 @@ Status FollowLinks(const std::string& path, std::string& target) {
         at = next;
     }
     errno = ELOOP;
-    return Failure(path, "cannot follow the link");
+    return Failure(path, N_("cannot follow the link"));
 }
 
 enum class Target { Missing, Regular, InPlace, Fifo };
 
 // What the output is, or why it is refused.
 Status Classify(const std::string& path, const OutputRules& rules, std::string& target, Target& kind) {
-    if (path.empty()) return Status::Fail("no output file named");
+    if (path.empty()) return Status::Fail(Words(N_("no output file named")));
     if (path == kStandardOutputName) {
         if (!rules.AllowStandardOutput)
-            return Status::Fail(path + ": this output cannot go to the standard output; name a file");
+            return Status::Fail(Words(N_("%1: this output cannot go to the standard output; name a file"), {path}));
         kind = Target::InPlace;
         return Status::Ok();
     }
     if (Status st = FollowLinks(path, target); !st) return st;
     struct stat st {};
     if (::stat(target.c_str(), &st) != 0) {
-        if (errno != ENOENT) return Failure(path, "cannot look at the output");
+        if (errno != ENOENT) return Failure(path, N_("cannot look at the output"));
         // A new file needs its folder.
         const std::size_t slash = target.find_last_of('/');
         const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
         struct stat in {};
-        if (::stat(folder.c_str(), &in) != 0) return Failure(path, "cannot create the output file");
+        if (::stat(folder.c_str(), &in) != 0) return Failure(path, N_("cannot create the output file"));
         if (!S_ISDIR(in.st_mode)) {
             errno = ENOTDIR;
-            return Failure(path, "cannot create the output file");
+            return Failure(path, N_("cannot create the output file"));
         }
         kind = Target::Missing;
         return Status::Ok();
@@ -82,16 +82,17 @@ Status Classify(const std::string& path, const OutputRules& rules, std::string& 
     } else if (S_ISFIFO(st.st_mode)) {
         kind = Target::Fifo;
     } else if (S_ISBLK(st.st_mode)) {
-        return Status::Fail(path + ": is a block device; a file is written, not a device (use card write for cards)");
+        return Status::Fail(
+            Words(N_("%1: is a block device; a file is written, not a device (use card write for cards)"), {path}));
     } else {
-        return Status::Fail(path + ": is " + FileKindText(st.st_mode) + "; the output must be a file");
+        return Status::Fail(Words(N_("%1: is %2; the output must be a file"), {path, FileKindText(st.st_mode)}));
     }
     return Status::Ok();
 }
 
 Status ClearNonBlocking(int fd, const std::string& path) {
     const int flags = ::fcntl(fd, F_GETFL);
-    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return Failure(path, "cannot open for writing");
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return Failure(path, N_("cannot open for writing"));
     return Status::Ok();
 }
 
@@ -127,7 +128,7 @@ Status OutputFile::Open(const std::string& path, const OutputRules& rules, const
     if (Status st = Classify(path, rules, target, kind); !st) return st;
     if (path == kStandardOutputName) {
         const int fd = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
-        if (fd < 0) return Failure("the standard output", "cannot write");
+        if (fd < 0) return Failure("the standard output", N_("cannot write"));
         file_ = File::AdoptStream(fd, "the standard output");
         kind_ = Kind::InPlace;
         return Status::Ok();
@@ -158,7 +159,7 @@ Status OutputFile::OpenInPlace(const std::string& target, bool fifo, const StopF
             return Status::Ok();
         }
         if (errno == EINTR) continue;
-        if (errno != ENXIO || !fifo) return Failure(path_, "cannot open for writing");
+        if (errno != ENXIO || !fifo) return Failure(path_, N_("cannot open for writing"));
         if (stop != nullptr && stop->IsSet()) return Status::Fail(path_ + ": stopped while waiting for a reader");
         std::this_thread::sleep_for(kReaderPoll);
     }
@@ -169,7 +170,7 @@ Status OutputFile::OpenAppend(const std::string& target) {
     do {
         fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
-    if (fd < 0) return Failure(path_, "cannot open for writing");
+    if (fd < 0) return Failure(path_, N_("cannot open for writing"));
     File file = File::Adopt(fd, path_);
     int locked;
     do {
@@ -177,7 +178,7 @@ Status OutputFile::OpenAppend(const std::string& target) {
     } while (locked != 0 && errno == EINTR);
     if (locked != 0) {
         if (errno == EWOULDBLOCK) return Status::Fail(path_ + ": another run is adding to this file; try again when it has finished");
-        return Failure(path_, "cannot lock the output");
+        return Failure(path_, N_("cannot lock the output"));
     }
     if (Status st = file.Size(start_); !st) return st;
     file_ = std::move(file);

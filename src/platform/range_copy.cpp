@@ -56,7 +56,7 @@ Status RangeCopier::CopyThroughBuffer(const File& in, std::uint64_t in_offset, F
     while (copied < len) {
         const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(len - copied, buffer_.size()));
         const std::int64_t n = in.ReadAt(in_offset + copied, buffer_.data(), want);
-        if (n < 0) return Status::Fail(FileError(in.Path(), "cannot read"));
+        if (n < 0) return Status::Fail(FileError(in.Path(), N_("cannot read")));
         if (n == 0) return Status::Ok();
         // Exactly the bytes read are written.
         if (Status st = out.WriteAt(out_offset + copied, buffer_.data(), static_cast<std::size_t>(n)); !st)

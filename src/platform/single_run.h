@@ -35,14 +35,14 @@ public:
     // runs with the slot held, so it may look at what a job in progress
     // would own.
     template <typename Job, typename Admit = AdmitAll>
-    [[nodiscard]] Status RunHere(const std::string& busy, Job job, Result& result, Admit admit = {}) {
+    [[nodiscard]] Status RunHere(const Words& busy, Job job, Result& result, Admit admit = {}) {
         if (Status st = Take(busy, admit); !st) return st;
         result = job();
         Release();
         return Status::Ok();
     }
     template <typename Job, typename Admit = AdmitAll>
-    [[nodiscard]] Status RunOnThread(const std::string& busy, Job job, Admit admit = {}) {
+    [[nodiscard]] Status RunOnThread(const Words& busy, Job job, Admit admit = {}) {
         if (Status st = Take(busy, admit); !st) return st;
         std::lock_guard lock(mutex_);
         if (worker_.joinable()) worker_.join();
@@ -73,7 +73,7 @@ public:
 
 private:
     template <typename Admit>
-    Status Take(const std::string& busy, Admit& admit) {
+    Status Take(const Words& busy, Admit& admit) {
         bool expected = false;
         if (!busy_.compare_exchange_strong(expected, true, std::memory_order_acq_rel)) return Status::Fail(busy);
         if (Status st = admit(); !st) {

@@ -66,7 +66,7 @@ bool WindowReader::Fill(std::size_t keep, std::size_t want) {
     const auto len = static_cast<std::size_t>(std::min<std::uint64_t>(capacity_ - filled_, end_ - at));
     const std::int64_t n = file_.ReadAt(at, buffer_.get() + filled_, len);
     if (n < 0) {
-        error_ = Status::Fail(FileError(file_.Path(), "cannot read"));
+        error_ = Status::Fail(FileError(file_.Path(), N_("cannot read")));
         return false;
     }
     filled_ += static_cast<std::size_t>(n);

@@ -108,13 +108,13 @@ Status StagedOutput::Create(const std::string& output_path) {
             file_ = File::Adopt(fd, output_path);
             return Status::Ok();
         }
-        if (errno != EEXIST) return Status::Fail(FileError(output_path, "cannot create the output file"));
+        if (errno != EEXIST) return Status::Fail(FileError(output_path, N_("cannot create the output file")));
     }
-    return Status::Fail(output_path + ": cannot create the output file: no free temporary name");
+    return Status::Fail(Words(N_("%1: cannot create the output file: no free temporary name"), {output_path}));
 }
 
 Status StagedOutput::Commit() {
-    if (temporary_.empty()) return Status::Fail(output_ + ": nothing to commit");
+    if (temporary_.empty()) return Status::Fail(Words(N_("%1: nothing to commit"), {output_}));
     // The file it replaces keeps its permissions (and, where allowed, its
     // owner): replacing a file must not change who may read it.
     struct stat old {};
@@ -123,7 +123,7 @@ Status StagedOutput::Commit() {
         if (::fstat(file_.Fd(), &now) == 0 && (now.st_uid != old.st_uid || now.st_gid != old.st_gid))
             static_cast<void>(::fchown(file_.Fd(), old.st_uid, old.st_gid));
         if (::fchmod(file_.Fd(), old.st_mode & 07777) != 0) {
-            Status failed = Status::Fail(FileError(output_, "cannot keep the output's permissions"));
+            Status failed = Status::Fail(FileError(output_, N_("cannot keep the output's permissions")));
             Discard();
             return failed;
         }
@@ -133,7 +133,7 @@ Status StagedOutput::Commit() {
         return closed;
     }
     if (::rename(temporary_.c_str(), output_.c_str()) != 0) {
-        Status failed = Status::Fail(FileError(output_, "cannot replace the output"));
+        Status failed = Status::Fail(FileError(output_, N_("cannot replace the output")));
         Discard();
         return failed;
     }

@@ -5,6 +5,8 @@
 #include <string>
 #include <utility>
 
+#include "platform/words.h"
+
 namespace tscard {
 
 class [[nodiscard]] Status {
@@ -12,18 +14,21 @@ public:
     Status() = default;
     static Status Ok() { return Status(); }
     // error: the system's error number behind the failure, when there is one.
-    static Status Fail(std::string message, int error = 0) { return Status(std::move(message), error); }
+    static Status Fail(Words message, int error = 0) { return Status(std::move(message), error); }
 
     bool ok() const { return ok_; }
     explicit operator bool() const { return ok_; }
-    const std::string& message() const { return message_; }
+    // The failure in English.
+    const std::string& message() const { return message_.English(); }
+    // The failure as it was made, for a front end that says it in another language.
+    const Words& words() const { return message_; }
     // The system's error number of a failed system call, or 0.
     int error() const { return error_; }
 
 private:
-    Status(std::string message, int error) : ok_(false), message_(std::move(message)), error_(error) {}
+    Status(Words message, int error) : ok_(false), message_(std::move(message)), error_(error) {}
     bool ok_ = true;
-    std::string message_;
+    Words message_;
     int error_ = 0;
 };
 

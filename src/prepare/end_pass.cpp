@@ -10,9 +10,9 @@ constexpr std::size_t kBlock = 1 << 20;
 
 Status ReadPacket(const File& file, std::uint64_t offset, Packet& packet) {
     const std::int64_t n = file.ReadAt(offset, packet.data(), kPacketSize);
-    if (n < 0) return Status::Fail(FileError(file.Path(), "cannot read back the output"));
+    if (n < 0) return Status::Fail(FileError(file.Path(), N_("cannot read back the output")));
     if (n != static_cast<std::int64_t>(kPacketSize))
-        return Status::Fail(file.Path() + ": the output ended early while its tail was repaired");
+        return Status::Fail(Words(N_("%1: the output ended early while its tail was repaired"), {file.Path()}));
     return Status::Ok();
 }
 

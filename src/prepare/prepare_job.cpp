@@ -16,10 +16,11 @@ Status ReadPrepareSource(const StreamState& state, PrepareSource& source) {
     const ResultLists& lists = state.Lists;
     if (analysis == nullptr || !DescriptionComplete(*analysis, lists) || analysis->PatPrograms.empty() ||
         !analysis->PatPrograms[0].PmtRead)
-        return Status::Fail(state.Path + ": the analysis did not read the PAT and the PMT; nothing to prepare");
+        return Status::Fail(Words(N_("%1: the analysis did not read the PAT and the PMT; nothing to prepare"), {state.Path}));
     if (lists.ProgramNumbers.size() > 1)
-        return Status::Fail(state.Path + ": the stream carries " + std::to_string(lists.ProgramNumbers.size()) +
-                            " programs; only a single-program stream can be prepared (use demux first)");
+        return Status::Fail(Words(N_("%1: the stream carries %2 programs; only a single-program stream can be prepared "
+                                     "(use demux first)"),
+                                  {state.Path, std::to_string(lists.ProgramNumbers.size())}));
     PrepareSource s;
     std::copy_n(analysis->PmtSlots[0].Data.begin(), kPacketSize, s.FirstPmtPacket.begin());
     s.KnownPids = lists.KnownPids;
@@ -48,19 +49,20 @@ Status MakePrepareJob(const StreamState& state, const std::string& output_path, 
 
 Status CheckPrepareJob(const PrepareJob& job) {
     const ProgramRemap& r = job.Remap;
-    if (job.OutputPath.empty()) return Status::Fail(job.SourcePath + ": no output file named");
+    if (job.OutputPath.empty()) return Status::Fail(Words(N_("%1: no output file named"), {job.SourcePath}));
     if (job.OutputPath == job.SourcePath || SameFile(job.OutputPath, job.SourcePath))
-        return Status::Fail(job.OutputPath + ": the output would overwrite the source");
+        return Status::Fail(Words(N_("%1: the output would overwrite the source"), {job.OutputPath}));
     if (Status st = CheckOutputPath(job.OutputPath); !st) return st;
-    if (Status st = CheckPrepareTargets(r); !st) return Status::Fail(job.SourcePath + ": " + st.message());
+    if (Status st = CheckPrepareTargets(r); !st) return Status::Fail(Words(N_("%1: %2"), {job.SourcePath, st.words()}));
     Packet pmt = job.Source.FirstPmtPacket;
     if (!BuildPmt(r, pmt))
-        return Status::Fail(job.SourcePath + ": the source's PMT does not fit in one packet; it cannot be rewritten");
+        return Status::Fail(
+            Words(N_("%1: the source's PMT does not fit in one packet; it cannot be rewritten"), {job.SourcePath}));
     Packet sdt;
     if (!BuildSdt(r, r.TargetProvider, r.TargetName, sdt))
-        return Status::Fail(job.SourcePath + ": provider and program name take " +
-                            std::to_string(r.TargetProvider.size() + r.TargetName.size()) + " bytes; at most " +
-                            std::to_string(kMaxSdtNameBytes) + " fit in the SDT");
+        return Status::Fail(Words(N_("%1: provider and program name take %2 bytes; at most %3 fit in the SDT"),
+                                  {job.SourcePath, std::to_string(r.TargetProvider.size() + r.TargetName.size()),
+                                   std::to_string(kMaxSdtNameBytes)}));
     return Status::Ok();
 }
 

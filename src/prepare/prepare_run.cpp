@@ -62,14 +62,14 @@ private:
     enum class Ending { InputEnded, PcrStepError, Stopped, Failed, Refused };
     enum class Step { Continue, PcrStepError, Failed };
 
-    bool Refuse(std::string message) {
+    bool Refuse(Words message) {
         result_.Message = std::move(message);
         return false;
     }
 
     // Everything that can refuse the job is checked before the output exists.
     bool Prepare() {
-        if (Status st = CheckPrepareJob(job_); !st) return Refuse(st.message());
+        if (Status st = CheckPrepareJob(job_); !st) return Refuse(st.words());
         const ProgramRemap& r = job_.Remap;
         pmt_ = job_.Source.FirstPmtPacket;
         static_cast<void>(BuildPmt(r, pmt_));
@@ -80,17 +80,17 @@ private:
         return true;
     }
 
-    Ending Fail(std::string message) {
+    Ending Fail(Words message) {
         result_.Message = std::move(message);
         return Ending::Failed;
     }
 
     Ending ReadSource() {
         File source;
-        if (Status st = OpenStreamFile(job_.SourcePath, source); !st) return Fail(st.message());
+        if (Status st = OpenStreamFile(job_.SourcePath, source); !st) return Fail(st.words());
         if (Status st = output_.Open(job_.OutputPath, {}, &stop_); !st) {
             if (stop_.TakeIfSet()) return Ending::Stopped;
-            return Fail(st.message());
+            return Fail(st.words());
         }
         writer_.emplace(output_.Output(), 0, kWriteBlock);
         // Room for the longest interval held; its memory is only taken as
@@ -222,13 +222,13 @@ private:
         const double seconds = static_cast<double>(span) / static_cast<double>(kSystemClockHz);
         if (seconds > kLargestPcrStepSeconds) {
             result_.PcrStepSeconds = seconds;
-            result_.Message = kPcrStepErrorText + PcrStepText(seconds);
+            result_.Message = Words(N_("Invalid value PCR; delta PCR(sek)-> %1"), {PcrStepText(seconds)});
             return Step::PcrStepError;
         }
         if (uncounted_ > 0) {
-            Fail(job_.SourcePath + ": more than " + std::to_string(kMaxHeldIntervalPackets) +
-                 " packets between two PCRs " + PcrStepText(seconds) +
-                 " s apart: the source's bit rate is far above the multiplex rate");
+            Fail(Words(N_("%1: more than %2 packets between two PCRs %3 s apart: the source's bit rate is far above "
+                          "the multiplex rate"),
+                       {job_.SourcePath, std::to_string(kMaxHeldIntervalPackets), PcrStepText(seconds)}));
             return Step::Failed;
         }
         observer_.OnPcrStep(seconds);
@@ -263,7 +263,7 @@ private:
         previous_input_pcr_ = cur;
         previous_output_pcr_ = new_pcr;
         if (writer_->Failed()) {
-            Fail(writer_->LastStatus().message());
+            Fail(writer_->LastStatus().words());
             return Step::Failed;
         }
         return Step::Continue;
@@ -339,16 +339,17 @@ private:
                 if (Flushed()) Keep(PrepareEnding::Stopped);
                 return;
             case Ending::PcrStepError:
-                observer_.OnPcrStepError(result_.Message);
+                observer_.OnPcrStepError(result_.Message.English());
                 if (output_bytes_ == 0) return KeepNothing(PrepareEnding::PcrStepError);
                 break;
             case Ending::InputEnded:
                 // A run that found no PCR interval has nothing to show for
                 // itself: it fails, and writes nothing.
                 if (output_bytes_ == 0) {
-                    result_.Message = job_.SourcePath + (started_ ? ": a single PCR in the program (no PCR interval)"
-                                                                  : ": no PCR in the program") +
-                                      ": nothing to prepare";
+                    result_.Message =
+                        started_ ? Words(N_("%1: a single PCR in the program (no PCR interval): nothing to prepare"),
+                                         {job_.SourcePath})
+                                 : Words(N_("%1: no PCR in the program: nothing to prepare"), {job_.SourcePath});
                     Discard();
                     return;
                 }
@@ -360,7 +361,7 @@ private:
         // has taken the bytes as they came.
         if (!h264_ && !output_.InPlace()) {
             if (Status st = RepairTail(output_.Output(), gops_, result_.EndPass); !st) {
-                result_.Message = st.message();
+                result_.Message = st.words();
                 Discard();
                 return;
             }
@@ -372,7 +373,7 @@ private:
 
     bool Flushed() {
         if (Status st = writer_->Flush(); !st) {
-            result_.Message = st.message();
+            result_.Message = st.words();
             Discard();
             return false;
         }
@@ -383,13 +384,13 @@ private:
         std::uint64_t size = output_bytes_;
         if (!output_.InPlace()) {
             if (Status st = output_.Output().Size(size); !st) {
-                result_.Message = st.message();
+                result_.Message = st.words();
                 Discard();
                 return;
             }
         }
         if (Status st = output_.Commit(); !st) {
-            result_.Message = st.message();
+            result_.Message = st.words();
             Discard();
             return;
         }

@@ -25,7 +25,7 @@ TargetValue CheckTargetText(std::string_view text) {
         return out;
     }
     out.Check = TargetCheck::Invalid;
-    out.Message = std::string(text) + kInvalidTargetSuffix;
+    out.Message = InvalidTargetText(text);
     return out;
 }
 
@@ -162,12 +162,17 @@ Status CheckPrepareTargets(const ProgramRemap& r) {
     return Status::Ok();
 }
 
-std::string ProgramBitrateQuestion(int code, double measured_bitrate) {
-    const char* opening = nullptr;
-    if (code == kProgramRateLow) opening = "Program bitrate is less than 1,5 mbt/sek";
-    if (code == kProgramRateHigh) opening = "Program bitrate is long than 14,5 mbt/sek";
-    if (opening == nullptr) return std::string();
-    return std::string(opening) + " [ " + FixedText(measured_bitrate, 5, 2) + " mBit/s] Prepare it's all the same?";
+Words InvalidTargetText(std::string_view text) {
+    return Words(N_("%1- invalid value.Mast be in range 1 to 0x1FFE"), {std::string(text)});
+}
+
+Words ProgramBitrateQuestion(int code, double measured_bitrate) {
+    const std::string rate = FixedText(measured_bitrate, 5, 2);
+    if (code == kProgramRateLow)
+        return Words(N_("Program bitrate is less than 1,5 mbt/sek [ %1 mBit/s] Prepare it's all the same?"), {rate});
+    if (code == kProgramRateHigh)
+        return Words(N_("Program bitrate is long than 14,5 mbt/sek [ %1 mBit/s] Prepare it's all the same?"), {rate});
+    return Words();
 }
 
 }  // namespace tscard

@@ -19,6 +19,8 @@ constexpr std::uint32_t kMinTargetValue = 1;
 constexpr std::uint32_t kMaxTargetValue = 0x1FFE;
 // Follows the refused text itself: "0x1fff- invalid value.Mast be in range 1 to 0x1FFE".
 constexpr const char* kInvalidTargetSuffix = "- invalid value.Mast be in range 1 to 0x1FFE";
+// The refusal of a typed value: the text, then kInvalidTargetSuffix.
+Words InvalidTargetText(std::string_view text);
 // A text that is not a number reads as this value, and so is refused.
 constexpr std::uint32_t kNotANumber = 0x1FFF;
 
@@ -35,7 +37,7 @@ enum class TargetCheck {
 struct [[nodiscard]] TargetValue {
     TargetCheck Check = TargetCheck::Invalid;
     std::uint32_t Value = kNotANumber;
-    std::string Message;
+    Words Message;
 };
 
 TargetValue CheckTargetText(std::string_view text);
@@ -86,7 +88,7 @@ inline bool ProviderFits(std::string_view provider_bytes) { return provider_byte
 // The question asked when the program bit rate lies outside 1.5 to 14.5
 // Mbit/s (MeasureProgramBitrate codes 2 and 3), with the measured value;
 // empty for the other codes.
-std::string ProgramBitrateQuestion(int code, double measured_bitrate);
-constexpr const char* kProgramBitrateQuestionCaption = "Prepare TS file into SD card";
+Words ProgramBitrateQuestion(int code, double measured_bitrate);
+constexpr const char* kProgramBitrateQuestionCaption = N_("Prepare TS file into SD card");
 
 }  // namespace tscard

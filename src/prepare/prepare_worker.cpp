@@ -14,15 +14,15 @@ PrepareResult PrepareWorker::RunClaimed(const PrepareJob& job, EventSink& events
 
 namespace {
 
-PrepareResult Refused(std::string message) {
+PrepareResult Refused(Words message) {
     PrepareResult refused;
     refused.Ending = PrepareEnding::Refused;
     refused.Message = std::move(message);
     return refused;
 }
 
-std::string BusyMessage(const PrepareJob& job) {
-    return job.SourcePath + ": refused, another prepare run is in progress";
+Words BusyMessage(const PrepareJob& job) {
+    return Words(N_("%1: refused, another prepare run is in progress"), {job.SourcePath});
 }
 
 }  // namespace
@@ -32,7 +32,7 @@ PrepareResult PrepareWorker::Run(const PrepareJob& job, EventSink& events, StopF
     PrepareResult result;
     const Status ran =
         run_.RunHere(BusyMessage(job), [&] { return RunClaimed(job, events, stop, observer); }, result);
-    return ran ? result : Refused(ran.message());
+    return ran ? result : Refused(ran.words());
 }
 
 Status PrepareWorker::Start(const PrepareJob& job, EventSink& events, StopFlag& stop, PrepareObserver* observer) {

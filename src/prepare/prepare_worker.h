@@ -85,7 +85,7 @@ struct [[nodiscard]] PrepareResult {
     PrepareEnding Ending = PrepareEnding::Failed;
     // Failed, Refused: what went wrong, naming the file. PcrStepError:
     // kPcrStepErrorText followed by the step.
-    std::string Message;
+    Words Message;
     double PcrStepSeconds = 0.0;  // PcrStepError: the step that ended the run
     bool OutputKept = false;      // OutputPath holds what the run wrote
     bool WrittenInPlace = false;  // a device or FIFO took the output: no tail repair

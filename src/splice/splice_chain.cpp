@@ -9,8 +9,8 @@
 namespace tscard {
 namespace {
 
-std::string UnitText(std::uint32_t unit) {
-    return unit == kUnit192Size ? "192-byte units" : std::to_string(unit) + "-byte packets";
+Words UnitText(std::uint32_t unit) {
+    return unit == kUnit192Size ? Words(N_("192-byte units")) : Words(N_("%1-byte packets"), {std::to_string(unit)});
 }
 
 // Where the packet (unit) that `offset` falls in ends, counted from the
@@ -39,8 +39,8 @@ void SpliceChain::JoinWorker() {
 }
 
 Status SpliceChain::Start() {
-    if (job_.Splicing) return Status::Fail(job_.OutputPath + ": refused, a splice is in progress");
-    if (job_.OutputPath.empty()) return Status::Fail("no output file is set up for the splice");
+    if (job_.Splicing) return Status::Fail(Words(N_("%1: refused, a splice is in progress"), {job_.OutputPath}));
+    if (job_.OutputPath.empty()) return Status::Fail(Words(N_("no output file is set up for the splice")));
     JoinWorker();
     const auto output = OutputIdentity(job_.OutputPath);
     std::uint64_t maximum = 1;
@@ -49,13 +49,14 @@ Status SpliceChain::Start() {
     for (std::int32_t i = 0; i < job_.FileCount; ++i) {
         StickFileEntry& entry = job_.Files[static_cast<std::size_t>(i)];
         if (output && IdentityOf(entry.Handle) == output)
-            return Status::Fail(entry.Path + ": is the output of the splice; it cannot be one of its inputs");
+            return Status::Fail(OutputAsInput(entry.Path));
         if (Status st = SizeSpliceEntry(entry); !st) return st;
         if (Status st = ProbeSpliceEntry(entry); !st) return st;
         const StickFileEntry& first = job_.Files[0];
         if (entry.UnitSize != first.UnitSize)
-            return Status::Fail(entry.Path + ": holds " + UnitText(entry.UnitSize) + ", the first file (" + first.Path +
-                                ") " + UnitText(first.UnitSize) + "; only streams of one packet size can be spliced");
+            return Status::Fail(Words(N_("%1: holds %2, the first file (%3) %4; only streams of one packet size can be "
+                                         "spliced"),
+                                      {entry.Path, UnitText(entry.UnitSize), first.Path, UnitText(first.UnitSize)}));
         maximum += entry.Blocks;
     }
     // The output is opened by the first copy worker (a FIFO waits there for
@@ -219,13 +220,16 @@ void SpliceChain::Finish() {
     result_.OutputSize = kept ? write_offset_ : 0;
     if (!status) {
         result_.Ending = SpliceEnding::Failed;
-        result_.Message = status.message();
+        result_.Message = status.words();
         // A pipe or device cannot be taken back.
-        if (in_place && wrote) result_.Message += "; what was written to " + job_.OutputPath + " stays there";
+        if (in_place && wrote)
+            result_.Message = Words(N_("%1; what was written to %2 stays there"), {result_.Message, job_.OutputPath});
     } else if (copy_stopped_) {
         result_.Ending = SpliceEnding::Stopped;
-        result_.Message = job_.OutputPath + (kept ? ": splice stopped; the output keeps what was copied"
-                                                  : ": splice stopped before anything was copied; the output is left as it was");
+        result_.Message =
+            kept ? Words(N_("%1: splice stopped; the output keeps what was copied"), {job_.OutputPath})
+                 : Words(N_("%1: splice stopped before anything was copied; the output is left as it was"),
+                         {job_.OutputPath});
     } else {
         result_.Ending = SpliceEnding::Complete;
     }

@@ -55,7 +55,7 @@ enum class SpliceEnding {
 
 struct [[nodiscard]] SpliceResult {
     SpliceEnding Ending = SpliceEnding::Complete;
-    std::string Message;
+    Words Message;
     std::int32_t FilesCopied = 0;  // copied whole
     std::uint64_t OutputSize = 0;  // the output's size at the end, when it was kept
 };

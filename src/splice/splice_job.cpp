@@ -33,8 +33,12 @@ OutputRules SpliceOutputRules(SpliceOutputMode mode) {
     return rules;
 }
 
+Words OutputAsInput(const std::string& path) {
+    return Words(N_("%1: is the output of the splice; it cannot be one of its inputs"), {path});
+}
+
 Status SetUpSplice(StickJob& job, const std::string& output_path, SpliceOutputMode mode) {
-    if (job.Splicing) return Status::Fail(output_path + ": refused, a splice is in progress");
+    if (job.Splicing) return Status::Fail(Words(N_("%1: refused, a splice is in progress"), {output_path}));
     CloseSplice(job);
     if (Status st = CheckOutputPath(output_path, SpliceOutputRules(mode)); !st) return st;
     std::uint64_t start = 0;
@@ -71,8 +75,8 @@ Status ProbeSpliceEntry(StickFileEntry& entry) {
     switch (probe.Outcome) {
         case ProbeOutcome::Found: break;
         case ProbeOutcome::UnknownFormat:
-            return Status::Fail(entry.Path + ": " + kUnknownStreamFormat + " (" + probe.Message +
-                                "); only transport streams can be spliced");
+            return Status::Fail(Words(N_("%1; only transport streams can be spliced"),
+                                      {UnknownStreamFormat(entry.Path, probe.Message)}));
         case ProbeOutcome::Stopped:
         case ProbeOutcome::Failed: return Status::Fail(probe.Message);
     }
@@ -82,12 +86,13 @@ Status ProbeSpliceEntry(StickFileEntry& entry) {
 }
 
 Status AddSpliceFiles(StickJob& job, const std::vector<std::string>& paths) {
-    if (job.Splicing) return Status::Fail("refused, a splice is in progress");
+    if (job.Splicing) return Status::Fail(Words(N_("refused, a splice is in progress")));
     const std::size_t room = kSpliceMaxFiles - static_cast<std::size_t>(job.FileCount);
     if (paths.size() > room)
-        return Status::Fail("the splice list holds at most " + std::to_string(kSpliceMaxFiles) + " files; it has " +
-                            std::to_string(job.FileCount) + " and " + std::to_string(paths.size()) +
-                            " more were chosen; nothing was added");
+        return Status::Fail(Words(N_("the splice list holds at most %1 files; it has %2 and %3 more were chosen; "
+                                     "nothing was added"),
+                                  {std::to_string(kSpliceMaxFiles), std::to_string(job.FileCount),
+                                   std::to_string(paths.size())}));
     const auto output = OutputIdentity(job.OutputPath);
     std::vector<StickFileEntry> added(paths.size());
     for (std::size_t i = 0; i < paths.size(); ++i) {
@@ -95,7 +100,7 @@ Status AddSpliceFiles(StickJob& job, const std::vector<std::string>& paths) {
         entry.Path = paths[i];
         if (Status st = OpenStreamFile(paths[i], entry.Handle); !st) return st;
         if (output && IdentityOf(entry.Handle) == output)
-            return Status::Fail(paths[i] + ": is the output of the splice; it cannot be one of its inputs");
+            return Status::Fail(OutputAsInput(paths[i]));
         if (Status st = SizeSpliceEntry(entry); !st) return st;
     }
     for (StickFileEntry& entry : added) job.Files[static_cast<std::size_t>(job.FileCount++)] = std::move(entry);

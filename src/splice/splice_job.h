@@ -57,6 +57,8 @@ struct StickJob {
 // checking it (a folder, a block device or a socket is refused); nothing is
 // created or emptied yet. Refused while a splice is in progress.
 Status SetUpSplice(StickJob& job, const std::string& output_path, SpliceOutputMode mode);
+// "<path>: is the output of the splice; it cannot be one of its inputs".
+Words OutputAsInput(const std::string& path);
 // The output rules of a splice in this mode: "-" allowed, appending or not.
 OutputRules SpliceOutputRules(SpliceOutputMode mode);
 // Closes every file and empties the job (closing the panel). Does nothing

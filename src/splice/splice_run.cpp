@@ -29,7 +29,7 @@ SpliceResult RunSplice(StickJob& job, StopFlag& stop, const std::function<void(c
         hub.Shutdown();
         SpliceResult refused;
         refused.Ending = SpliceEnding::Refused;
-        refused.Message = st.message();
+        refused.Message = st.words();
         return refused;
     }
     {

@@ -45,15 +45,19 @@ SyncCheck Check192(std::span<const std::uint8_t> head, std::uint64_t file_size, 
     return SyncCheck{CountBadProbes(head, file_size, sync_byte, kUnit192Size), sync_byte - kUnitPrefixSize};
 }
 
+Words UnknownStreamFormat(const std::string& path, const Words& found) {
+    return Words(N_("%1: Unknow stream format (%2)"), {path, found});
+}
+
 PacketProbe FindPacketStart(std::span<const std::uint8_t> head, std::uint64_t file_size, StopFlag* stop) {
     PacketProbe probe;
     probe.Outcome = ProbeOutcome::UnknownFormat;
     if (file_size == 0) {
-        probe.Message = "the file is empty";
+        probe.Message = Words(N_("the file is empty"));
         return probe;
     }
     if (file_size < kPacketSize) {
-        probe.Message = "the file holds " + std::to_string(file_size) + " bytes, less than one packet";
+        probe.Message = Words(N_("the file holds %1 bytes, less than one packet"), {std::to_string(file_size)});
         return probe;
     }
     std::uint64_t from = 0;
@@ -83,7 +87,7 @@ PacketProbe FindPacketStart(std::span<const std::uint8_t> head, std::uint64_t fi
         }
         from = c188.Candidate + 1;
     }
-    probe.Message = "no 188- or 192-byte packets within the first 65536 bytes";
+    probe.Message = Words(N_("no 188- or 192-byte packets within the first 65536 bytes"));
     return probe;
 }
 
@@ -91,13 +95,13 @@ PacketProbe ProbePacketSize(const File& file, StopFlag* stop) {
     PacketProbe probe;
     std::uint64_t size = 0;
     if (Status st = file.Size(size); !st) {
-        probe.Message = st.message();
+        probe.Message = st.words();
         return probe;
     }
     std::vector<std::uint8_t> head(static_cast<std::size_t>(std::min<std::uint64_t>(size, kSyncHeadBytes)));
     const std::int64_t got = file.ReadAt(0, head.data(), head.size());
     if (got < 0 || std::uint64_t(got) != head.size()) {
-        probe.Message = FileError(file.Path(), "cannot read");
+        probe.Message = FileError(file.Path(), N_("cannot read"));
         return probe;
     }
     return FindPacketStart(head, size, stop);
@@ -107,7 +111,7 @@ PacketProbe ProbePacketSize(const std::string& path, StopFlag* stop) {
     File file;
     if (Status st = OpenStreamFile(path, file); !st) {
         PacketProbe probe;
-        probe.Message = st.message();
+        probe.Message = st.words();
         return probe;
     }
     return ProbePacketSize(file, stop);

@@ -54,12 +54,14 @@ struct [[nodiscard]] PacketProbe {
     std::int64_t SyncOffset = 0;
     // For UnknownFormat: what the file looked like (empty file, too short,
     // no sync pattern). For Failed: the error naming the file.
-    std::string Message;
+    Words Message;
 };
 
 // The operator's texts for a failed search.
-constexpr const char* kUnknownStreamFormat = "Unknow stream format";
-constexpr const char* kSynchronizationErrorCaption = "Synhronization error";
+constexpr const char* kUnknownStreamFormat = N_("Unknow stream format");
+constexpr const char* kSynchronizationErrorCaption = N_("Synhronization error");
+// "clip.ts: Unknow stream format (the file is empty)": what the probe found.
+Words UnknownStreamFormat(const std::string& path, const Words& found);
 
 // The sync search: candidates at each 0x47 from the start; a candidate with
 // at most 3 bad probes is a 188-byte packet start. Any other candidate is

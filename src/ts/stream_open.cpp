@@ -17,7 +17,9 @@ constexpr std::int64_t kMebibyte = 1048576;
 Status OpenStreamFile(const std::string& path, File& out) {
     const Status opened = OpenInputFile(path, out);
     if (opened || opened.error() == 0) return opened;
-    return Status::Fail(path + ": " + kFileInUse + " (" + std::strerror(opened.error()) + ")", opened.error());
+    return Status::Fail(Words(N_("%1: File in use from other application (%2)"),
+                              {path, std::string(std::strerror(opened.error()))}),
+                        opened.error());
 }
 
 std::int64_t CardBytesOf(std::uint64_t file_size) {

@@ -12,7 +12,7 @@
 namespace tscard {
 
 // The operator's text when a stream file cannot be opened.
-constexpr const char* kFileInUse = "File in use from other application";
+constexpr const char* kFileInUse = N_("File in use from other application");
 
 // Opens a stream file for reading. Every command and panel that reads a
 // stream says the same when it does not open: "clip.ts: File in use from

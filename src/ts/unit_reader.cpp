@@ -15,7 +15,7 @@ bool UnitReader::Fill() {
     if (n < 0) {
         failed_ = true;
         done_ = true;
-        error_ = FileError(file_.Path(), "cannot read");
+        error_ = FileError(file_.Path(), N_("cannot read"));
         return false;
     }
     // ReadAt fills the buffer unless the file ends: whole units only.
@@ -24,7 +24,7 @@ bool UnitReader::Fill() {
         done_ = true;
         if (offset_ + static_cast<std::uint64_t>(n) < size_) {
             failed_ = true;
-            error_ = ShrankStatus(file_, size_).message();
+            error_ = ShrankStatus(file_, size_).words();
             return false;
         }
     }

@@ -34,7 +34,7 @@ public:
         return unit;
     }
     bool Failed() const { return failed_; }
-    const std::string& Error() const { return error_; }
+    const Words& Error() const { return error_; }
 
 private:
     bool Fill();
@@ -48,7 +48,7 @@ private:
     std::uint64_t size_ = 0;  // the size the file must reach
     bool done_ = false;
     bool failed_ = false;
-    std::string error_;
+    Words error_;
 };
 
 }  // namespace tscard

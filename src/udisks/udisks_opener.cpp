@@ -60,24 +60,28 @@ QVariantMap AuthOptions(Interaction interaction) {
     return options;
 }
 
-std::string ServiceProblem(const Answer& answer) {
-    if (answer.ServiceMissing()) return "the UDisks2 service is not running (package udisks2)";
-    return "UDisks2 said: " + answer.Text();
+Words ServiceProblem(const Answer& answer) {
+    if (answer.ServiceMissing()) return Words(N_("the UDisks2 service is not running (package udisks2)"));
+    return Words(N_("UDisks2 said: %1"), {answer.Text()});
 }
 
 // The block object of a node: the service resolves the device the node
 // leads to, and the object's device number must be the node's.
 Status FindBlock(const std::string& path, QString& object, bool& system) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return Status::Fail(path + ": cannot open: " + std::strerror(errno), errno);
-    if (!S_ISBLK(st.st_mode)) return Status::Fail(path + ": not a block device");
+    if (::stat(path.c_str(), &st) != 0) {
+        const int error = errno;
+        return Status::Fail(CannotOpen(path, false, std::string(std::strerror(error))), error);
+    }
+    if (!S_ISBLK(st.st_mode)) return Status::Fail(NotABlockDevice(path));
     std::error_code error;
     const std::filesystem::path real = std::filesystem::canonical(path, error);
     QVariantMap device;
     device.insert(QStringLiteral("path"), QString::fromStdString(error ? path : real.string()));
     const Answer found = Call(kManagerPath, kService + ".Manager", QStringLiteral("ResolveDevice"),
                               {device, QVariantMap()}, Interaction::Never);
-    if (found.Failed()) return Status::Fail(path + ": cannot find the device: " + ServiceProblem(found), EIO);
+    if (found.Failed())
+        return Status::Fail(Words(N_("%1: cannot find the device: %2"), {path, ServiceProblem(found)}), EIO);
     const QList<QDBusObjectPath> objects = qdbus_cast<QList<QDBusObjectPath>>(found.Reply.arguments().value(0));
     for (const QDBusObjectPath& candidate : objects) {
         const Answer properties =
@@ -90,7 +94,7 @@ Status FindBlock(const std::string& path, QString& object, bool& system) {
         system = values.value(QStringLiteral("HintSystem")).toBool();
         return Status::Ok();
     }
-    return Status::Fail(path + ": UDisks2 does not know this device", ENODEV);
+    return Status::Fail(Words(N_("%1: UDisks2 does not know this device"), {path}), ENODEV);
 }
 
 // The node of a mounted device: its kernel name from sysfs, or the
@@ -139,8 +143,9 @@ Status UDisksOpener::Open(const std::string& path, int flags, int& fd) {
     bool system = false;
     if (Status found = FindBlock(path, object, system); !found) return found;
     if (system)
-        return Status::Fail(path + ": the system counts it among its own disks (UDisks2 HintSystem); it is never used "
-                                   "as a card",
+        return Status::Fail(Words(N_("%1: the system counts it among its own disks (UDisks2 HintSystem); it is never "
+                                     "used as a card"),
+                                  {path}),
                             EPERM);
 
     QVariantMap options = AuthOptions(interaction_);
@@ -150,22 +155,26 @@ Status UDisksOpener::Open(const std::string& path, int flags, int& fd) {
         Call(object, kBlock, QStringLiteral("OpenDevice"), {QString(writable ? "rw" : "r"), options}, interaction_);
     if (opened.Failed()) {
         if (opened.NotAuthorized())
-            return Status::Fail(path + ": not authorized to open the card (polkit said: " + opened.Text() +
-                                    "); run it from a desktop session, where polkit can ask",
+            return Status::Fail(Words(N_("%1: not authorized to open the card (polkit said: %2); run it from a desktop "
+                                         "session, where polkit can ask"),
+                                      {path, opened.Text()}),
                                 EACCES);
         // The service reports the system's error in words.
         for (const int error : {EBUSY, ENOMEDIUM, EROFS})
             if (opened.Text().find(std::strerror(error)) != std::string::npos)
                 return Status::Fail(OpenErrorMessage(path, error, writable), error);
-        return Status::Fail(path + ": cannot open" + std::string(writable ? " for writing" : "") + ": " +
-                                ServiceProblem(opened),
-                            EIO);
+        return Status::Fail(CannotOpen(path, writable, ServiceProblem(opened)), EIO);
     }
     const QDBusUnixFileDescriptor received = qvariant_cast<QDBusUnixFileDescriptor>(opened.Reply.arguments().value(0));
-    if (!received.isValid()) return Status::Fail(path + ": UDisks2 sent no descriptor", EIO);
+    if (!received.isValid()) return Status::Fail(Words(N_("%1: UDisks2 sent no descriptor"), {path}), EIO);
     // The message's copy closes with it; ours stays.
     fd = ::fcntl(received.fileDescriptor(), F_DUPFD_CLOEXEC, 0);
-    if (fd < 0) return Status::Fail(path + ": cannot keep the descriptor UDisks2 sent: " + std::strerror(errno), errno);
+    if (fd < 0) {
+        const int error = errno;
+        return Status::Fail(
+            Words(N_("%1: cannot keep the descriptor UDisks2 sent: %2"), {path, std::string(std::strerror(error))}),
+            error);
+    }
     return Status::Ok();
 }
 
@@ -175,18 +184,17 @@ Status UDisksOpener::Unmount(const std::vector<MountEntry>& mounts) {
         QString object;
         bool system = false;
         if (Status found = FindBlock(NodeOfMount(*it), object, system); !found)
-            return Status::Fail("cannot unmount " + what + ": " + found.message());
+            return Status::Fail(Words(N_("cannot unmount %1: %2"), {what, found.words()}));
         const Answer done = Call(object, kFilesystem, QStringLiteral("Unmount"), {AuthOptions(interaction_)},
                                  interaction_);
         if (!done.Failed() || done.Name() == "org.freedesktop.UDisks2.Error.NotMounted") continue;
-        std::string message = "cannot unmount " + what;
         if (done.NotAuthorized())
-            message += ": not authorized (polkit said: " + done.Text() + "); run it from a desktop session, where polkit can ask";
-        else if (done.Name() == "org.freedesktop.UDisks2.Error.DeviceBusy")
-            message += ": " + done.Text() + "; close the programs that use it";
-        else
-            message += ": " + ServiceProblem(done);
-        return Status::Fail(message);
+            return Status::Fail(Words(N_("cannot unmount %1: not authorized (polkit said: %2); run it from a desktop "
+                                         "session, where polkit can ask"),
+                                      {what, done.Text()}));
+        if (done.Name() == "org.freedesktop.UDisks2.Error.DeviceBusy")
+            return Status::Fail(Words(N_("cannot unmount %1: %2; close the programs that use it"), {what, done.Text()}));
+        return Status::Fail(Words(N_("cannot unmount %1: %2"), {what, ServiceProblem(done)}));
     }
     return Status::Ok();
 }

@@ -1,6 +1,7 @@
 // The window's tests: one QApplication per process on the offscreen
 // platform, with a runtime folder of its own (the single-instance socket
-// lives there) and English unless a test asks for Russian. The card poll
+// lives there) and a settings folder of its own (the recent streams are
+// kept there), and English unless a test asks for Russian. The card poll
 // looks at an empty machine (no disks, nothing mounted) unless a test
 // points it elsewhere: tests attach card images.
 
@@ -33,6 +34,7 @@ int main(int argc, char** argv) {
     QTemporaryDir runtime;  // created with mode 0700, as a runtime folder must be
     if (!runtime.isValid()) return 1;
     qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", (runtime.path() + "/config").toLocal8Bit());
     const QDir machine(runtime.path());
     if (!machine.mkpath("sys/block") || !machine.mkpath("dev") || !machine.mkpath("proc/self")) return 1;
     QFile mounts(machine.filePath("proc/self/mountinfo"));
@@ -45,6 +47,8 @@ int main(int argc, char** argv) {
     // The workers' trace (every picture of a prepared stream) is not news here.
     tscard::SetDebugLogEnabled(false);
     QApplication app(argc, argv);
+    QApplication::setOrganizationName("tscard");
+    QApplication::setApplicationName("tscard");
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -41,6 +41,9 @@ public:
     std::optional<FileChoice> OpenFiles(const FileRequest& request) override;
     std::optional<FileChoice> SaveFile(const FileRequest& request) override;
     std::optional<std::string> ChooseFolder(const FolderRequest& request) override;
+    // Recorded, never launched.
+    void ShowFolder(const std::string& folder) override { shown_folders_.push_back(folder); }
+    const std::vector<std::string>& ShownFolders() const { return shown_folders_; }
 
 private:
     struct Answer {
@@ -54,6 +57,7 @@ private:
     std::deque<Answer> answers_;
     std::vector<Asked> asked_;
     std::vector<std::string> unexpected_;
+    std::vector<std::string> shown_folders_;
 };
 
 }  // namespace tscard::app::test

@@ -61,6 +61,7 @@ public:
     std::optional<std::string> ChooseFolder(const FolderRequest& request) override {
         return files_.ChooseFolder(request);
     }
+    void ShowFolder(const std::string& folder) override { files_.ShowFolder(folder); }
 
 private:
     ScriptedDialogs& files_;

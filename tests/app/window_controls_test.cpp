@@ -146,7 +146,8 @@ TEST_F(Controls, TheMenuHasEveryItemAndTheToolBarMirrorsItsTopLevel) {
         EXPECT_TRUE(item->isVisible()) << name;
         EXPECT_TRUE(item->isEnabled()) << name;
     }
-    EXPECT_EQ(menu.OpenMenu->actions().size(), 7);  // five commands and two separators
+    // Five commands, the streams opened last and two separators.
+    EXPECT_EQ(menu.OpenMenu->actions().size(), 8);
     auto* toolbar = Find<QToolBar>("ToolBar1");
     const QList<QAction*> top = toolbar->actions();
     ASSERT_EQ(top.size(), 3);
@@ -243,8 +244,9 @@ TEST_F(Controls, GlyphOnlyButtonsSayWhatTheyDoInTheCurrentLanguage) {
         EXPECT_EQ(button->accessibleName(), button->toolTip());
         english[button->objectName()] = button->toolTip();
     }
-    // All of them: close (4), browse (2), refresh (2), start (4), list (4), language (1).
-    EXPECT_EQ(english.size(), 17);
+    // All of them: close (4, and the status line's), browse (2), refresh (2), start (4), list (4),
+    // language (1).
+    EXPECT_EQ(english.size(), 18);
     Window().Language1Click();
     for (QToolButton* button : glyph_buttons()) {
         if (!english.contains(button->objectName())) continue;

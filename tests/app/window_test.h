@@ -2,6 +2,7 @@
 // A real window for each test, answered by scripted dialogs.
 
 #include <QCoreApplication>
+#include <QSettings>
 #include <QString>
 
 #include <gtest/gtest.h>
@@ -22,7 +23,11 @@ namespace tscard::app::test {
 
 class WindowTest : public ::testing::Test {
 protected:
-    void SetUp() override { Open(); }
+    // Each test starts with no streams opened before.
+    void SetUp() override {
+        QSettings().clear();
+        Open();
+    }
     void TearDown() override {
         window_.reset();
         EXPECT_TRUE(dialogs_.Unexpected().empty()) << dialogs_.Unexpected().front();

@@ -101,6 +101,14 @@ std::vector<Scene> CardScenes() {
              if (!WaitFor([&] { return window.Write()->WriteNote->isVisible(); })) return "the write did not end badly";
              return {};
          }},
+        {"FormatWindow-clear-question",
+         [](TTorvaneService& window, ScriptedDialogs& dialogs) -> std::string {
+             if (std::string refused = CardWithStream(window, dialogs); !refused.empty()) return refused;
+             dialogs.AnswerMessage(DialogButton::No);
+             window.Card()->SpeedButton19->click();
+             return {};
+         },
+         true},
         {"Panel4-card",
          [](TTorvaneService& window, ScriptedDialogs& dialogs) -> std::string {
              if (std::string refused = CardWithStream(window, dialogs); !refused.empty()) return refused;

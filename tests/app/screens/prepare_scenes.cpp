@@ -10,6 +10,10 @@
 #include <functional>
 
 #include "app/gauge.h"
+#include "app/main_panel.h"
+#include "app/recent_streams.h"
+#include "app/start_screen.h"
+#include "app/status_line.h"
 #include "app/prepare_panel.h"
 #include "app/start_button.h"
 #include "app/torvane_service.h"
@@ -42,6 +46,22 @@ std::string OpenForPreparing(TTorvaneService& window, ScriptedDialogs& dialogs, 
 
 std::vector<Scene> PrepareScenes() {
     return {
+        {"MainPanel-prepared",
+         [](TTorvaneService& window, ScriptedDialogs& dialogs) -> std::string {
+             if (std::string refused = OpenForPreparing(window, dialogs, Fixture("single_vbr.ts"), true);
+                 !refused.empty())
+                 return refused;
+             window.Prepare()->SpeedButton4->click();
+             if (!WaitFor([&] { return window.Main()->Status->isVisible(); })) return "the run said nothing at its end";
+             return {};
+         }},
+        {"MainPanel-recent",
+         [](TTorvaneService& window, ScriptedDialogs&) -> std::string {
+             for (const char* name : {"cyrillic.ts", "multi3.ts", "single_muxrate.ts", "single_vbr.ts"})
+                 RememberStream(Fixture(name));
+             window.Main()->Start->ShowRecent();
+             return {};
+         }},
         {"PreparePn-stream",
          [](TTorvaneService& window, ScriptedDialogs& dialogs) {
              return OpenForPreparing(window, dialogs, Fixture("single_muxrate.ts"), false);

@@ -29,6 +29,9 @@ struct Scene {
     // empty text means the scene is ready; otherwise it says why not, and
     // the picture is skipped.
     std::function<std::string(TTorvaneService& window, ScriptedDialogs& dialogs)> Set;
+    // The last question the scene put is shown over the window, in the
+    // message box the operator would see.
+    bool ShowsQuestion = false;
 };
 
 // The main window with each panel in front.

@@ -6,14 +6,18 @@
 #include <QApplication>
 #include <QDir>
 #include <QLocale>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
+#include <QTemporaryDir>
 
 #include <cstdlib>
 #include <iostream>
+#include <memory>
 #include <set>
 #include <string>
 
+#include "app/qt_dialogs.h"
 #include "app/torvane_service.h"
 #include "scene.h"
 #include "scripted_dialogs.h"
@@ -22,7 +26,8 @@ namespace {
 
 using namespace tscard::app;
 
-QImage WithTitle(TTorvaneService& window) {
+// A window's picture under a plain title bar with its caption.
+QImage WithTitle(QWidget& window) {
     const QPixmap client = window.grab();
     const int title_height = window.fontMetrics().height() + 12;
     QImage image(client.width(), client.height() + title_height, QImage::Format_ARGB32);
@@ -56,8 +61,26 @@ bool Shoot(const test::Scene& scene, const char* lang, const QDir& out) {
     QCoreApplication::processEvents();
     for (const std::string& question : dialogs.Unexpected())
         std::cerr << scene.Name << "-" << lang << ": unanswered " << question << "\n";
+    QImage picture = WithTitle(window);
+    if (scene.ShowsQuestion) {
+        if (dialogs.Questions().empty()) {
+            std::cerr << scene.Name << "-" << lang << ": skipped: no question was put\n";
+            return false;
+        }
+        // The message box as QtDialogs shows it, over the middle of the window.
+        const std::unique_ptr<QMessageBox> box = NewMessageBox(dialogs.Questions().back().Message, &window);
+        box->show();
+        QCoreApplication::processEvents();
+        const QImage question = WithTitle(*box);
+        QPainter painter(&picture);
+        painter.setPen(QColor(0x2d, 0x2d, 0x30));
+        const QPoint at((picture.width() - question.width()) / 2, (picture.height() - question.height()) / 2);
+        painter.drawImage(at, question);
+        painter.drawRect(QRect(at, question.size()).adjusted(0, 0, -1, -1));
+        box->hide();
+    }
     const QString file = out.filePath(QString::fromStdString(scene.Name) + "-" + lang + ".png");
-    if (!WithTitle(window).save(file)) {
+    if (!picture.save(file)) {
         std::cerr << "cannot write " << file.toStdString() << "\n";
         return false;
     }
@@ -72,7 +95,13 @@ int main(int argc, char** argv) {
         std::cerr << "usage: tscard_screenshots OUTDIR [SCENE...]\n";
         return 2;
     }
+    // Settings of its own: the start screen lists what the scenes open.
+    QTemporaryDir settings;
+    if (!settings.isValid()) return 1;
+    qputenv("XDG_CONFIG_HOME", settings.path().toLocal8Bit());
     QApplication app(argc, argv);
+    QApplication::setOrganizationName("tscard");
+    QApplication::setApplicationName("tscard");
     const QDir out(QString::fromLocal8Bit(argv[1]));
     if (!out.exists() && !QDir().mkpath(out.path())) {
         std::cerr << "cannot create " << argv[1] << "\n";
